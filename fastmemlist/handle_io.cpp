@@ -1,0 +1,98 @@
+#include "fastmemlist/handle_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "services/posix_error.h"
+#include "services/unique_fd.h"
+
+namespace {
+
+template <typename Transfer, typename Byte>
+uint64_t TransferLoop(Transfer transfer, Byte* position, uint64_t count,
+                      int* error) {
+  uint64_t total = 0;
+  int failure = 0;
+  while (total < count) {
+    const size_t chunk =
+        static_cast<size_t>(std::min(count - total, kMaxTransferChunk));
+    ssize_t result;
+    do {
+      result = transfer(position, chunk);
+    } while (result < 0 && errno == EINTR);
+    if (result <= 0) {
+      failure = result < 0 ? errno : 0;
+      break;
+    }
+    position += result;
+    total += static_cast<uint64_t>(result);
+  }
+  if (error != nullptr) {
+    *error = failure;
+  }
+  return total;
+}
+
+}  // namespace
+
+uint64_t ReadFromHandle(int fd, void* buffer, uint64_t count, int* error) {
+  return TransferLoop([fd](char* at, size_t n) { return ::read(fd, at, n); },
+                      static_cast<char*>(buffer), count, error);
+}
+
+uint64_t WriteToHandle(int fd, const void* buffer, uint64_t count,
+                       int* error) {
+  return TransferLoop(
+      [fd](const char* at, size_t n) { return ::write(fd, at, n); },
+      static_cast<const char*>(buffer), count, error);
+}
+
+bool ReadWholeHandle(int fd, std::string* out, int* error) {
+  constexpr size_t kMinimumChunk = 64 * 1024;
+  struct stat st;
+  size_t capacity = kMinimumChunk;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    // One byte more than the size, so that the read which meets the end of
+    // the file needs no second allocation.
+    capacity = static_cast<size_t>(st.st_size) + 1;
+  }
+  out->resize(capacity);
+  size_t used = 0;
+  for (;;) {
+    int failure = 0;
+    used += ReadFromHandle(fd, out->data() + used, out->size() - used,
+                           &failure);
+    if (failure != 0) {
+      out->clear();
+      *error = failure;
+      return false;
+    }
+    if (used < out->size()) {
+      break;  // end of file
+    }
+    out->resize(out->size() * 2);
+  }
+  out->resize(used);
+  *error = 0;
+  return true;
+}
+
+bool ReadWholeFile(const std::string& file_name, std::string* out,
+                   std::string* err) {
+  out->clear();
+  UniqueFd fd(::open(file_name.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
+    *err = PosixError("cannot open", errno);
+    return false;
+  }
+  int read_error = 0;
+  if (!ReadWholeHandle(fd.get(), out, &read_error)) {
+    *err = PosixError("cannot read", read_error);
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,35 @@
+// The read and write loops of the program's file transfers. They move at
+// most 2147483647 bytes per system call, repeat calls interrupted by a
+// signal, and return what was moved; a short count is for the caller to
+// judge (end of file or an error).
+#ifndef QRL_FASTMEMLIST_HANDLE_IO_H_
+#define QRL_FASTMEMLIST_HANDLE_IO_H_
+
+#include <cstdint>
+#include <string>
+
+// The largest count one read or write system call is asked for.
+inline constexpr uint64_t kMaxTransferChunk = 2147483647;
+
+// Reads up to `count` bytes; stops early at end of file or on an error.
+// Asked for 0 bytes it makes no system call. When `error` is given it
+// receives the errno of a failed call, or 0 when the loop did not fail.
+uint64_t ReadFromHandle(int fd, void* buffer, uint64_t count,
+                        int* error = nullptr);
+
+// Writes up to `count` bytes; stops early when a write fails or makes no
+// progress, with its errno in *error as above.
+uint64_t WriteToHandle(int fd, const void* buffer, uint64_t count,
+                       int* error = nullptr);
+
+// Reads from `fd` until end of file into `out`. The file's size, when the
+// system knows it, sizes the string in one allocation. False on a read
+// error, with its errno in *error.
+bool ReadWholeHandle(int fd, std::string* out, int* error);
+
+// Opens and reads a whole file. False with *err saying why ("cannot open:
+// ..." or "cannot read: ...") when that fails.
+bool ReadWholeFile(const std::string& file_name, std::string* out,
+                   std::string* err);
+
+#endif  // QRL_FASTMEMLIST_HANDLE_IO_H_

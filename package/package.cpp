@@ -1,0 +1,82 @@
+#include "package/package.h"
+
+#include "fastmemlist/handle_io.h"
+#include "package/level_record.h"
+
+namespace {
+
+bool Fail(DecodeError* error, uint64_t offset, std::string what) {
+  error->offset = offset;
+  error->what = std::move(what);
+  return false;
+}
+
+// Checks a parsed package list; offsets in *error count from the start of
+// the package data.
+bool CheckPackage(const ListView& view, DecodeError* error) {
+  const uint64_t count = view.Count();
+  if (count <= 2) {
+    return Fail(error, 1,
+                "a package holds at least one level, its settings and its "
+                "trailer, but this list holds " +
+                    std::to_string(count) + " items");
+  }
+  if (view.Item(count - 1) != kPackageTrailer) {
+    return Fail(error, view.ItemOffset(count - 1),
+                "the last item is not the trailer \"" +
+                    std::string(kPackageTrailer) + "\"");
+  }
+  DecodeError inner;
+  if (!SettingsDataIsWellFormed(view.Item(count - 2), &inner)) {
+    return Fail(error, view.ItemOffset(count - 2) + inner.offset,
+                "settings: " + inner.what);
+  }
+  for (uint64_t i = 0; i + 2 < count; ++i) {
+    if (!LevelRecordIsWellFormed(view.Item(i), &inner)) {
+      return Fail(error, view.ItemOffset(i) + inner.offset,
+                  "level " + std::to_string(i) + ": " + inner.what);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool LoadPackageFromData(std::string_view data, TFASTMEMLIST* levels,
+                         TSETTINGSBLOCK* settings, DecodeError* error) {
+  levels->Clear();
+  DecodeError ignored;
+  DecodeError* sink = error != nullptr ? error : &ignored;
+  ListView view;
+  if (!view.Parse(data, sink) || !CheckPackage(view, sink)) {
+    return false;
+  }
+  const uint64_t count = view.Count();
+  *settings = SettingsFromData(view.Item(count - 2));
+  levels->LoadFromData(data);
+  levels->DeleteRange(count - 2, 2);
+  return true;
+}
+
+bool LoadPackage(const std::string& file_name, TFASTMEMLIST* levels,
+                 TSETTINGSBLOCK* settings, std::string* err) {
+  levels->Clear();
+  std::string data;
+  if (!ReadWholeFile(file_name, &data, err)) {
+    return false;
+  }
+  DecodeError error;
+  if (!LoadPackageFromData(data, levels, settings, &error)) {
+    *err = error.Text();
+    return false;
+  }
+  return true;
+}
+
+std::string PackageToData(const TFASTMEMLIST& levels,
+                          const TSETTINGSBLOCK& settings) {
+  TFASTMEMLIST package = levels;
+  package.Add(SettingsToData(settings));
+  package.Add(kPackageTrailer);
+  return package.SaveToString();
+}

@@ -1,0 +1,208 @@
+#include "tests/test_util.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "fastmemlist/fastmemlist.h"
+#include "gtest/gtest.h"
+
+namespace {
+
+std::string TempRoot() {
+  for (const char* name : {"TMPDIR", "TEMP", "TMP"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') {
+      return value;
+    }
+  }
+  return "/tmp";
+}
+
+std::string CurrentDirectory() {
+  std::error_code ec;
+  return std::filesystem::current_path(ec).string();
+}
+
+}  // namespace
+
+ScratchDir::ScratchDir(Enter enter) {
+  std::string templ = TempRoot() + "/qrl-test-XXXXXX";
+  if (::mkdtemp(templ.data()) == nullptr) {
+    ADD_FAILURE() << "mkdtemp failed: " << std::strerror(errno);
+  }
+  // Tests compare paths byte for byte, so use the resolved name.
+  std::error_code ec;
+  path_ = std::filesystem::canonical(templ, ec).string();
+  if (ec) {
+    path_ = templ;
+  }
+  if (enter == Enter::kYes) {
+    previous_cwd_ = CurrentDirectory();
+    if (::chdir(path_.c_str()) != 0) {
+      ADD_FAILURE() << "chdir " << path_ << " failed";
+    }
+  }
+}
+
+ScratchDir::~ScratchDir() {
+  if (!previous_cwd_.empty() && ::chdir(previous_cwd_.c_str()) != 0) {
+    ADD_FAILURE() << "chdir back to " << previous_cwd_ << " failed";
+  }
+  std::error_code ec;
+  // Make every directory writable again, so a test that took the write bit
+  // off one still leaves nothing behind.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (it->is_directory() && !it->is_symlink()) {
+      ::chmod(it->path().c_str(), 0755);
+    }
+  }
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string ScratchDir::Path(std::string_view relative) const {
+  return path_ + "/" + std::string(relative);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    ADD_FAILURE() << "cannot read " << path;
+    return std::string();
+  }
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void WriteFile(const std::string& path, std::string_view content,
+               mode_t mode) {
+  std::error_code ec;
+  const std::filesystem::path parent =
+      std::filesystem::path(path).parent_path();
+  if (!parent.empty()) {
+    std::filesystem::create_directories(parent, ec);
+  }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  if (!out) {
+    ADD_FAILURE() << "cannot write " << path;
+  }
+  out.close();
+  ::chmod(path.c_str(), mode);
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+mode_t FileMode(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    ADD_FAILURE() << "cannot stat " << path;
+    return 0;
+  }
+  return st.st_mode & 07777;
+}
+
+std::string Serialize(std::initializer_list<std::string_view> items) {
+  TFASTMEMLIST list;
+  for (std::string_view item : items) {
+    list.Add(item);
+  }
+  return list.SaveToString();
+}
+
+std::string Serialize(const std::vector<std::string>& items) {
+  TFASTMEMLIST list;
+  for (const std::string& item : items) {
+    list.Add(item);
+  }
+  return list.SaveToString();
+}
+
+ProgramResult RunProgram(const std::vector<std::string>& argv,
+                         const std::string& cwd) {
+  ProgramResult result;
+  int out_pipe[2];
+  int err_pipe[2];
+  if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
+    ADD_FAILURE() << "pipe failed";
+    return result;
+  }
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null_fd = ::open("/dev/null", O_RDONLY);
+    ::dup2(null_fd, 0);
+    ::dup2(out_pipe[1], 1);
+    ::dup2(err_pipe[1], 2);
+    if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) {
+      ::_exit(126);
+    }
+    std::vector<char*> args;
+    for (const std::string& arg : argv) {
+      args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+  }
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  struct pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  int open_count = 2;
+  while (open_count > 0) {
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) {
+        continue;
+      }
+      char chunk[65536];
+      const ssize_t n = ::read(fds[i].fd, chunk, sizeof chunk);
+      if (n > 0) {
+        sinks[i]->append(chunk, static_cast<size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_count;
+      }
+    }
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status)) {
+    result.exit_code = WEXITSTATUS(status);
+  }
+  return result;
+}
+
+ProgramResult RunConsole(const std::vector<std::string>& args,
+                         const std::string& cwd) {
+  std::vector<std::string> argv = {QRLCONSOLE_BIN};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunProgram(argv, cwd);
+}
+
+std::string BannerLine() {
+  return "QUORLING CONTROL SYSTEM 20230101 (CUSTOM CONSOLE CLIENT RELEASED FOR "
+         "PRESENTATION PURPOSES)\n";
+}

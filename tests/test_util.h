@@ -1,0 +1,64 @@
+// Helpers shared by the tests: a scratch directory per test, whole-file
+// reads and writes, serialized lists built in one call, and the runner of
+// the real binaries for end-to-end tests.
+#ifndef QRL_TESTS_TEST_UTIL_H_
+#define QRL_TESTS_TEST_UTIL_H_
+
+#include <sys/types.h>
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A fresh directory under the temporary directory, removed with everything
+// in it when the object goes. With Enter::kYes the process works inside it
+// until then.
+class ScratchDir {
+ public:
+  enum class Enter { kNo, kYes };
+  explicit ScratchDir(Enter enter = Enter::kNo);
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + "/" + relative
+  std::string Path(std::string_view relative) const;
+
+ private:
+  std::string path_;
+  std::string previous_cwd_;
+};
+
+// Whole-file helpers that fail the test (ADD_FAILURE) instead of returning
+// errors. WriteFile creates missing parent directories.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, std::string_view content,
+               mode_t mode = 0644);
+bool Exists(const std::string& path);
+mode_t FileMode(const std::string& path);  // permission bits only
+
+// The serialized form of a list holding `items`, in order.
+std::string Serialize(std::initializer_list<std::string_view> items);
+std::string Serialize(const std::vector<std::string>& items);
+
+struct ProgramResult {
+  int exit_code = -1;  // -1 when the program did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs argv[0] with the arguments, in `cwd` when it is not empty, with
+// standard input from /dev/null, and collects both output streams.
+ProgramResult RunProgram(const std::vector<std::string>& argv,
+                         const std::string& cwd = "");
+
+// Runs the qrlconsole binary of this build.
+ProgramResult RunConsole(const std::vector<std::string>& args,
+                         const std::string& cwd = "");
+
+// The banner line that every run prints first, with its line end.
+std::string BannerLine();
+
+#endif  // QRL_TESTS_TEST_UTIL_H_
