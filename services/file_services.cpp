@@ -1,12 +1,434 @@
 #include "services/file_services.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "fastmemlist/handle_io.h"
+#include "services/failure.h"
+#include "services/posix_error.h"
+#include "services/string_utils.h"
+#include "services/unique_fd.h"
+
+namespace {
+
+// The system's own limit on links followed while resolving one name.
+constexpr int kMaxLinkHops = 40;
+
+// Fixed length, so that a target name of the longest allowed length still
+// leaves room for its temporary sibling.
+constexpr char kTemporaryName[] = ".qrl-tmp-XXXXXX";
+
+bool Fail(std::string* err, std::string_view context, int error) {
+  if (err != nullptr) {
+    *err = PosixError(context, error);
+  }
+  return false;
+}
+
+// The directory part of a name as the system sees it: up to and including
+// the last "/" (a "\" is an ordinary byte in a Linux name); empty for a name
+// in the working directory.
+std::string SystemDirectoryPart(const std::string& name) {
+  const size_t slash = name.rfind('/');
+  return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+}
+
+bool ReadLink(const std::string& link, std::string* target) {
+  std::string buffer(256, '\0');
+  for (;;) {
+    const ssize_t n = ::readlink(link.c_str(), buffer.data(), buffer.size());
+    if (n < 0) {
+      return false;
+    }
+    if (static_cast<size_t>(n) < buffer.size()) {
+      buffer.resize(static_cast<size_t>(n));
+      *target = std::move(buffer);
+      return true;
+    }
+    buffer.resize(buffer.size() * 2);  // possibly truncated: try again
+  }
+}
+
+// Follows a chain of symbolic links from `name` to the name that the data
+// finally lives at. *exists tells whether something stands there, and *st
+// then describes it (never a link).
+bool ResolveLinks(const std::string& name, std::string* resolved, bool* exists,
+                  struct stat* st, std::string* err) {
+  std::string path = name;
+  for (int hops = 0;; ++hops) {
+    if (::lstat(path.c_str(), st) != 0) {
+      if (errno != ENOENT) {
+        return Fail(err, "cannot examine " + path, errno);
+      }
+      *exists = false;
+      break;
+    }
+    if (!S_ISLNK(st->st_mode)) {
+      *exists = true;
+      break;
+    }
+    if (hops == kMaxLinkHops) {
+      return Fail(err, "cannot resolve " + name, ELOOP);
+    }
+    std::string target;
+    if (!ReadLink(path, &target)) {
+      return Fail(err, "cannot read link " + path, errno);
+    }
+    // A relative link target counts from the directory holding the link.
+    path = !target.empty() && target[0] == '/'
+               ? target
+               : SystemDirectoryPart(path) + target;
+  }
+  *resolved = std::move(path);
+  return true;
+}
+
+bool WriteAll(int fd, std::string_view content, int* error) {
+  const uint64_t written =
+      WriteToHandle(fd, content.data(), content.size(), error);
+  if (written == content.size()) {
+    return true;
+  }
+  if (*error == 0) {
+    *error = EIO;  // a write that made no progress without saying why
+  }
+  return false;
+}
+
+mode_t CurrentUmask() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
+// Removes the temporary file on every way out except a successful rename.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(std::string name) : name_(std::move(name)) {}
+  ~TemporaryFile() {
+    if (!name_.empty()) {
+      ::unlink(name_.c_str());
+    }
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::string& name() const { return name_; }
+  void Keep() { name_.clear(); }
+
+ private:
+  std::string name_;
+};
+
+// A device, pipe or socket is written in place: replacing it with a plain
+// file would destroy it.
+bool WriteInPlace(const std::string& target, std::string_view content,
+                  std::string* err) {
+  UniqueFd fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+  if (!fd.valid()) {
+    return Fail(err, "cannot open " + target, errno);
+  }
+  int error = 0;
+  if (!WriteAll(fd.get(), content, &error)) {
+    return Fail(err, "cannot write " + target, error);
+  }
+  if (!fd.Close()) {
+    return Fail(err, "cannot write " + target, errno);
+  }
+  return true;
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using UniqueDir = std::unique_ptr<DIR, DirCloser>;
+
+struct DirectoryEntry {
+  std::string name;
+  bool is_directory;
+};
+
+enum class ReadResult { kOk, kCannotOpen, kCannotRead };
+
+// The entries of `directory` (which ends in "/") in the system's order,
+// without "." and "..". A symbolic link is never a directory here.
+ReadResult ReadDirectory(const std::string& directory,
+                         std::vector<DirectoryEntry>* entries) {
+  UniqueDir dir(::opendir(directory.c_str()));
+  if (dir == nullptr) {
+    return ReadResult::kCannotOpen;
+  }
+  for (;;) {
+    errno = 0;
+    const struct dirent* entry = ::readdir(dir.get());
+    if (entry == nullptr) {
+      return errno == 0 ? ReadResult::kOk : ReadResult::kCannotRead;
+    }
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") {
+      continue;
+    }
+    bool is_directory = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_UNKNOWN) {
+      // Some file systems do not fill in the type.
+      struct stat st;
+      is_directory = ::lstat((directory + entry->d_name).c_str(), &st) == 0 &&
+                     S_ISDIR(st.st_mode);
+    }
+    entries->push_back({std::string(name), is_directory});
+  }
+}
+
+std::string WithTrailingSlash(std::string path) {
+  if (LastCharacter(path) != '/') {
+    path += '/';
+  }
+  return path;
+}
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+}  // namespace
 
 bool FileToString(const std::string& file_name, std::string* out) {
   std::string err;
   return ReadWholeFile(file_name, out, &err);
 }
 
-bool StringToFile(const std::string&, std::string_view, std::string*) {
-  return false;
+bool StringToFile(const std::string& file_name, std::string_view content,
+                  std::string* err) {
+  if (file_name.empty()) {
+    return Fail(err, "cannot write a file without a name", ENOENT);
+  }
+  std::string target;
+  bool exists = false;
+  struct stat st;
+  if (!ResolveLinks(file_name, &target, &exists, &st, err)) {
+    return false;
+  }
+  if (exists && S_ISDIR(st.st_mode)) {
+    return Fail(err, "cannot write " + target, EISDIR);
+  }
+  if (exists && !S_ISREG(st.st_mode)) {
+    return WriteInPlace(target, content, err);
+  }
+
+  std::string temporary_name = SystemDirectoryPart(target) + kTemporaryName;
+  UniqueFd fd(::mkstemp(temporary_name.data()));
+  if (!fd.valid()) {
+    return Fail(err, "cannot create a temporary file for " + target, errno);
+  }
+  TemporaryFile temporary(temporary_name);
+  if (exists) {
+    // Keeping the owner needs privileges the program may lack; the content
+    // matters more, so a refusal is ignored. The owner goes first because a
+    // change of owner clears the set-user-ID bits.
+    if (::fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
+      // Ignored: the file then belongs to whoever runs the program.
+    }
+  }
+  const mode_t mode = exists ? st.st_mode & 07777 : 0666 & ~CurrentUmask();
+  if (::fchmod(fd.get(), mode) != 0) {
+    return Fail(err, "cannot set the mode for " + target, errno);
+  }
+  int error = 0;
+  if (!WriteAll(fd.get(), content, &error)) {
+    return Fail(err, "cannot write " + target, error);
+  }
+  if (!fd.Close()) {
+    return Fail(err, "cannot write " + target, errno);
+  }
+  if (::rename(temporary.name().c_str(), target.c_str()) != 0) {
+    return Fail(err, "cannot replace " + target, errno);
+  }
+  temporary.Keep();
+  return true;
+}
+
+bool CreateEmptyFile(const std::string& file_name) {
+  const std::string directory = SystemDirectoryPart(file_name);
+  if (!directory.empty() && !MakeDirectoryPath(directory)) {
+    return false;
+  }
+  // Replacing by an empty string keeps the mode of an existing file and,
+  // for a link, empties the file it points to instead of the link.
+  return StringToFile(file_name, "");
+}
+
+bool ListDirectoryTree(const std::string& root, IncludeFiles include_files,
+                       LineList* list) {
+  list->Clear();
+  if (root.empty() || !DirectoryExists(root)) {
+    return false;
+  }
+  list->Add(WithTrailingSlash(root));
+  bool result = true;
+  // The list grows while it is walked: every directory added is visited in
+  // turn, which makes the listing breadth-first.
+  for (size_t i = 0; i < list->Count(); ++i) {
+    const std::string directory = list->Get(i);
+    if (LastCharacter(directory) != '/') {
+      continue;
+    }
+    std::vector<DirectoryEntry> entries;
+    if (ReadDirectory(directory, &entries) != ReadResult::kOk) {
+      result = false;
+    }
+    for (const DirectoryEntry& entry : entries) {
+      if (entry.is_directory) {
+        list->Add(directory + entry.name + "/");
+      } else if (include_files == IncludeFiles::kYes) {
+        list->Add(directory + entry.name);
+      }
+    }
+  }
+  return result;
+}
+
+bool DeleteFilesInDirectory(const std::string& directory) {
+  const std::string prefix = WithTrailingSlash(directory);
+  std::vector<DirectoryEntry> entries;
+  switch (ReadDirectory(prefix, &entries)) {
+    case ReadResult::kCannotOpen:
+      return true;  // nothing there to delete
+    case ReadResult::kCannotRead:
+      return false;
+    case ReadResult::kOk:
+      break;
+  }
+  for (const DirectoryEntry& entry : entries) {
+    if (entry.is_directory) {
+      continue;
+    }
+    if (::unlink((prefix + entry.name).c_str()) != 0 && errno != ENOENT) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool DeleteDirectoryTree(const std::string& root) {
+  // A root that is a link, with or without a trailing "/", loses only the
+  // link; the directory it points to is not part of the tree.
+  std::string bare = root;
+  while (bare.size() > 1 && bare.back() == '/') {
+    bare.pop_back();
+  }
+  struct stat st;
+  if (!bare.empty() && ::lstat(bare.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    return ::unlink(bare.c_str()) == 0;
+  }
+  LineList directories;
+  if (!ListDirectoryTree(root, IncludeFiles::kNo, &directories)) {
+    return false;
+  }
+  // Deepest directories are listed last, so walking backwards empties every
+  // directory before its parent; the root goes last.
+  for (size_t i = directories.Count(); i-- > 0;) {
+    const std::string& directory = directories.Get(i);
+    if (!DeleteFilesInDirectory(directory)) {
+      return false;
+    }
+    if (::rmdir(directory.c_str()) != 0) {
+      throw Failure(PosixError("cannot remove directory " + directory, errno));
+    }
+  }
+  return true;
+}
+
+std::string NearestExistingDirectory(std::string_view path) {
+  std::string current = Trim(path);
+  if (LastCharacter(current) != '/') {
+    current = ExtractPathPart(current);
+  }
+  // Each pass tests the directory, then climbs to its parent. The root "/"
+  // is tested too before the search gives up.
+  while (!current.empty()) {
+    if (DirectoryExists(current)) {
+      return WithTrailingSlash(current);
+    }
+    if (IsSeparator(current.back())) {
+      current.pop_back();
+    }
+    current = ExtractPathPart(current);
+  }
+  return std::string();
+}
+
+std::string ExtractPathPart(std::string_view path) {
+  const size_t separator = path.find_last_of("/\\");
+  if (separator == std::string_view::npos) {
+    return std::string();
+  }
+  return std::string(path.substr(0, separator + 1));
+}
+
+char LastCharacter(std::string_view text) {
+  return text.empty() ? '\0' : text.back();
+}
+
+bool CopyPermissions(const std::string& source, const std::string& target) {
+  struct stat source_st;
+  struct stat target_st;
+  if (::stat(source.c_str(), &source_st) != 0 ||
+      ::stat(target.c_str(), &target_st) != 0) {
+    return false;
+  }
+  return ::chmod(target.c_str(), source_st.st_mode & 07777) == 0;
+}
+
+bool AssureExecutePermissions(const std::string& file_name) {
+  struct stat st;
+  const mode_t mode =
+      ::stat(file_name.c_str(), &st) == 0 ? (st.st_mode & 07777) | 0755 : 0755;
+  return ::chmod(file_name.c_str(), mode) == 0;
+}
+
+std::string DefaultExecutableExtension() { return std::string(); }
+std::string DefaultScriptExtension() { return ".sh"; }
+std::string DefaultLibraryExtension() { return ".so"; }
+
+bool PathExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool MakeDirectoryPath(const std::string& path) {
+  if (path.empty()) {
+    return false;
+  }
+  if (DirectoryExists(path)) {
+    return true;
+  }
+  // Creates every prefix that ends before a "/", then the whole path. A
+  // prefix that exists already fails harmlessly; any other failure shows in
+  // the final test.
+  size_t slash = path.find('/', 1);
+  for (;;) {
+    const std::string prefix = path.substr(0, slash);
+    if (prefix.back() != '/') {
+      ::mkdir(prefix.c_str(), 0777);
+    }
+    if (slash == std::string::npos) {
+      break;
+    }
+    slash = path.find('/', slash + 1);
+  }
+  return DirectoryExists(path);
 }

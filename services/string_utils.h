@@ -65,8 +65,7 @@ void AppendWithSeparator(std::string_view item, char separator,
                          std::string* text);
 void RemoveItems(LineList* list, std::string_view value,
                  CaseSensitive sensitive);
-void RemoveItemFromSeparatedText(std::string* text,
-                                 std::string_view separator,
+void RemoveItemFromSeparatedText(std::string* text, std::string_view separator,
                                  std::string_view value,
                                  CaseSensitive sensitive);
 // Deletes the items of length 0; an item of blanks stays.
