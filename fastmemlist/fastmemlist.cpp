@@ -75,8 +75,7 @@ void TFASTMEMLIST::Put(uint64_t index, std::string_view s) {
   PutBytes(index, s.size(), s.data());
 }
 
-void TFASTMEMLIST::PutBytes(uint64_t index, uint64_t length,
-                            const void* data) {
+void TFASTMEMLIST::PutBytes(uint64_t index, uint64_t length, const void* data) {
   Entry& entry = table_[index];
   if (length <= entry.length) {
     // memmove: the new bytes may come from this very buffer.

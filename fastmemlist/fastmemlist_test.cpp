@@ -38,7 +38,9 @@ TEST(TFASTMEMLIST, SerializesToTheDocumentedBytes) {
   };
   std::vector<Case> cases;
   cases.push_back({TFASTMEMLIST(), "\x01\x00"s});
-  cases.push_back({ListOf({"abc"}), "\x01\x01\x03" "abc"s});
+  cases.push_back({ListOf({"abc"}),
+                   "\x01\x01\x03"
+                   "abc"s});
   cases.push_back({ListOf({"", "xy"}), "\x01\x02\x00\x02xy"s});
   for (const Case& c : cases) {
     EXPECT_EQ(c.list.SaveToString(), c.bytes);
@@ -78,8 +80,7 @@ TEST(TFASTMEMLIST, WidthGrowsWithTheLargestLengthOrTheCount) {
 TEST(TFASTMEMLIST, DecodesItsOwnEightByteWidth) {
   // A writer may use any of the four widths; eight bytes per integer here.
   const std::string data = "\x08"s + "\x02\0\0\0\0\0\0\0"s +
-                           "\x01\0\0\0\0\0\0\0"s + "\x00\0\0\0\0\0\0\0"s +
-                           "q";
+                           "\x01\0\0\0\0\0\0\0"s + "\x00\0\0\0\0\0\0\0"s + "q";
   TFASTMEMLIST list;
   ASSERT_TRUE(list.LoadFromData(data));
   EXPECT_EQ(Items(list), (std::vector<std::string>{"q", ""}));
@@ -122,14 +123,14 @@ TEST(TFASTMEMLIST, EditingOperationsKeepOrder) {
                                                    "e", "\0"s, "zz"}));
   list.DeleteRange(1, 2);
   list.Exchange(0, 1);
-  EXPECT_EQ(Items(list), (std::vector<std::string>{"b", "", "c", "d", "e",
-                                                   "\0"s, "zz"}));
+  EXPECT_EQ(Items(list),
+            (std::vector<std::string>{"b", "", "c", "d", "e", "\0"s, "zz"}));
   list.Move(4, 1);
-  EXPECT_EQ(Items(list), (std::vector<std::string>{"b", "e", "", "c", "d",
-                                                   "\0"s, "zz"}));
+  EXPECT_EQ(Items(list),
+            (std::vector<std::string>{"b", "e", "", "c", "d", "\0"s, "zz"}));
   list.Move(0, 3);
-  EXPECT_EQ(Items(list), (std::vector<std::string>{"e", "", "c", "b", "d",
-                                                   "\0"s, "zz"}));
+  EXPECT_EQ(Items(list),
+            (std::vector<std::string>{"e", "", "c", "b", "d", "\0"s, "zz"}));
   list.Move(2, 2);
   EXPECT_EQ(list.Get(2), "c");
   EXPECT_TRUE(list.ItemStartsWith(6, "z"));
@@ -157,9 +158,9 @@ TEST(TFASTMEMLIST, AppendListPutListAndStrings) {
   TFASTMEMLIST b = ListOf({"x"});
   b.AppendList(a);
   b.AppendList(b);
-  EXPECT_EQ(Items(b), (std::vector<std::string>{"x", "dead space ahead", "22",
-                                                "x", "dead space ahead",
-                                                "22"}));
+  EXPECT_EQ(Items(b),
+            (std::vector<std::string>{"x", "dead space ahead", "22", "x",
+                                      "dead space ahead", "22"}));
   TFASTMEMLIST holder = ListOf({"slot"});
   holder.PutList(0, a);
   EXPECT_EQ(holder.Get(0), a.SaveToString());
@@ -187,7 +188,10 @@ TEST(TFASTMEMLIST, DataFunctionsWorkOnSerializedForms) {
             ListOf({"a", "bc", "r"}).SaveToString());
   // Malformed data never reads past its end.
   EXPECT_EQ(DataCount("\x01\x05"s), 0u);
-  EXPECT_EQ(DataItem("\x01\x01\x09" "ab"s, 0), "");
+  EXPECT_EQ(DataItem("\x01\x01\x09"
+                     "ab"s,
+                     0),
+            "");
 }
 
 TEST(TFASTMEMLIST, RejectsMalformedDataWithTheOffset) {
@@ -196,13 +200,13 @@ TEST(TFASTMEMLIST, RejectsMalformedDataWithTheOffset) {
     uint64_t offset;
   };
   const std::vector<Case> cases = {
-      {"", 0},                            // nothing at all
-      {"\x09\x00"s, 0},                   // width above 8
-      {"\x03\x00\x00\x00"s, 0},           // width 3 is never written
-      {"\x02\x01"s, 1},                   // count cut short
-      {"\x01\x05\x01"s, 1},               // five lengths cannot fit
-      {"\x01\x02\x01\x05xy"s, 3},         // item 1 runs past the end
-      {"\x01\x01\x01xy"s, 4},             // a byte after the last item
+      {"", 0},                     // nothing at all
+      {"\x09\x00"s, 0},            // width above 8
+      {"\x03\x00\x00\x00"s, 0},    // width 3 is never written
+      {"\x02\x01"s, 1},            // count cut short
+      {"\x01\x05\x01"s, 1},        // five lengths cannot fit
+      {"\x01\x02\x01\x05xy"s, 3},  // item 1 runs past the end
+      {"\x01\x01\x01xy"s, 4},      // a byte after the last item
       {"\x08\xff\xff\xff\xff\xff\xff\xff\xff"s, 1},  // absurd count
       {"\x08\x01\0\0\0\0\0\0\0\xff\xff\xff\xff\xff\xff\xff\xff"s, 9},
   };
@@ -240,7 +244,9 @@ TEST(TFASTMEMLIST, FilesRoundTripAndFailuresLeaveTheDocumentedState) {
   EXPECT_EQ(kept.Count(), 1u);
 
   // A file that ends inside the item bytes leaves it empty.
-  WriteFile(file, "\x01\x01\x05" "ab"s);
+  WriteFile(file,
+            "\x01\x01\x05"
+            "ab"s);
   EXPECT_FALSE(kept.LoadFromFile(file, &err));
   EXPECT_EQ(err, "at byte 2: item 0 of length 5 runs past the end of the data");
   EXPECT_EQ(kept.Count(), 0u);

@@ -44,8 +44,7 @@ uint64_t ReadFromHandle(int fd, void* buffer, uint64_t count, int* error) {
                       static_cast<char*>(buffer), count, error);
 }
 
-uint64_t WriteToHandle(int fd, const void* buffer, uint64_t count,
-                       int* error) {
+uint64_t WriteToHandle(int fd, const void* buffer, uint64_t count, int* error) {
   return TransferLoop(
       [fd](const char* at, size_t n) { return ::write(fd, at, n); },
       static_cast<const char*>(buffer), count, error);
@@ -64,8 +63,8 @@ bool ReadWholeHandle(int fd, std::string* out, int* error) {
   size_t used = 0;
   for (;;) {
     int failure = 0;
-    used += ReadFromHandle(fd, out->data() + used, out->size() - used,
-                           &failure);
+    used +=
+        ReadFromHandle(fd, out->data() + used, out->size() - used, &failure);
     if (failure != 0) {
       out->clear();
       *error = failure;

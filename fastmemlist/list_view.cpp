@@ -83,9 +83,9 @@ bool ListView::Parse(std::string_view data, DecodeError* error) {
     used += length;
   }
   if (used != payload_size) {
-    return Fail(error, payload_start + used,
-                std::to_string(payload_size - used) +
-                    " bytes follow the last item");
+    return Fail(
+        error, payload_start + used,
+        std::to_string(payload_size - used) + " bytes follow the last item");
   }
   data_ = data;
   width_ = width;

@@ -5,9 +5,12 @@
 namespace {
 
 constexpr std::array<std::string_view, 7> kKindNames = {
-    "Normal",   "Requirement",
-    "Complex",  "FileExport",
-    "FileDirectoryCreationRemoval", "External",
+    "Normal",
+    "Requirement",
+    "Complex",
+    "FileExport",
+    "FileDirectoryCreationRemoval",
+    "External",
     "Package"};
 
 bool Fail(DecodeError* error, uint64_t offset, std::string what) {
@@ -44,9 +47,12 @@ std::string_view KindName(std::string_view code) {
 
 std::string_view KindCode(std::string_view name) {
   static constexpr std::array<std::string_view, 7> kCodes = {
-      kKindNormal,   kKindRequirement,
-      kKindComplex,  kKindFileExport,
-      kKindFileDirectoryCreationRemoval, kKindExternal,
+      kKindNormal,
+      kKindRequirement,
+      kKindComplex,
+      kKindFileExport,
+      kKindFileDirectoryCreationRemoval,
+      kKindExternal,
       kKindPackage};
   for (size_t i = 0; i < kKindNames.size(); ++i) {
     if (kKindNames[i] == name) {
