@@ -11,12 +11,9 @@ void ShowUserInfo(ConsoleRun* run) {
 void NotBuiltYet(ConsoleRun*) {}
 
 constexpr ConsoleAction kConsoleActions[] = {
-    {"APPLY", NotBuiltYet},
-    {"REVERSE", NotBuiltYet},
-    {"EXECUTECHECKS", NotBuiltYet},
-    {"SHOWUSERINFO", ShowUserInfo},
-    {"CREATEBACKUP", NotBuiltYet},
-    {kRestoreBackupAction, NotBuiltYet},
+    {"APPLY", NotBuiltYet},         {"REVERSE", NotBuiltYet},
+    {"EXECUTECHECKS", NotBuiltYet}, {"SHOWUSERINFO", ShowUserInfo},
+    {"CREATEBACKUP", NotBuiltYet},  {kRestoreBackupAction, NotBuiltYet},
 };
 
 }  // namespace

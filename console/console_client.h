@@ -22,10 +22,10 @@ inline constexpr std::string_view kBanner =
 
 // Everything one run owns, handed to the action by reference.
 struct ConsoleRun {
-  LineList arguments;     // 0 program path, 1 file, 2 action, 3.. the rest
-  LineList output;        // report lines, printed at the end
-  TFASTMEMLIST package;   // the level records, once the package is loaded
-  TFASTMEMLIST macros;    // command-line macros: name, value, name, ...
+  LineList arguments;    // 0 program path, 1 file, 2 action, 3.. the rest
+  LineList output;       // report lines, printed at the end
+  TFASTMEMLIST package;  // the level records, once the package is loaded
+  TFASTMEMLIST macros;   // command-line macros: name, value, name, ...
   TSETTINGSBLOCK settings;
   std::string package_file_name;
   uint8_t status = 0;

@@ -64,7 +64,9 @@ ScratchDir::~ScratchDir() {
   for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
        !ec && it != std::filesystem::recursive_directory_iterator();
        it.increment(ec)) {
-    if (it->is_directory() && !it->is_symlink()) {
+    std::error_code status_ec;
+    if (it->symlink_status(status_ec).type() ==
+        std::filesystem::file_type::directory) {
       ::chmod(it->path().c_str(), 0755);
     }
   }
@@ -86,8 +88,7 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
-void WriteFile(const std::string& path, std::string_view content,
-               mode_t mode) {
+void WriteFile(const std::string& path, std::string_view content, mode_t mode) {
   std::error_code ec;
   const std::filesystem::path parent =
       std::filesystem::path(path).parent_path();

@@ -1,16 +1,153 @@
 // End-to-end tests of the console client: the real binary in a scratch
-// directory, its standard output compared byte for byte.
+// directory, its standard output compared byte for byte, its exit code and
+// the files it leaves.
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "gtest/gtest.h"
+#include "tests/package_builder.h"
 #include "tests/test_util.h"
 
 namespace {
 
-TEST(ConsoleEndToEnd, NoArgumentPrintsBannerAndUsage) {
+const char kUsage[] =
+    "Usage:\n"
+    "qrlconsole [filename] [[action] [macros] [symbols]]\n"
+    "\n"
+    "action: apply, reverse, executechecks, showuserinfo, createbackup, "
+    "restorebackup\n"
+    "macros: must start with \"MACRO\"\n"
+    "symbols: must start with \"SYMBOL\"\n"
+    "\n"
+    "Examples:\n"
+    "1. To show quorl user informations\n"
+    "qrlconsole quorlfile.qrl showuserinfo\n"
+    "\n"
+    "2. To apply quorl using a macro and symbol +VANILLAIDE\n"
+    "qrlconsole quorlfile.qrl apply "
+    "MACRO{MACRO_RAD_DIRECTORY}=/home/user/lazarus/ SYMBOL+VANILLAIDE\n"
+    "\n"
+    "3. To reverse quorl using a macro\n"
+    "qrlconsole quorlfile.qrl reverse "
+    "MACRO{MACRO_RAD_DIRECTORY}=/home/user/lazarus/\n"
+    "\n"
+    "4. To create backup using a macro \n"
+    "qrlconsole quorlfile.qrl createbackup "
+    "MACRO{MACRO_RAD_DIRECTORY}=/home/user/lazarus/\n"
+    "\n"
+    "5. To restore backup \n"
+    "qrlconsole backupfile.qrl.backup restorebackup\n"
+    "\n"
+    "6. To load parameters from text file \n"
+    "qrlconsole paramteres.txt\n";
+
+std::vector<std::string> DirectoryEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class ConsoleEndToEnd : public ::testing::Test {
+ protected:
+  // Writes a one-level package with this user information as q.qrl.
+  void WritePackage(const std::string& user_information) {
+    TSETTINGSBLOCK settings;
+    settings.user_information = user_information;
+    LevelSpec level;
+    level.kind = "1";
+    WriteFile(dir_.Path("q.qrl"), PackageData({level}, settings));
+  }
+
+  ScratchDir dir_;
+};
+
+TEST_F(ConsoleEndToEnd, NoArgumentPrintsBannerAndUsage) {
   const ProgramResult result = RunConsole({});
+  EXPECT_EQ(result.out, BannerLine() + kUsage);
+  EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.out.substr(0, BannerLine().size()), BannerLine());
+}
+
+TEST_F(ConsoleEndToEnd, ShowUserInfoPrintsTheStoredTextInAnyLetterCase) {
+  WritePackage("Adds the menu entry.\tVersion 2 ");
+  for (const char* action : {"showuserinfo", "ShowUserInfo", "SHOWUSERINFO"}) {
+    const ProgramResult result =
+        RunConsole({"q.qrl", action, "MACRO{X}=1", "SYMBOL+S"}, dir_.path());
+    EXPECT_EQ(result.out, BannerLine() + "Adds the menu entry.\tVersion 2 \n");
+    EXPECT_EQ(result.exit_code, 0);
+  }
+  // Nothing is written beside the package.
+  EXPECT_EQ(DirectoryEntries(dir_.path()), std::vector<std::string>{"q.qrl"});
+
+  WritePackage("");
+  const ProgramResult empty =
+      RunConsole({"q.qrl", "showuserinfo"}, dir_.path());
+  EXPECT_EQ(empty.out, BannerLine() + "\n");
+}
+
+TEST_F(ConsoleEndToEnd, ParameterFileStandsForTheArguments) {
+  WritePackage("from the parameter file");
+  WriteFile(dir_.Path("params.txt"),
+            "\xEF\xBB\xBFq.qrl\n# comment\n\n   \nshowuserinfo\nMACRO{X}=1\n");
+  const ProgramResult result = RunConsole({"params.txt"}, dir_.path());
+  EXPECT_EQ(result.out, BannerLine() + "from the parameter file\n");
+  EXPECT_EQ(result.exit_code, 0);
+
+  // Fewer than two surviving lines: the usage text.
+  WriteFile(dir_.Path("short.txt"), "q.qrl\n#showuserinfo\n");
+  const ProgramResult short_file = RunConsole({"short.txt"}, dir_.path());
+  EXPECT_EQ(short_file.out, BannerLine() + kUsage);
+  EXPECT_EQ(short_file.exit_code, 0);
+}
+
+TEST_F(ConsoleEndToEnd, UnreadableParameterFileExitsWithThree) {
+  const ProgramResult result = RunConsole({"missing.txt"}, dir_.path());
+  EXPECT_EQ(result.out,
+            BannerLine() +
+                "An error occured trying to load a text file filled with "
+                "parameters.\n");
+  EXPECT_EQ(result.exit_code, 3);
+}
+
+TEST_F(ConsoleEndToEnd, PackageThatCannotBeLoadedExitsWithThree) {
+  WriteFile(dir_.Path("short.qrl"), std::string("\x01\x02\x00\x00", 4));
+  WriteFile(
+      dir_.Path("lower.qrl"),
+      Serialize({"level", "settings", "quorling control system 20230101"}));
+  struct Case {
+    std::string file;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {"missing.qrl",
+       "qrlconsole: cannot load package 'missing.qrl': cannot open: No such "
+       "file or directory\n"},
+      {"short.qrl",
+       "qrlconsole: cannot load package 'short.qrl': at byte 1: a package "
+       "holds at least one level, its settings and its trailer, but this "
+       "list holds 2 items\n"},
+      {"lower.qrl",
+       "qrlconsole: cannot load package 'lower.qrl': at byte 18: the last "
+       "item is not the trailer \"QUORLING CONTROL SYSTEM 20230101\"\n"},
+  };
+  for (const Case& c : cases) {
+    const ProgramResult result = RunConsole({c.file, "apply"}, dir_.path());
+    EXPECT_EQ(result.out, BannerLine()) << c.file;
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.exit_code, 3) << c.file;
+  }
+}
+
+TEST_F(ConsoleEndToEnd, UnknownActionDoesNothing) {
+  WritePackage("info");
+  const ProgramResult result = RunConsole({"q.qrl", "explode"}, dir_.path());
+  EXPECT_EQ(result.out, BannerLine());
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_code, 0);
 }
 
 }  // namespace
