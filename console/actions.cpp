@@ -1,6 +1,21 @@
 #include "console/actions.h"
 
+#include "engine/apply.h"
+#include "engine/reverse.h"
+
 namespace {
+
+// Both drivers convert the stored separators of every level to "/".
+constexpr bool kConvertSeparators = true;
+
+void Apply(ConsoleRun* run) {
+  run->status = ApplyLevels(run->package, &run->settings, &run->output,
+                            kConvertSeparators);
+}
+
+void Reverse(ConsoleRun* run) {
+  ReverseLevels(run->package, &run->settings, &run->output, kConvertSeparators);
+}
 
 void ShowUserInfo(ConsoleRun* run) {
   run->output.Add(run->settings.user_information);
@@ -11,9 +26,12 @@ void ShowUserInfo(ConsoleRun* run) {
 void NotBuiltYet(ConsoleRun*) {}
 
 constexpr ConsoleAction kConsoleActions[] = {
-    {"APPLY", NotBuiltYet},         {"REVERSE", NotBuiltYet},
-    {"EXECUTECHECKS", NotBuiltYet}, {"SHOWUSERINFO", ShowUserInfo},
-    {"CREATEBACKUP", NotBuiltYet},  {kRestoreBackupAction, NotBuiltYet},
+    {"APPLY", Apply},
+    {"REVERSE", Reverse},
+    {"EXECUTECHECKS", NotBuiltYet},
+    {"SHOWUSERINFO", ShowUserInfo},
+    {"CREATEBACKUP", NotBuiltYet},
+    {kRestoreBackupAction, NotBuiltYet},
 };
 
 }  // namespace

@@ -26,6 +26,14 @@ std::string LevelRecord(const LevelSpec& level) {
                     Serialize(level.code)});
 }
 
+TFASTMEMLIST LevelList(const std::vector<LevelSpec>& levels) {
+  TFASTMEMLIST list;
+  for (const LevelSpec& level : levels) {
+    list.Add(LevelRecord(level));
+  }
+  return list;
+}
+
 std::string MacroData(
     const std::vector<std::pair<std::string, std::string>>& macros) {
   TFASTMEMLIST list;

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "fastmemlist/fastmemlist.h"
 #include "package/settings_block.h"
 
 struct FileEntrySpec {
@@ -34,6 +35,9 @@ struct LevelSpec {
 
 // The serialized 13-item record of `level`.
 std::string LevelRecord(const LevelSpec& level);
+
+// The level list of a loaded package: one serialized record per level.
+TFASTMEMLIST LevelList(const std::vector<LevelSpec>& levels);
 
 // A serialized macro list: name, value, name, value ...
 std::string MacroData(

@@ -1,0 +1,165 @@
+#include "engine/apply.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/complex_level.h"
+#include "engine/driver_state.h"
+#include "engine/normal_level.h"
+#include "engine/requirements.h"
+#include "engine/symbols.h"
+#include "package/level_record.h"
+
+namespace {
+
+// The handler of each kind of level under apply.
+struct ApplyKind {
+  std::string_view code;
+  LevelHandler handler;
+};
+
+constexpr ApplyKind kApplyKinds[] = {
+    {kKindNormal, ApplyNormalLevel},
+    {kKindComplex, RunComplexLevel},
+};
+
+const ApplyKind* FindApplyKind(std::string_view code) {
+  for (const ApplyKind& kind : kApplyKinds) {
+    if (kind.code == code) {
+      return &kind;
+    }
+  }
+  return nullptr;
+}
+
+std::string RequirementsMessage(std::string_view which, const LevelCall& call) {
+  return LevelMessage(std::string(which) +
+                          " REQUIREMENTS ARE NOT FULFILLED FOR LEVEL ",
+                      call);
+}
+
+// Applies the level's symbol edits and writes its line as its severity
+// says. False when the severity stops the run.
+bool WeighOutcome(const TFASTMEMLIST& level, uint8_t severity,
+                  const std::string& message, DriverState& state) {
+  switch (severity) {
+    case 0:
+      UpdateSymbols(level.View(kSuccessSymbols), &state.symbols);
+      return true;
+    case 1:
+      UpdateSymbols(level.View(kFailureSymbols), &state.symbols);
+      return true;
+    case 2:
+      UpdateSymbols(level.View(kFailureSymbols), &state.symbols);
+      state.output->Add("WARNING! " + message);
+      return true;
+    case 3:
+      UpdateSymbols(level.View(kFailureSymbols), &state.symbols);
+      state.output->Add("ERROR! " + message);
+      return false;
+    default:
+      return true;  // counts towards the status only
+  }
+}
+
+// Requirement levels of the number run first. False when one of severity 3
+// is not fulfilled: that error ends the run.
+bool RequirementPass(DriverState& state, const std::string& number,
+                     uint8_t* status) {
+  TFASTMEMLIST level;
+  for (uint64_t i = state.NextCandidate(0, number); i < state.levels.Count();
+       i = state.NextCandidate(i + 1, number)) {
+    state.Prepare(i, &level);
+    if (level.View(kKindCode) != kKindRequirement ||
+        !state.Selected(level, number)) {
+      continue;
+    }
+    uint8_t severity = LevelSeverity(level, i);
+    const LevelCall call{level, number, state};
+    std::string message;
+    if (LocalRequirementsMet(level) &&
+        (level.View(kRequirements).empty() ||
+         GlobalRequirementsMet(level.View(kRequirements), state.symbols))) {
+      severity = 0;
+    } else {
+      message = RequirementsMessage("LOCAL", call);
+    }
+    if (!WeighOutcome(level, severity, message, state)) {
+      // An error that ends the run is an error of the run.
+      *status = std::max<uint8_t>(*status, severity);
+      return false;
+    }
+  }
+  return true;
+}
+
+// Runs one selected level; returns its severity (0 on success) and sets
+// *message.
+uint8_t RunLevel(const LevelCall& call, uint64_t position,
+                 std::string* message) {
+  const TFASTMEMLIST& level = call.level;
+  const uint8_t severity = LevelSeverity(level, position);
+  const std::string_view kind = level.View(kKindCode);
+  if (kind == kKindRequirement) {
+    return 0;
+  }
+  const ApplyKind* handler = FindApplyKind(kind);
+  if (handler == nullptr) {
+    return severity;  // an unknown kind does nothing
+  }
+  if (!LocalRequirementsMet(level)) {
+    *message = RequirementsMessage("LOCAL", call);
+    return severity;
+  }
+  if (!GlobalRequirementsMet(level.View(kRequirements), call.state.symbols)) {
+    *message = RequirementsMessage("GLOBAL", call);
+    return severity;
+  }
+  LevelOutcome outcome = handler->handler(call);
+  if (outcome.success) {
+    return 0;
+  }
+  *message = std::move(outcome.message);
+  return outcome.severity.value_or(severity);
+}
+
+// The main pass of one level number. False when the run is to stop.
+bool MainPass(DriverState& state, const std::string& number,
+              uint8_t* status) {
+  TFASTMEMLIST level;
+  uint64_t i = state.NextCandidate(0, number);
+  while (i < state.levels.Count()) {
+    state.Prepare(i, &level);
+    if (state.Selected(level, number)) {
+      std::string message;
+      const uint8_t severity =
+          RunLevel(LevelCall{level, number, state}, i, &message);
+      *status = std::max(*status, severity);
+      if (!WeighOutcome(level, severity, message, state)) {
+        state.run_flags |= kRunStop;
+      }
+      if ((state.run_flags & kRunStop) != 0) {
+        return false;
+      }
+    }
+    i = state.NextAfterVisit(i, number);
+  }
+  return true;
+}
+
+}  // namespace
+
+uint8_t ApplyLevels(const TFASTMEMLIST& levels, TSETTINGSBLOCK* settings,
+                    LineList* output, bool convert, int depth) {
+  DriverState state(levels, *settings, output, convert, Direction::kApply,
+                    depth);
+  uint8_t status = 0;
+  for (const std::string& number : LevelNumbers(state.levels)) {
+    if (!RequirementPass(state, number, &status) ||
+        !MainPass(state, number, &status)) {
+      break;
+    }
+  }
+  state.Finish(settings);
+  return status;
+}

@@ -1,0 +1,123 @@
+#include "engine/macros.h"
+
+#include "gtest/gtest.h"
+#include "package/level_record.h"
+#include "tests/package_builder.h"
+#include "tests/test_util.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+TFASTMEMLIST Macros(
+    const std::vector<std::pair<std::string, std::string>>& pairs) {
+  TFASTMEMLIST list;
+  list.LoadFromData(MacroData(pairs));
+  return list;
+}
+
+TFASTMEMLIST Decoded(const LevelSpec& spec) {
+  TFASTMEMLIST level;
+  EXPECT_TRUE(level.LoadFromData(LevelRecord(spec)));
+  return level;
+}
+
+TEST(FindMacro, LooksAtNamesOrValues) {
+  const TFASTMEMLIST macros = Macros({{"{A}", "x"}, {"{b}", ""}});
+  EXPECT_EQ(FindMacro(macros, "{A}", LookIn::kNames, CaseSensitive::kYes), 0);
+  EXPECT_EQ(FindMacro(macros, "{B}", LookIn::kNames, CaseSensitive::kYes), -1);
+  EXPECT_EQ(FindMacro(macros, "{B}", LookIn::kNames, CaseSensitive::kNo), 2);
+  EXPECT_EQ(FindMacro(macros, "X", LookIn::kValues, CaseSensitive::kNo), 1);
+  EXPECT_EQ(FindMacro(macros, "", LookIn::kValues, CaseSensitive::kYes), 3);
+}
+
+TEST(ExpandMacros, ExpandsChainsInAnyOrderAndEveryText) {
+  LevelSpec spec;
+  spec.number = "{N}";
+  spec.presentation = "at {A}";
+  spec.comment_lines = {"{B}", "none"};
+  spec.entries = {{"/", "{ROOT}/a.txt", "0", {"old {A}"}, ""},
+                  {"/", "{ROOT}/b.bin", "1", {}, "{A} stays"}};
+  spec.code = {"0", "new {A}", "{A}{B}"};
+  TFASTMEMLIST level = Decoded(spec);
+  const TFASTMEMLIST macros =
+      Macros({{"{A}", "x{B}"}, {"{B}", "y"}, {"{ROOT}", "/src"}, {"{N}", "7"},
+              {"{ODD}", "unused"}, {"{LAST}"s, ""}});
+  ASSERT_TRUE(ExpandMacros(&level, macros, CaseSensitive::kYes));
+  EXPECT_EQ(level.Get(kLevelNumber), "7");
+  EXPECT_EQ(level.Get(kPresentation), "at xy");
+  EXPECT_EQ(level.Get(kCommentLines), Serialize({"y", "none"}));
+  EXPECT_EQ(FileEntryField(level, 0, kEntryPath), "/src/a.txt");
+  EXPECT_EQ(FileEntryField(level, 0, kEntryContent), Serialize({"old xy"}));
+  EXPECT_EQ(FileEntryField(level, 1, kEntryContent), "{A} stays");
+  EXPECT_EQ(level.Get(kCode), Serialize({"0", "new xy", "xyy"}));
+}
+
+TEST(ExpandMacros, ReplacesInBinaryCodeButNotInAnInlinePackage) {
+  LevelSpec binary;
+  binary.code = {"1", "bytes {A}"};
+  TFASTMEMLIST level = Decoded(binary);
+  ASSERT_TRUE(ExpandMacros(&level, Macros({{"{A}", "1"}}),
+                           CaseSensitive::kYes));
+  EXPECT_EQ(level.Get(kCode), Serialize({"1", "bytes 1"}));
+
+  LevelSpec package;
+  package.kind = "6";
+  LevelSpec inner;
+  inner.presentation = "{A}";
+  const std::string nested = PackageData({inner});
+  package.code = {"1", nested};
+  level = Decoded(package);
+  ASSERT_TRUE(ExpandMacros(&level, Macros({{"{A}", "longer value"}}),
+                           CaseSensitive::kYes));
+  EXPECT_EQ(level.Get(kCode), Serialize({"1", nested}));
+}
+
+TEST(ExpandMacros, SelfReferenceIsCutInsteadOfRunningForever) {
+  for (const auto& pairs :
+       std::vector<std::vector<std::pair<std::string, std::string>>>{
+           {{"{A}", "x{A}"}},                      // grows by one each pass
+           {{"{A}", "{B}"}, {"{B}", "{A}"}},       // a cycle of two
+           {{"{A}", "{A}{A}"}},                    // doubles each pass
+       }) {
+    LevelSpec spec;
+    spec.presentation = "{A}";
+    TFASTMEMLIST level = Decoded(spec);
+    EXPECT_FALSE(ExpandMacros(&level, Macros(pairs), CaseSensitive::kYes));
+    EXPECT_LT(level.ItemLength(kPresentation), 1u << 30);
+  }
+}
+
+TEST(ReplaceMacroInLevel, OneItemOrAllAndEmptyNames) {
+  LevelSpec spec;
+  spec.label = "{A}";
+  spec.item4 = "{A}";
+  TFASTMEMLIST level = Decoded(spec);
+  EXPECT_FALSE(ReplaceMacroInLevel(&level, "", "x", -1, CaseSensitive::kYes));
+  EXPECT_TRUE(ReplaceMacroInLevel(&level, "{A}", "x", kItem4,
+                                  CaseSensitive::kYes));
+  EXPECT_EQ(level.Get(kLabel), "{A}");
+  EXPECT_EQ(level.Get(kItem4), "x");
+  EXPECT_TRUE(
+      ReplaceMacroInLevel(&level, "{a}", "y", -1, CaseSensitive::kNo));
+  EXPECT_EQ(level.Get(kLabel), "y");
+  EXPECT_FALSE(
+      ReplaceMacroInLevel(&level, "{A}", "z", -1, CaseSensitive::kYes));
+}
+
+TEST(ExpandMacrosOnce, EachMacroOnceInListOrder) {
+  LevelSpec first;
+  first.presentation = "{B}";
+  LevelSpec second;
+  second.presentation = "{A}";
+  TFASTMEMLIST levels = LevelList({first, second});
+  // {A} brings in {B}, whose pair came earlier: it stays.
+  ExpandMacrosOnce(&levels, Macros({{"{B}", "b"}, {"{A}", "{B}"}}), -1,
+                   CaseSensitive::kYes);
+  EXPECT_EQ(DataItem(levels.View(0), kPresentation), "b");
+  EXPECT_EQ(DataItem(levels.View(1), kPresentation), "{B}");
+  ExpandMacrosOnce(&levels, Macros({{"{B}", "c"}}), 0, CaseSensitive::kYes);
+  EXPECT_EQ(DataItem(levels.View(1), kPresentation), "{B}");
+}
+
+}  // namespace

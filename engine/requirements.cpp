@@ -1,0 +1,51 @@
+#include "engine/requirements.h"
+
+#include "package/level_record.h"
+#include "services/file_services.h"
+#include "services/string_utils.h"
+
+namespace {
+
+bool EntryMet(const ListView& entry) {
+  const std::string file_name(entry.Item(kEntryPath));
+  if (!FileExists(file_name)) {
+    return false;
+  }
+  std::string content;
+  if (!FileToString(file_name, &content)) {
+    return false;
+  }
+  const std::string_view type = entry.Item(kEntryType);
+  const std::string_view wanted = entry.Item(kEntryContent);
+  if (type == kTypeText) {
+    LineList lines;
+    lines.SetText(content);
+    LineList block;
+    DataToStrings(wanted, &block);
+    return FindAndDeleteLines(&lines, block) >= 0;
+  }
+  if (type == kTypeBinary) {
+    uint64_t position = 0;
+    return FindBytes(wanted.data(), content.data(), wanted.size(),
+                     content.size(), &position);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool LocalRequirementsMet(const TFASTMEMLIST& level) {
+  ListView entries;
+  if (!entries.Parse(level.View(kFileEntries))) {
+    return true;  // no entries
+  }
+  const uint64_t first = level.View(kKindCode) == kKindFileExport ? 1 : 0;
+  for (uint64_t j = first; j < entries.Count(); ++j) {
+    ListView entry;
+    if (!entry.Parse(entries.Item(j)) ||
+        entry.Count() < kFileEntryItemCount || !EntryMet(entry)) {
+      return false;
+    }
+  }
+  return true;
+}

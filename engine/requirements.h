@@ -1,0 +1,15 @@
+// Local requirements: the files that a level's file entries name must
+// exist and hold the entries' contents.
+#ifndef QRL_ENGINE_REQUIREMENTS_H_
+#define QRL_ENGINE_REQUIREMENTS_H_
+
+#include "fastmemlist/fastmemlist.h"
+
+// True when every file entry's file exists and contains its content: text
+// content as a block of lines (compared trimmed, ignoring case; an empty
+// block is never found), binary content as bytes (an empty one always is).
+// Entry 0 of a FileExport level names the file it will write and is not
+// tested. A level without entries passes.
+bool LocalRequirementsMet(const TFASTMEMLIST& level);
+
+#endif  // QRL_ENGINE_REQUIREMENTS_H_

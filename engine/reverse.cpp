@@ -1,0 +1,89 @@
+#include "engine/reverse.h"
+
+#include <vector>
+
+#include "engine/complex_level.h"
+#include "engine/driver_state.h"
+#include "engine/normal_level.h"
+#include "engine/requirements.h"
+#include "package/level_record.h"
+
+namespace {
+
+// How each kind of level is undone.
+enum class Guard {
+  kNone,             // runs without a requirement test
+  kLocalSilent,      // runs only when its local requirements hold
+  kLocalReported,    // reports unfulfilled local requirements
+};
+
+struct ReverseKind {
+  std::string_view code;
+  LevelHandler handler;
+  Guard guard;
+};
+
+constexpr ReverseKind kReverseKinds[] = {
+    {kKindNormal, ReverseNormalLevel, Guard::kNone},
+    {kKindComplex, RunComplexLevel, Guard::kLocalSilent},
+};
+
+const ReverseKind* FindReverseKind(std::string_view code) {
+  for (const ReverseKind& kind : kReverseKinds) {
+    if (kind.code == code) {
+      return &kind;
+    }
+  }
+  return nullptr;
+}
+
+// Undoes one selected level; failures are written at once.
+void ReverseLevel(const LevelCall& call) {
+  const ReverseKind* kind = FindReverseKind(call.level.View(kKindCode));
+  if (kind == nullptr) {
+    return;  // Requirement, FileExport and unknown kinds have nothing to undo
+  }
+  if (kind->guard != Guard::kNone && !LocalRequirementsMet(call.level)) {
+    if (kind->guard == Guard::kLocalReported) {
+      call.state.output->Add(LevelMessage(
+          "LOCAL REQUIREMENTS ARE NOT FULFILLED FOR LEVEL ", call));
+    }
+    return;
+  }
+  const LevelOutcome outcome = kind->handler(call);
+  if (!outcome.success && !outcome.message.empty()) {
+    call.state.output->Add(outcome.message);
+  }
+}
+
+// One pass over the levels of a number. False when the run is to stop.
+bool ReversePass(DriverState& state, const std::string& number) {
+  TFASTMEMLIST level;
+  uint64_t i = state.NextCandidate(0, number);
+  while (i < state.levels.Count()) {
+    state.Prepare(i, &level);
+    if (state.Selected(level, number)) {
+      ReverseLevel(LevelCall{level, number, state});
+      if ((state.run_flags & kRunStop) != 0) {
+        return false;
+      }
+    }
+    i = state.NextAfterVisit(i, number);
+  }
+  return true;
+}
+
+}  // namespace
+
+void ReverseLevels(const TFASTMEMLIST& levels, TSETTINGSBLOCK* settings,
+                   LineList* output, bool convert, int depth) {
+  DriverState state(levels, *settings, output, convert, Direction::kReverse,
+                    depth);
+  const std::vector<std::string> numbers = LevelNumbers(state.levels);
+  for (auto number = numbers.rbegin(); number != numbers.rend(); ++number) {
+    if (!ReversePass(state, *number)) {
+      break;
+    }
+  }
+  state.Finish(settings);
+}

@@ -1,0 +1,22 @@
+#include "tests/driver_runs.h"
+
+#include "engine/apply.h"
+#include "engine/reverse.h"
+
+DriverRun RunApply(const std::vector<LevelSpec>& levels,
+                   TSETTINGSBLOCK settings) {
+  DriverRun run;
+  run.settings = std::move(settings);
+  run.status = ApplyLevels(LevelList(levels), &run.settings, &run.output,
+                           /*convert=*/true);
+  return run;
+}
+
+DriverRun RunReverse(const std::vector<LevelSpec>& levels,
+                     TSETTINGSBLOCK settings) {
+  DriverRun run;
+  run.settings = std::move(settings);
+  ReverseLevels(LevelList(levels), &run.settings, &run.output,
+                /*convert=*/true);
+  return run;
+}
