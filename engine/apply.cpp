@@ -33,9 +33,8 @@ const ApplyKind* FindApplyKind(std::string_view code) {
 }
 
 std::string RequirementsMessage(std::string_view which, const LevelCall& call) {
-  return LevelMessage(std::string(which) +
-                          " REQUIREMENTS ARE NOT FULFILLED FOR LEVEL ",
-                      call);
+  return LevelMessage(
+      std::string(which) + " REQUIREMENTS ARE NOT FULFILLED FOR LEVEL ", call);
 }
 
 // Applies the level's symbol edits and writes its line as its severity
@@ -77,7 +76,7 @@ bool RequirementPass(DriverState& state, const std::string& number,
     uint8_t severity = LevelSeverity(level, i);
     const LevelCall call{level, number, state};
     std::string message;
-    if (LocalRequirementsMet(level) &&
+    if (LocalRequirementsMet(level, &state.files) &&
         (level.View(kRequirements).empty() ||
          GlobalRequirementsMet(level.View(kRequirements), state.symbols))) {
       severity = 0;
@@ -107,13 +106,17 @@ uint8_t RunLevel(const LevelCall& call, uint64_t position,
   if (handler == nullptr) {
     return severity;  // an unknown kind does nothing
   }
-  if (!LocalRequirementsMet(level)) {
+  if (!LocalRequirementsMet(level, &call.state.files)) {
     *message = RequirementsMessage("LOCAL", call);
     return severity;
   }
   if (!GlobalRequirementsMet(level.View(kRequirements), call.state.symbols)) {
     *message = RequirementsMessage("GLOBAL", call);
     return severity;
+  }
+  if (kind != kKindNormal) {
+    // Other kinds may look at the files: they see every rewrite installed.
+    call.state.files.Flush();
   }
   LevelOutcome outcome = handler->handler(call);
   if (outcome.success) {
@@ -124,8 +127,7 @@ uint8_t RunLevel(const LevelCall& call, uint64_t position,
 }
 
 // The main pass of one level number. False when the run is to stop.
-bool MainPass(DriverState& state, const std::string& number,
-              uint8_t* status) {
+bool MainPass(DriverState& state, const std::string& number, uint8_t* status) {
   TFASTMEMLIST level;
   uint64_t i = state.NextCandidate(0, number);
   while (i < state.levels.Count()) {

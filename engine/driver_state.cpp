@@ -43,7 +43,8 @@ std::string_view DriverState::ActionName() const {
   return direction == Direction::kApply ? kActionApply : kActionReverse;
 }
 
-void DriverState::Finish(TSETTINGSBLOCK* settings_block) const {
+void DriverState::Finish(TSETTINGSBLOCK* settings_block) {
+  files.Flush();
   settings_block->macros = macros.SaveToString();
   settings_block->symbols = JoinWithCharacter(symbols, ',');
 }

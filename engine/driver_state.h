@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/target_files.h"
 #include "fastmemlist/fastmemlist.h"
 #include "package/settings_block.h"
 #include "services/line_list.h"
@@ -31,14 +32,14 @@ struct DriverState {
   // Copies the levels, decodes the settings' macros and applies their
   // symbols, then adds the running action's name.
   DriverState(const TFASTMEMLIST& level_list, const TSETTINGSBLOCK& settings,
-              LineList* output, bool convert, Direction direction,
-              int depth);
+              LineList* output, bool convert, Direction direction, int depth);
 
   // The action name of the direction: ACTION_APPLY or ACTION_REVERSE.
   std::string_view ActionName() const;
 
-  // Writes the macros and symbols back into the settings block.
-  void Finish(TSETTINGSBLOCK* settings) const;
+  // Installs pending file rewrites and writes the macros and symbols back
+  // into the settings block.
+  void Finish(TSETTINGSBLOCK* settings);
 
   // Decodes level `index` afresh, expands its macros (unless its options
   // say IGNOREMACROS) and converts its separators. A cut expansion adds one
@@ -73,6 +74,7 @@ struct DriverState {
   Direction direction;
   int depth;  // nesting depth of Package levels; 0 for the package run
   uint8_t run_flags = 0;
+  TargetFiles files;  // what Normal levels read and rewrite
 
  private:
   void BuildCandidateIndex();

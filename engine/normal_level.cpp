@@ -77,8 +77,7 @@ struct Search {
 }  // namespace
 
 void WrapCode(const TSETTINGSBLOCK& settings, const LineList& comment_lines,
-              std::string_view label, std::string_view number,
-              LineList* code) {
+              std::string_view label, std::string_view number, LineList* code) {
   if (!comment_lines.Empty()) {
     LineList block;
     if (!settings.comment_block.prefix.empty()) {
@@ -91,13 +90,13 @@ void WrapCode(const TSETTINGSBLOCK& settings, const LineList& comment_lines,
     Place(block, settings.comment_block.position, code);
   }
   const TMARKERGROUP& label_marker = settings.label_marker;
-  Place(LineList{label_marker.prefix + std::string(label) +
-                 label_marker.suffix},
-        label_marker.position, code);
+  Place(
+      LineList{label_marker.prefix + std::string(label) + label_marker.suffix},
+      label_marker.position, code);
   const TMARKERGROUP& level_marker = settings.level_marker;
-  Place(LineList{level_marker.prefix + std::string(number) +
-                 level_marker.suffix},
-        level_marker.position, code);
+  Place(
+      LineList{level_marker.prefix + std::string(number) + level_marker.suffix},
+      level_marker.position, code);
 }
 
 bool ReplaceCode(std::string* content, std::string_view search,
@@ -145,7 +144,7 @@ LevelOutcome ApplyNormalLevel(const LevelCall& call) {
     return LevelOutcome::Failed("");
   }
   std::string content;
-  if (!FileToString(parts.file, &content)) {
+  if (!call.state.files.Read(parts.file, &content)) {
     return LevelOutcome::Failed(LevelMessage(
         "FILE " + parts.file + " CAN'T BE READ! CAN'T APPLY LEVEL ", call));
   }
@@ -164,7 +163,7 @@ LevelOutcome ApplyNormalLevel(const LevelCall& call) {
   if (!ReplaceCode(&content, parts.old_code, parts.old_type, put, put_type)) {
     return LevelOutcome::Failed("");
   }
-  if (!StringToFile(parts.file, content)) {
+  if (!call.state.files.Write(parts.file, content)) {
     return LevelOutcome::Failed(LevelMessage(
         "FILE " + parts.file + " CAN'T BE SAVED! CAN'T APPLY LEVEL ", call));
   }
@@ -178,7 +177,7 @@ LevelOutcome ReverseNormalLevel(const LevelCall& call) {
         "FILE " + parts.file + " DOESN'T EXIST! CAN'T REVERSE LEVEL ", call));
   }
   std::string content;
-  if (!FileToString(parts.file, &content)) {
+  if (!call.state.files.Read(parts.file, &content)) {
     return LevelOutcome::Failed(LevelMessage(
         "FILE " + parts.file + " CAN'T BE READ! CAN'T APPLY LEVEL ", call));
   }
@@ -234,7 +233,7 @@ LevelOutcome ReverseNormalLevel(const LevelCall& call) {
     lines.SetText(content);
     content = lines.Text();
   }
-  if (!StringToFile(parts.file, content)) {
+  if (!call.state.files.Write(parts.file, content)) {
     return LevelOutcome::Failed(LevelMessage(
         "FILE " + parts.file + " CAN'T BE SAVED! CAN'T REVERSE LEVEL ", call));
   }

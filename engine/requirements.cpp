@@ -1,18 +1,18 @@
 #include "engine/requirements.h"
 
+#include "engine/target_files.h"
 #include "package/level_record.h"
 #include "services/file_services.h"
 #include "services/string_utils.h"
 
 namespace {
 
-bool EntryMet(const ListView& entry) {
+bool EntryMet(const ListView& entry, TargetFiles* files) {
+  // A file that is missing or is a directory cannot be read either.
   const std::string file_name(entry.Item(kEntryPath));
-  if (!FileExists(file_name)) {
-    return false;
-  }
   std::string content;
-  if (!FileToString(file_name, &content)) {
+  if (files != nullptr ? !files->Read(file_name, &content)
+                       : !FileToString(file_name, &content)) {
     return false;
   }
   const std::string_view type = entry.Item(kEntryType);
@@ -34,7 +34,7 @@ bool EntryMet(const ListView& entry) {
 
 }  // namespace
 
-bool LocalRequirementsMet(const TFASTMEMLIST& level) {
+bool LocalRequirementsMet(const TFASTMEMLIST& level, TargetFiles* files) {
   ListView entries;
   if (!entries.Parse(level.View(kFileEntries))) {
     return true;  // no entries
@@ -42,8 +42,8 @@ bool LocalRequirementsMet(const TFASTMEMLIST& level) {
   const uint64_t first = level.View(kKindCode) == kKindFileExport ? 1 : 0;
   for (uint64_t j = first; j < entries.Count(); ++j) {
     ListView entry;
-    if (!entry.Parse(entries.Item(j)) ||
-        entry.Count() < kFileEntryItemCount || !EntryMet(entry)) {
+    if (!entry.Parse(entries.Item(j)) || entry.Count() < kFileEntryItemCount ||
+        !EntryMet(entry, files)) {
       return false;
     }
   }

@@ -5,11 +5,15 @@
 
 #include "fastmemlist/fastmemlist.h"
 
+class TargetFiles;
+
 // True when every file entry's file exists and contains its content: text
 // content as a block of lines (compared trimmed, ignoring case; an empty
 // block is never found), binary content as bytes (an empty one always is).
 // Entry 0 of a FileExport level names the file it will write and is not
-// tested. A level without entries passes.
-bool LocalRequirementsMet(const TFASTMEMLIST& level);
+// tested. A level without entries passes. Files are read through `files`
+// when given (a driver's pending rewrites), else from disk.
+bool LocalRequirementsMet(const TFASTMEMLIST& level,
+                          TargetFiles* files = nullptr);
 
 #endif  // QRL_ENGINE_REQUIREMENTS_H_

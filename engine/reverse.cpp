@@ -12,9 +12,9 @@ namespace {
 
 // How each kind of level is undone.
 enum class Guard {
-  kNone,             // runs without a requirement test
-  kLocalSilent,      // runs only when its local requirements hold
-  kLocalReported,    // reports unfulfilled local requirements
+  kNone,           // runs without a requirement test
+  kLocalSilent,    // runs only when its local requirements hold
+  kLocalReported,  // reports unfulfilled local requirements
 };
 
 struct ReverseKind {
@@ -43,12 +43,17 @@ void ReverseLevel(const LevelCall& call) {
   if (kind == nullptr) {
     return;  // Requirement, FileExport and unknown kinds have nothing to undo
   }
-  if (kind->guard != Guard::kNone && !LocalRequirementsMet(call.level)) {
+  if (kind->guard != Guard::kNone &&
+      !LocalRequirementsMet(call.level, &call.state.files)) {
     if (kind->guard == Guard::kLocalReported) {
       call.state.output->Add(LevelMessage(
           "LOCAL REQUIREMENTS ARE NOT FULFILLED FOR LEVEL ", call));
     }
     return;
+  }
+  if (kind->code != kKindNormal) {
+    // Other kinds may look at the files: they see every rewrite installed.
+    call.state.files.Flush();
   }
   const LevelOutcome outcome = kind->handler(call);
   if (!outcome.success && !outcome.message.empty()) {

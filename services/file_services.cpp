@@ -12,137 +12,12 @@
 
 #include "fastmemlist/handle_io.h"
 #include "services/failure.h"
+#include "services/file_replacement.h"
 #include "services/posix_error.h"
 #include "services/string_utils.h"
 #include "services/unique_fd.h"
 
 namespace {
-
-// The system's own limit on links followed while resolving one name.
-constexpr int kMaxLinkHops = 40;
-
-// Fixed length, so that a target name of the longest allowed length still
-// leaves room for its temporary sibling.
-constexpr char kTemporaryName[] = ".qrl-tmp-XXXXXX";
-
-bool Fail(std::string* err, std::string_view context, int error) {
-  if (err != nullptr) {
-    *err = PosixError(context, error);
-  }
-  return false;
-}
-
-// The directory part of a name as the system sees it: up to and including
-// the last "/" (a "\" is an ordinary byte in a Linux name); empty for a name
-// in the working directory.
-std::string SystemDirectoryPart(const std::string& name) {
-  const size_t slash = name.rfind('/');
-  return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
-}
-
-bool ReadLink(const std::string& link, std::string* target) {
-  std::string buffer(256, '\0');
-  for (;;) {
-    const ssize_t n = ::readlink(link.c_str(), buffer.data(), buffer.size());
-    if (n < 0) {
-      return false;
-    }
-    if (static_cast<size_t>(n) < buffer.size()) {
-      buffer.resize(static_cast<size_t>(n));
-      *target = std::move(buffer);
-      return true;
-    }
-    buffer.resize(buffer.size() * 2);  // possibly truncated: try again
-  }
-}
-
-// Follows a chain of symbolic links from `name` to the name that the data
-// finally lives at. *exists tells whether something stands there, and *st
-// then describes it (never a link).
-bool ResolveLinks(const std::string& name, std::string* resolved, bool* exists,
-                  struct stat* st, std::string* err) {
-  std::string path = name;
-  for (int hops = 0;; ++hops) {
-    if (::lstat(path.c_str(), st) != 0) {
-      if (errno != ENOENT) {
-        return Fail(err, "cannot examine " + path, errno);
-      }
-      *exists = false;
-      break;
-    }
-    if (!S_ISLNK(st->st_mode)) {
-      *exists = true;
-      break;
-    }
-    if (hops == kMaxLinkHops) {
-      return Fail(err, "cannot resolve " + name, ELOOP);
-    }
-    std::string target;
-    if (!ReadLink(path, &target)) {
-      return Fail(err, "cannot read link " + path, errno);
-    }
-    // A relative link target counts from the directory holding the link.
-    path = !target.empty() && target[0] == '/'
-               ? target
-               : SystemDirectoryPart(path) + target;
-  }
-  *resolved = std::move(path);
-  return true;
-}
-
-bool WriteAll(int fd, std::string_view content, int* error) {
-  const uint64_t written =
-      WriteToHandle(fd, content.data(), content.size(), error);
-  if (written == content.size()) {
-    return true;
-  }
-  if (*error == 0) {
-    *error = EIO;  // a write that made no progress without saying why
-  }
-  return false;
-}
-
-mode_t CurrentUmask() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mask;
-}
-
-// Removes the temporary file on every way out except a successful rename.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(std::string name) : name_(std::move(name)) {}
-  ~TemporaryFile() {
-    if (!name_.empty()) {
-      ::unlink(name_.c_str());
-    }
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  const std::string& name() const { return name_; }
-  void Keep() { name_.clear(); }
-
- private:
-  std::string name_;
-};
-
-// A device, pipe or socket is written in place: replacing it with a plain
-// file would destroy it.
-bool WriteInPlace(const std::string& target, std::string_view content,
-                  std::string* err) {
-  UniqueFd fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-  if (!fd.valid()) {
-    return Fail(err, "cannot open " + target, errno);
-  }
-  int error = 0;
-  if (!WriteAll(fd.get(), content, &error)) {
-    return Fail(err, "cannot write " + target, error);
-  }
-  if (!fd.Close()) {
-    return Fail(err, "cannot write " + target, errno);
-  }
-  return true;
-}
 
 struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
@@ -203,52 +78,14 @@ bool FileToString(const std::string& file_name, std::string* out) {
 
 bool StringToFile(const std::string& file_name, std::string_view content,
                   std::string* err) {
-  if (file_name.empty()) {
-    return Fail(err, "cannot write a file without a name", ENOENT);
-  }
-  std::string target;
-  bool exists = false;
-  struct stat st;
-  if (!ResolveLinks(file_name, &target, &exists, &st, err)) {
-    return false;
-  }
-  if (exists && S_ISDIR(st.st_mode)) {
-    return Fail(err, "cannot write " + target, EISDIR);
-  }
-  if (exists && !S_ISREG(st.st_mode)) {
-    return WriteInPlace(target, content, err);
-  }
+  FileReplacement replacement;
+  return replacement.Begin(file_name, err) && replacement.Write(content, err) &&
+         replacement.Commit(err);
+}
 
-  std::string temporary_name = SystemDirectoryPart(target) + kTemporaryName;
-  UniqueFd fd(::mkstemp(temporary_name.data()));
-  if (!fd.valid()) {
-    return Fail(err, "cannot create a temporary file for " + target, errno);
-  }
-  TemporaryFile temporary(temporary_name);
-  if (exists) {
-    // Keeping the owner needs privileges the program may lack; the content
-    // matters more, so a refusal is ignored. The owner goes first because a
-    // change of owner clears the set-user-ID bits.
-    if (::fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
-      // Ignored: the file then belongs to whoever runs the program.
-    }
-  }
-  const mode_t mode = exists ? st.st_mode & 07777 : 0666 & ~CurrentUmask();
-  if (::fchmod(fd.get(), mode) != 0) {
-    return Fail(err, "cannot set the mode for " + target, errno);
-  }
-  int error = 0;
-  if (!WriteAll(fd.get(), content, &error)) {
-    return Fail(err, "cannot write " + target, error);
-  }
-  if (!fd.Close()) {
-    return Fail(err, "cannot write " + target, errno);
-  }
-  if (::rename(temporary.name().c_str(), target.c_str()) != 0) {
-    return Fail(err, "cannot replace " + target, errno);
-  }
-  temporary.Keep();
-  return true;
+std::string SystemDirectoryPart(const std::string& name) {
+  const size_t slash = name.rfind('/');
+  return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
 }
 
 bool CreateEmptyFile(const std::string& file_name) {

@@ -89,7 +89,7 @@ std::string UpperCase(std::string_view text) {
   return upper;
 }
 
-std::string Trim(std::string_view text) {
+std::string_view TrimmedView(std::string_view text) {
   size_t begin = 0;
   size_t end = text.size();
   while (begin < end && static_cast<unsigned char>(text[begin]) <= 32) {
@@ -98,7 +98,11 @@ std::string Trim(std::string_view text) {
   while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32) {
     --end;
   }
-  return std::string(text.substr(begin, end - begin));
+  return text.substr(begin, end - begin);
+}
+
+std::string Trim(std::string_view text) {
+  return std::string(TrimmedView(text));
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -363,27 +367,27 @@ int64_t FindAndDeleteLines(LineList* list, const LineList& block) {
   if (block.Empty() || block.Count() > list->Count()) {
     return -1;
   }
-  const auto normalise = [](const std::string& line) {
-    return UpperCase(Trim(line));
-  };
+  // The block is normalised once; each line of the list is compared where
+  // it stands, trimmed and case-folded on the fly, without a copy.
   std::vector<std::string> wanted;
   wanted.reserve(block.Count());
-  std::transform(block.begin(), block.end(), std::back_inserter(wanted),
-                 normalise);
-  std::vector<std::string> lines;
-  lines.reserve(list->Count());
-  std::transform(list->begin(), list->end(), std::back_inserter(lines),
-                 normalise);
-  const auto found =
-      std::search(lines.begin(), lines.end(), wanted.begin(), wanted.end());
-  if (found == lines.end()) {
+  for (const std::string& line : block) {
+    wanted.push_back(UpperCase(TrimmedView(line)));
+  }
+  const auto same = [](const std::string& line, const std::string& upper) {
+    const std::string_view trimmed = TrimmedView(line);
+    return std::equal(trimmed.begin(), trimmed.end(), upper.begin(),
+                      upper.end(),
+                      [](char a, char b) { return UpperByte(a) == b; });
+  };
+  std::vector<std::string>& items = list->lines();
+  const auto found = std::search(items.begin(), items.end(), wanted.begin(),
+                                 wanted.end(), same);
+  if (found == items.end()) {
     return -1;
   }
-  const std::ptrdiff_t start = found - lines.begin();
-  std::vector<std::string>& items = list->lines();
-  items.erase(
-      items.begin() + start,
-      items.begin() + start + static_cast<std::ptrdiff_t>(block.Count()));
+  const std::ptrdiff_t start = found - items.begin();
+  items.erase(found, found + static_cast<std::ptrdiff_t>(block.Count()));
   return start;
 }
 

@@ -20,6 +20,8 @@ enum class CaseSensitive { kNo, kYes };
 // Basic byte-string helpers.
 std::string UpperCase(std::string_view text);
 std::string Trim(std::string_view text);
+// The part of `text` that Trim keeps, without a copy.
+std::string_view TrimmedView(std::string_view text);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 bool Equals(std::string_view a, std::string_view b, CaseSensitive sensitive);
 

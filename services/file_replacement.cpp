@@ -1,0 +1,216 @@
+#include "services/file_replacement.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "fastmemlist/handle_io.h"
+#include "services/file_services.h"
+#include "services/posix_error.h"
+#include "services/unique_fd.h"
+
+namespace {
+
+// The system's own limit on links followed while resolving one name.
+constexpr int kMaxLinkHops = 40;
+
+// Fixed length, so that a target name of the longest allowed length still
+// leaves room for its temporary sibling.
+constexpr char kTemporaryName[] = ".qrl-tmp-XXXXXX";
+
+bool Fail(std::string* err, std::string_view context, int error) {
+  if (err != nullptr) {
+    *err = PosixError(context, error);
+  }
+  return false;
+}
+
+bool ReadLink(const std::string& link, std::string* target) {
+  std::string buffer(256, '\0');
+  for (;;) {
+    const ssize_t n = ::readlink(link.c_str(), buffer.data(), buffer.size());
+    if (n < 0) {
+      return false;
+    }
+    if (static_cast<size_t>(n) < buffer.size()) {
+      buffer.resize(static_cast<size_t>(n));
+      *target = std::move(buffer);
+      return true;
+    }
+    buffer.resize(buffer.size() * 2);  // possibly truncated: try again
+  }
+}
+
+// Follows a chain of symbolic links from `name` to the name that the data
+// finally lives at. *exists tells whether something stands there, and *st
+// then describes it (never a link).
+bool ResolveLinks(const std::string& name, std::string* resolved, bool* exists,
+                  struct stat* st, std::string* err) {
+  std::string path = name;
+  for (int hops = 0;; ++hops) {
+    if (::lstat(path.c_str(), st) != 0) {
+      if (errno != ENOENT) {
+        return Fail(err, "cannot examine " + path, errno);
+      }
+      *exists = false;
+      break;
+    }
+    if (!S_ISLNK(st->st_mode)) {
+      *exists = true;
+      break;
+    }
+    if (hops == kMaxLinkHops) {
+      return Fail(err, "cannot resolve " + name, ELOOP);
+    }
+    std::string target;
+    if (!ReadLink(path, &target)) {
+      return Fail(err, "cannot read link " + path, errno);
+    }
+    // A relative link target counts from the directory holding the link.
+    path = !target.empty() && target[0] == '/'
+               ? target
+               : SystemDirectoryPart(path) + target;
+  }
+  *resolved = std::move(path);
+  return true;
+}
+
+// Writes the whole content at the start of `fd` and cuts the file there.
+bool WriteFromStart(int fd, std::string_view content, int* error) {
+  if (::lseek(fd, 0, SEEK_SET) != 0 || ::ftruncate(fd, 0) != 0) {
+    *error = errno;
+    return false;
+  }
+  const uint64_t written =
+      WriteToHandle(fd, content.data(), content.size(), error);
+  if (written == content.size()) {
+    return true;
+  }
+  if (*error == 0) {
+    *error = EIO;  // a write that made no progress without saying why
+  }
+  return false;
+}
+
+mode_t CurrentUmask() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
+}  // namespace
+
+bool FileReplacement::Begin(const std::string& file_name, std::string* err) {
+  Discard();
+  if (file_name.empty()) {
+    return Fail(err, "cannot write a file without a name", ENOENT);
+  }
+  if (!ResolveLinks(file_name, &target_, &target_exists_, &target_stat_, err)) {
+    return false;
+  }
+  if (target_exists_ && S_ISDIR(target_stat_.st_mode)) {
+    return Fail(err, "cannot write " + target_, EISDIR);
+  }
+  in_place_ = target_exists_ && !S_ISREG(target_stat_.st_mode);
+  return true;
+}
+
+bool FileReplacement::CreateTemporary(Temporary* temporary, std::string* err) {
+  std::string name = SystemDirectoryPart(target_) + kTemporaryName;
+  UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
+  if (!fd.valid()) {
+    return Fail(err, "cannot create a temporary file for " + target_, errno);
+  }
+  if (target_exists_) {
+    // Keeping the owner needs privileges the program may lack; the content
+    // matters more, so a refusal is ignored. The owner goes first because a
+    // change of owner clears the set-user-ID bits.
+    if (::fchown(fd.get(), target_stat_.st_uid, target_stat_.st_gid) != 0) {
+      // Ignored: the file then belongs to whoever runs the program.
+    }
+  }
+  const mode_t mode =
+      target_exists_ ? target_stat_.st_mode & 07777 : 0666 & ~CurrentUmask();
+  if (::fchmod(fd.get(), mode) != 0) {
+    const int error = errno;
+    ::unlink(name.c_str());
+    return Fail(err, "cannot set the mode for " + target_, error);
+  }
+  temporary->name = std::move(name);
+  temporary->fd = fd.release();
+  return true;
+}
+
+bool FileReplacement::Write(std::string_view content, std::string* err) {
+  int error = 0;
+  if (in_place_) {
+    // A device, pipe or socket cannot be replaced; it is written as it is.
+    UniqueFd fd(::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    if (!fd.valid()) {
+      return Fail(err, "cannot open " + target_, errno);
+    }
+    const uint64_t written =
+        WriteToHandle(fd.get(), content.data(), content.size(), &error);
+    if (written != content.size()) {
+      return Fail(err, "cannot write " + target_, error != 0 ? error : EIO);
+    }
+    return fd.Close() || Fail(err, "cannot write " + target_, errno);
+  }
+  // The content goes to the spare file first (the current file when none
+  // was written yet), so earlier content survives a failed write.
+  Temporary* destination = current_.fd < 0 ? &current_ : &spare_;
+  if (destination->fd < 0 && !CreateTemporary(destination, err)) {
+    return false;
+  }
+  if (!WriteFromStart(destination->fd, content, &error)) {
+    if (destination == &current_) {
+      Remove(&current_);
+    }
+    return Fail(err, "cannot write " + target_, error);
+  }
+  if (destination == &spare_) {
+    std::swap(current_, spare_);
+  }
+  return true;
+}
+
+bool FileReplacement::Commit(std::string* err) {
+  if (in_place_) {
+    return true;
+  }
+  if (current_.fd < 0) {
+    return Fail(err, "nothing was written for " + target_, EINVAL);
+  }
+  const int fd = std::exchange(current_.fd, -1);
+  if (::close(fd) != 0) {
+    const int error = errno;
+    Discard();
+    return Fail(err, "cannot write " + target_, error);
+  }
+  if (::rename(current_.name.c_str(), target_.c_str()) != 0) {
+    const int error = errno;
+    Discard();
+    return Fail(err, "cannot replace " + target_, error);
+  }
+  current_.name.clear();
+  Remove(&spare_);
+  return true;
+}
+
+void FileReplacement::Discard() {
+  Remove(&current_);
+  Remove(&spare_);
+}
+
+void FileReplacement::Remove(Temporary* temporary) {
+  if (temporary->fd >= 0) {
+    ::close(temporary->fd);
+    temporary->fd = -1;
+  }
+  if (!temporary->name.empty()) {
+    ::unlink(temporary->name.c_str());
+    temporary->name.clear();
+  }
+}

@@ -1,0 +1,70 @@
+#include "services/file_replacement.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "gtest/gtest.h"
+#include "tests/test_util.h"
+
+namespace {
+
+size_t EntryCount(const std::string& dir) {
+  return static_cast<size_t>(
+      std::distance(std::filesystem::directory_iterator(dir),
+                    std::filesystem::directory_iterator()));
+}
+
+TEST(FileReplacement, InstallsTheLastContentOnlyAtCommit) {
+  ScratchDir dir;
+  const std::string file = dir.Path("f.txt");
+  WriteFile(file, "old", 0640);
+  std::string err;
+  FileReplacement replacement;
+  ASSERT_TRUE(replacement.Begin(file, &err)) << err;
+  ASSERT_TRUE(replacement.Write("first", &err)) << err;
+  ASSERT_TRUE(replacement.Write("second, longer", &err)) << err;
+  ASSERT_TRUE(replacement.Write("third", &err)) << err;
+  EXPECT_EQ(ReadFile(file), "old");
+  ASSERT_TRUE(replacement.Commit(&err)) << err;
+  EXPECT_EQ(ReadFile(file), "third");
+  EXPECT_EQ(FileMode(file), 0640u);
+  EXPECT_EQ(EntryCount(dir.path()), 1u);
+
+  FileReplacement discarded;
+  ASSERT_TRUE(discarded.Begin(file, &err));
+  ASSERT_TRUE(discarded.Write("never", &err));
+  discarded.Discard();
+  EXPECT_EQ(ReadFile(file), "third");
+  EXPECT_EQ(EntryCount(dir.path()), 1u);
+  EXPECT_FALSE(discarded.Commit(&err));
+}
+
+TEST(FileReplacement, FailedWriteKeepsTheEarlierContentForTheCommit) {
+  ScratchDir dir;
+  const std::string file = dir.Path("f.txt");
+  WriteFile(file, "old");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit limit = {100, 100};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::string err;
+    FileReplacement replacement;
+    const bool ok = replacement.Begin(file, &err) &&
+                    replacement.Write("fits", &err) &&
+                    !replacement.Write(std::string(1000, 'x'), &err) &&
+                    replacement.Commit(&err);
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadFile(file), "fits");
+  EXPECT_EQ(EntryCount(dir.path()), 1u);
+}
+
+}  // namespace
