@@ -89,6 +89,16 @@ std::string UpperCase(std::string_view text) {
   return upper;
 }
 
+std::string LowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return lower;
+}
+
 std::string_view TrimmedView(std::string_view text) {
   size_t begin = 0;
   size_t end = text.size();

@@ -19,6 +19,7 @@ enum class CaseSensitive { kNo, kYes };
 
 // Basic byte-string helpers.
 std::string UpperCase(std::string_view text);
+std::string LowerCase(std::string_view text);
 std::string Trim(std::string_view text);
 // The part of `text` that Trim keeps, without a copy.
 std::string_view TrimmedView(std::string_view text);

@@ -294,4 +294,10 @@ TEST(FindAndDeleteLines, TextIsNormalisedEvenWhenTheBlockIsAbsent) {
   EXPECT_EQ(text, "");
 }
 
+TEST(CaseFolding, ChangesOnlyAsciiLetters) {
+  const std::string text("aZ09_\xe4\xc4{}");
+  EXPECT_EQ(UpperCase(text), "AZ09_\xe4\xc4{}");
+  EXPECT_EQ(LowerCase(text), "az09_\xe4\xc4{}");
+}
+
 }  // namespace
