@@ -58,7 +58,7 @@ TEST(RunComplex, DefaultArgumentIsTheBufferOnlyForAKeywordAlone) {
 TEST(RunComplex, SubProgramsNestOnlyToAFixedDepth) {
   const Items self = {"{SELF}", "MESSAGE in\nEXECUTECOMPLEXMACRO {SELF}"};
   ComplexResult result =
-      RunProgram({"EXECUTECOMPLEXMACRO {SELF}", "MESSAGE after"}, self);
+      RunComplexProgram({"EXECUTECOMPLEXMACRO {SELF}", "MESSAGE after"}, self);
   EXPECT_EQ(result.run_flags, 0);
   ASSERT_EQ(result.output.size(), 65u);
   EXPECT_EQ(result.output.front(), "in");
@@ -66,7 +66,8 @@ TEST(RunComplex, SubProgramsNestOnlyToAFixedDepth) {
 
   // With private flags the failure shows only as a false condition.
   const Items twice = {"{R}", "IFEXECUTECOMPLEXMACRO {R}\nMESSAGE deep"};
-  result = RunProgram({"IFEXECUTECOMPLEXMACRO {R}", "MESSAGE held"}, twice);
+  result =
+      RunComplexProgram({"IFEXECUTECOMPLEXMACRO {R}", "MESSAGE held"}, twice);
   Items expected(63, "deep");  // depths 63 to 1; depth 64 saw false
   expected.push_back("held");
   EXPECT_EQ(result.run_flags, 1);
