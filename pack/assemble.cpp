@@ -36,6 +36,16 @@ const Json* Find(const Json& object, std::string_view key) {
   return it == object.end() ? nullptr : &*it;
 }
 
+// The value of a JSON integer from 0 to `most`; false for anything else.
+bool SmallInteger(const Json& value, uint64_t most, uint64_t* out) {
+  if (!value.is_number_integer() ||
+      (!value.is_number_unsigned() && value.get<int64_t>() < 0)) {
+    return false;
+  }
+  *out = value.get<uint64_t>();
+  return *out <= most;
+}
+
 std::string KindNames() {
   std::string names;
   for (char code = '0'; code <= '6'; ++code) {
@@ -251,9 +261,9 @@ uint8_t Assembler::Width(const Json& object, const std::string& path,
     return NaturalWidth(items);
   }
   const std::string width_path = Child(path, "width");
-  const uint64_t width =
-      field->is_number_unsigned() ? field->get<uint64_t>() : 0;
-  if (width != 1 && width != 2 && width != 4 && width != 8) {
+  uint64_t width = 0;
+  if (!SmallInteger(*field, 8, &width) ||
+      (width != 1 && width != 2 && width != 4 && width != 8)) {
     Fail(width_path, "expected 1, 2, 4 or 8");
     return NaturalWidth(items);
   }
@@ -345,8 +355,8 @@ std::string Assembler::Position(const Json& value, const std::string& path) {
         return std::string(1, static_cast<char>(i));
       }
     }
-  } else if (value.is_number_unsigned() && value.get<uint64_t>() <= 255) {
-    return std::string(1, static_cast<char>(value.get<uint64_t>()));
+  } else if (uint64_t byte = 0; SmallInteger(value, 255, &byte)) {
+    return std::string(1, static_cast<char>(byte));
   } else if (IsBase64Object(value)) {
     std::string bytes = Text(value, path);
     if (bytes.empty()) {

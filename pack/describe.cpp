@@ -20,9 +20,22 @@ bool Accepted(std::string_view data, DecodeError* error) {
   return LoadPackageFromData(data, &levels, &settings, error);
 }
 
+// True for UTF-8 without control characters other than tab and line ends.
+bool ReadsAsText(std::string_view bytes) {
+  for (char byte : bytes) {
+    if (static_cast<unsigned char>(byte) < 0x20 && byte != '\t' &&
+        byte != '\n' && byte != '\r') {
+      return false;
+    }
+  }
+  return IsValidUtf8(bytes);
+}
+
+// Raw bytes are mostly serialized lists, which read best in base64.
 Json RawForm(std::string_view bytes) {
   Json raw = Json::object();
-  raw["raw"] = TextToJson(bytes);
+  raw["raw"] =
+      ReadsAsText(bytes) ? Json(std::string(bytes)) : BinaryToJson(bytes);
   return raw;
 }
 

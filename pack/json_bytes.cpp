@@ -167,14 +167,13 @@ bool JsonToBytes(const Json& value, std::string* bytes, std::string* what,
     return false;
   }
   const Json& text = value.front();
-  *where = "base64";
   if (!text.is_string()) {
     *what = "expected a string";
-    return false;
-  }
-  if (!Base64Decode(text.get_ref<const std::string&>(), bytes)) {
+  } else if (!Base64Decode(text.get_ref<const std::string&>(), bytes)) {
     *what = "not valid base64";
-    return false;
+  } else {
+    return true;
   }
-  return true;
+  *where = "base64";
+  return false;
 }

@@ -35,6 +35,9 @@ struct LevelSpec {
 // The serialized 13-item record of `level`.
 std::string LevelRecord(const LevelSpec& level);
 
+// A Normal level "Fix menu" that replaces "old" by "new" in /src/a.txt.
+LevelSpec NormalLevel(std::string number);
+
 // A serialized macro list: name, value, name, value ...
 std::string MacroData(
     const std::vector<std::pair<std::string, std::string>>& macros);
