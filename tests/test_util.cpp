@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -109,6 +110,15 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
+std::vector<std::string> DirectoryEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 mode_t FileMode(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) {
@@ -201,6 +211,35 @@ ProgramResult RunConsole(const std::vector<std::string>& args,
   std::vector<std::string> argv = {QRLCONSOLE_BIN};
   argv.insert(argv.end(), args.begin(), args.end());
   return RunProgram(argv, cwd);
+}
+
+ProgramResult RunPack(const std::vector<std::string>& args,
+                      const std::string& cwd) {
+  std::vector<std::string> argv = {QRLPACK_BIN};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunProgram(argv, cwd);
+}
+
+std::string SourcePath(std::string_view relative) {
+  return std::string(QRL_SOURCE_DIR) + "/" + std::string(relative);
+}
+
+std::string BuildPackageFromJson(const std::string& json_text_or_path,
+                                 const std::string& out_path) {
+  std::string description_path = json_text_or_path;
+  ScratchDir text_dir;  // holds an inline description while it is built
+  if (json_text_or_path.starts_with("{")) {
+    description_path = text_dir.Path("description.json");
+    WriteFile(description_path, json_text_or_path);
+  }
+  const ProgramResult result =
+      RunPack({"build", description_path, "-o", out_path});
+  if (result.exit_code != 0) {
+    ADD_FAILURE() << "qrlpack build " << json_text_or_path << ": "
+                  << result.err;
+    return std::string();
+  }
+  return ReadFile(out_path);
 }
 
 std::string BannerLine() {
