@@ -1,0 +1,67 @@
+// End-to-end tests of Complex levels: packages built from the JSON
+// fixtures by qrlpack, run by the real qrlconsole in a scratch directory.
+#include <string>
+
+#include "gtest/gtest.h"
+#include "tests/test_util.h"
+
+namespace {
+
+class ComplexEndToEnd : public ::testing::Test {
+ protected:
+  ProgramResult Run(const char* fixture, std::vector<std::string> args) {
+    BuildPackageFromJson(
+        SourcePath(std::string("tests/e2e/fixtures/") + fixture),
+        dir_.Path("q.qrl"));
+    args.insert(args.begin(), "q.qrl");
+    return RunConsole(args, dir_.path());
+  }
+
+  ScratchDir dir_;
+};
+
+TEST_F(ComplexEndToEnd, ApplyRunsTheProgramWithMacrosAndSymbols) {
+  const ProgramResult result =
+      Run("complex_apply_reverse.json", {"apply", "MACRO{WHO}=you"});
+  EXPECT_EQ(result.out, BannerLine() +
+                            "Applying for you\n"
+                            "Level 1 wrote greeting.txt\n");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(ReadFile(dir_.Path("greeting.txt")), "Hello from you");
+}
+
+TEST_F(ComplexEndToEnd, ReverseRunsTheSameProgram) {
+  const ProgramResult result =
+      Run("complex_apply_reverse.json", {"reverse", "MACRO{WHO}=me"});
+  EXPECT_EQ(result.out, BannerLine() + "Reversing for me\n");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_FALSE(Exists(dir_.Path("greeting.txt")));
+}
+
+TEST_F(ComplexEndToEnd, RestartFinishAndHaltSteerTheLevels) {
+  const ProgramResult result = Run("complex_run_flags.json", {"apply"});
+  EXPECT_EQ(result.out, BannerLine() +
+                            "x\nxx\nxxx\n"
+                            "counted xxx\n"
+                            "finishing level number 2\n"
+                            "three\n");
+  EXPECT_EQ(result.exit_code, 0);
+}
+
+TEST_F(ComplexEndToEnd, FailedProgramsAreReportedBySeverity) {
+  const ProgramResult result = Run("complex_failures.json", {"apply"});
+  EXPECT_EQ(result.out,
+            BannerLine() +
+                "before\n"
+                "WARNING! COMPLEX ACTIONS FAILED FOR LEVEL 1 PROCESS WITH "
+                "PRESENTATION: Unknown word\n"
+                "back from the depths\n"
+                "WARNING! COMPLEX ACTIONS FAILED FOR LEVEL 2 PROCESS WITH "
+                "PRESENTATION: Runs itself\n"
+                "still running\n"
+                "ERROR! COMPLEX ACTIONS FAILED FOR LEVEL 3 PROCESS WITH "
+                "PRESENTATION: Explicit failure\n");
+  EXPECT_EQ(result.exit_code, 3);
+}
+
+}  // namespace
