@@ -12,3 +12,5 @@ echo "\$ qrlpack build examples/demo.json -o build/demo.qrl"
 build/qrlpack build examples/demo.json -o build/demo.qrl
 echo "\$ qrlconsole build/demo.qrl showuserinfo"
 build/qrlconsole build/demo.qrl showuserinfo
+echo "\$ qrlconsole build/demo.qrl apply MACRO{MACRO_RAD_DIRECTORY}=/home/user/src SYMBOL+VANILLAIDE"
+build/qrlconsole build/demo.qrl apply 'MACRO{MACRO_RAD_DIRECTORY}=/home/user/src' SYMBOL+VANILLAIDE

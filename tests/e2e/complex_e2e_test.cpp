@@ -64,4 +64,25 @@ TEST_F(ComplexEndToEnd, FailedProgramsAreReportedBySeverity) {
   EXPECT_EQ(result.exit_code, 3);
 }
 
+// The worked example of the README is the demo package's second level.
+TEST_F(ComplexEndToEnd, DemoPackageRunsTheWorkedExample) {
+  BuildPackageFromJson(SourcePath("examples/demo.json"), dir_.Path("d.qrl"));
+  ProgramResult result =
+      RunConsole({"d.qrl", "apply", "MACRO{MACRO_RAD_DIRECTORY}=/home/user/src",
+                  "SYMBOL+VANILLAIDE"},
+                 dir_.path());
+  EXPECT_EQ(result.out, BannerLine() +
+                            "Menu unit: /home/user/src/ide/menu.pas\n"
+                            "A vanilla editor: its menu can be changed.\n"
+                            "Flavour: vanilla\n");
+  EXPECT_EQ(result.exit_code, 0);
+
+  result = RunConsole(
+      {"d.qrl", "apply", "MACRO{MACRO_RAD_DIRECTORY}=/home/user/src/"},
+      dir_.path());
+  EXPECT_EQ(result.out, BannerLine() +
+                            "Menu unit: /home/user/src/ide/menu.pas\n"
+                            "A customised editor: its menu stays as it is.\n");
+}
+
 }  // namespace
