@@ -4,8 +4,9 @@
 #include "gtest/gtest.h"
 #include "services/line_list.h"
 
-ComplexResult RunProgram(const Items& program, const Items& macros,
-                         const Items& symbols, const TFASTMEMLIST& levels) {
+ComplexResult RunComplexProgram(const Items& program, const Items& macros,
+                                const Items& symbols,
+                                const TFASTMEMLIST& levels) {
   TFASTMEMLIST program_list;
   program_list.AddStrings(LineList(program));
   TFASTMEMLIST macro_list;
@@ -28,7 +29,8 @@ ComplexResult RunProgram(const Items& program, const Items& macros,
 void ExpectCases(const std::vector<ProgramCase>& cases) {
   for (const ProgramCase& c : cases) {
     SCOPED_TRACE(c.what);
-    const ComplexResult result = RunProgram(c.program, c.macros, c.symbols);
+    const ComplexResult result =
+        RunComplexProgram(c.program, c.macros, c.symbols);
     EXPECT_EQ(result.output, c.output);
     EXPECT_EQ(result.run_flags, c.run_flags);
     EXPECT_EQ(result.macros, c.macros_after.value_or(c.macros));

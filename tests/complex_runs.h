@@ -25,9 +25,9 @@ struct ComplexResult {
 };
 
 // Runs with the run flags set to 1, as the drivers do.
-ComplexResult RunProgram(const Items& program, const Items& macros = {},
-                         const Items& symbols = {},
-                         const TFASTMEMLIST& levels = {});
+ComplexResult RunComplexProgram(const Items& program, const Items& macros = {},
+                                const Items& symbols = {},
+                                const TFASTMEMLIST& levels = {});
 
 struct ProgramCase {
   std::string what;
