@@ -64,25 +64,37 @@ TEST_F(ComplexEndToEnd, FailedProgramsAreReportedBySeverity) {
   EXPECT_EQ(result.exit_code, 3);
 }
 
-// The worked example of the README is the demo package's second level.
-TEST_F(ComplexEndToEnd, DemoPackageRunsTheWorkedExample) {
+// The worked example of the README is the demo package's last level.
+TEST_F(ComplexEndToEnd, DemoPackageReportsWhatItDid) {
+  for (const char* file : {"src/greeting.c", "src/config.h"}) {
+    WriteFile(dir_.Path(std::string("tree/") + file),
+              ReadFile(SourcePath(std::string("examples/tree/") + file)));
+  }
   BuildPackageFromJson(SourcePath("examples/demo.json"), dir_.Path("d.qrl"));
+  const std::string root = "MACRO{ROOT}=" + dir_.Path("tree/");
+  const std::string greeted =
+      "Greeted world in " + dir_.Path("tree/src/greeting.c") + "\n";
   ProgramResult result =
-      RunConsole({"d.qrl", "apply", "MACRO{MACRO_RAD_DIRECTORY}=/home/user/src",
-                  "SYMBOL+VANILLAIDE"},
-                 dir_.path());
-  EXPECT_EQ(result.out, BannerLine() +
-                            "Menu unit: /home/user/src/ide/menu.pas\n"
-                            "A vanilla editor: its menu can be changed.\n"
-                            "Flavour: vanilla\n");
+      RunConsole({"d.qrl", "apply", root, "MACRO{NAME}=world"}, dir_.path());
+  EXPECT_EQ(result.out,
+            BannerLine() +
+                "WARNING! GLOBAL REQUIREMENTS ARE NOT FULFILLED FOR LEVEL 3 "
+                "PROCESS WITH PRESENTATION: Turn the volume up\n" +
+                greeted + "The volume stays at 1 (SYMBOL+LOUD raises it).\n");
   EXPECT_EQ(result.exit_code, 0);
 
-  result = RunConsole(
-      {"d.qrl", "apply", "MACRO{MACRO_RAD_DIRECTORY}=/home/user/src/"},
-      dir_.path());
-  EXPECT_EQ(result.out, BannerLine() +
-                            "Menu unit: /home/user/src/ide/menu.pas\n"
-                            "A customised editor: its menu stays as it is.\n");
+  result =
+      RunConsole({"d.qrl", "reverse", root, "MACRO{NAME}=world"}, dir_.path());
+  EXPECT_EQ(result.out, BannerLine() + "FILE " +
+                            dir_.Path("tree/src/config.h") +
+                            " DOESN'T CONTAIN THE OBSOLETE CODE! CAN'T REVERSE "
+                            "LEVEL 3 PROCESS WITH PRESENTATION: Turn the "
+                            "volume up\n");
+
+  result =
+      RunConsole({"d.qrl", "apply", root, "MACRO{NAME}=world", "SYMBOL+LOUD"},
+                 dir_.path());
+  EXPECT_EQ(result.out, BannerLine() + greeted + "The volume is up: 3.\n");
 }
 
 }  // namespace
