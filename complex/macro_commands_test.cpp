@@ -219,6 +219,20 @@ TEST(MacroCommands, NamedMacro) {
   });
 }
 
+// A damaged package may hold an odd number of macro items: a last name
+// without a value is not found, so no command reads past the list.
+TEST(MacroCommands, NameWithoutValueIsNoMacro) {
+  ExpectCases({
+      {.what = "look-ups do not find it",
+       .program = {"BUFFERSETFROMMACRO {B}", "MESSAGE", "MACRODELETE {B}",
+                   "IFMACROWITHNAMEISEMPTY {B}", "MESSAGE never",
+                   "EXECUTECOMPLEXMACRO {B}", "MACROMOVELAST {B}"},
+       .output = {""},
+       .run_flags = 0,
+       .macros = {"{A}", "1", "{B}"}},
+  });
+}
+
 TEST(MacroCommands, SetTextLinesTakesTheRestOfTheProgram) {
   ExpectCases({
       {.what = "every following line as written; the run ends",
