@@ -5,6 +5,8 @@
 
 #include "engine/complex_level.h"
 #include "engine/driver_state.h"
+#include "engine/file_directory_level.h"
+#include "engine/file_export_level.h"
 #include "engine/normal_level.h"
 #include "engine/requirements.h"
 #include "engine/symbols.h"
@@ -21,6 +23,8 @@ struct ApplyKind {
 constexpr ApplyKind kApplyKinds[] = {
     {kKindNormal, ApplyNormalLevel},
     {kKindComplex, RunComplexLevel},
+    {kKindFileExport, ApplyFileExportLevel},
+    {kKindFileDirectoryCreationRemoval, RunFileDirectoryLevel},
 };
 
 const ApplyKind* FindApplyKind(std::string_view code) {

@@ -4,6 +4,7 @@
 
 #include "engine/complex_level.h"
 #include "engine/driver_state.h"
+#include "engine/file_directory_level.h"
 #include "engine/normal_level.h"
 #include "engine/requirements.h"
 #include "package/level_record.h"
@@ -26,6 +27,7 @@ struct ReverseKind {
 constexpr ReverseKind kReverseKinds[] = {
     {kKindNormal, ReverseNormalLevel, Guard::kNone},
     {kKindComplex, RunComplexLevel, Guard::kLocalSilent},
+    {kKindFileDirectoryCreationRemoval, RunFileDirectoryLevel, Guard::kNone},
 };
 
 const ReverseKind* FindReverseKind(std::string_view code) {
