@@ -5,6 +5,7 @@
 
 #include "engine/complex_level.h"
 #include "engine/driver_state.h"
+#include "engine/external_level.h"
 #include "engine/file_directory_level.h"
 #include "engine/file_export_level.h"
 #include "engine/normal_level.h"
@@ -25,6 +26,7 @@ constexpr ApplyKind kApplyKinds[] = {
     {kKindComplex, RunComplexLevel},
     {kKindFileExport, ApplyFileExportLevel},
     {kKindFileDirectoryCreationRemoval, RunFileDirectoryLevel},
+    {kKindExternal, RunExternalLevel},
 };
 
 const ApplyKind* FindApplyKind(std::string_view code) {

@@ -4,6 +4,7 @@
 
 #include "engine/complex_level.h"
 #include "engine/driver_state.h"
+#include "engine/external_level.h"
 #include "engine/file_directory_level.h"
 #include "engine/normal_level.h"
 #include "engine/requirements.h"
@@ -28,6 +29,7 @@ constexpr ReverseKind kReverseKinds[] = {
     {kKindNormal, ReverseNormalLevel, Guard::kNone},
     {kKindComplex, RunComplexLevel, Guard::kLocalSilent},
     {kKindFileDirectoryCreationRemoval, RunFileDirectoryLevel, Guard::kNone},
+    {kKindExternal, RunExternalLevel, Guard::kLocalSilent},
 };
 
 const ReverseKind* FindReverseKind(std::string_view code) {
