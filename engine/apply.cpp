@@ -9,6 +9,7 @@
 #include "engine/file_directory_level.h"
 #include "engine/file_export_level.h"
 #include "engine/normal_level.h"
+#include "engine/package_level.h"
 #include "engine/requirements.h"
 #include "engine/symbols.h"
 #include "package/level_record.h"
@@ -27,6 +28,7 @@ constexpr ApplyKind kApplyKinds[] = {
     {kKindFileExport, ApplyFileExportLevel},
     {kKindFileDirectoryCreationRemoval, RunFileDirectoryLevel},
     {kKindExternal, RunExternalLevel},
+    {kKindPackage, RunPackageLevel},
 };
 
 const ApplyKind* FindApplyKind(std::string_view code) {

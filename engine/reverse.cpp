@@ -7,6 +7,7 @@
 #include "engine/external_level.h"
 #include "engine/file_directory_level.h"
 #include "engine/normal_level.h"
+#include "engine/package_level.h"
 #include "engine/requirements.h"
 #include "package/level_record.h"
 
@@ -30,6 +31,7 @@ constexpr ReverseKind kReverseKinds[] = {
     {kKindComplex, RunComplexLevel, Guard::kLocalSilent},
     {kKindFileDirectoryCreationRemoval, RunFileDirectoryLevel, Guard::kNone},
     {kKindExternal, RunExternalLevel, Guard::kLocalSilent},
+    {kKindPackage, RunPackageLevel, Guard::kLocalReported},
 };
 
 const ReverseKind* FindReverseKind(std::string_view code) {
