@@ -92,8 +92,9 @@ TEST_F(FileExportLevelTest, FailuresWriteNothing) {
   record.Put(kFileEntries,
              Serialize({Serialize({"/", file, "0", "\x01\x05"})}));
   LineList output;
-  DriverState state(TFASTMEMLIST(), TSETTINGSBLOCK(), &output, true,
-                    Direction::kApply, 0);
+  const TSETTINGSBLOCK settings;  // the state keeps a reference to it
+  DriverState state(TFASTMEMLIST(), settings, &output, true, Direction::kApply,
+                    0);
   const std::string number = "1";
   const LevelOutcome outcome = ApplyFileExportLevel({record, number, state});
   EXPECT_EQ(outcome.message,
