@@ -39,6 +39,9 @@ std::string LevelRecord(const LevelSpec& level);
 // The level list of a loaded package: one serialized record per level.
 TFASTMEMLIST LevelList(const std::vector<LevelSpec>& levels);
 
+// A Normal level "Fix menu" that replaces "old" by "new" in /src/a.txt.
+LevelSpec NormalLevel(std::string number);
+
 // A serialized macro list: name, value, name, value ...
 std::string MacroData(
     const std::vector<std::pair<std::string, std::string>>& macros);
