@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -130,8 +131,8 @@ TEST_F(NormalLevelTest, MissingObsoleteCodeFailsWithAnEmptyMessage) {
   ASSERT_TRUE(record.LoadFromData(LevelRecord(level)));
   LineList output;
   const TSETTINGSBLOCK settings;  // the state keeps a reference to it
-  DriverState state(TFASTMEMLIST(), settings, &output, true, Direction::kApply,
-                    0);
+  DriverState state(TFASTMEMLIST(), settings, &output, true,
+                    Direction::kApply, 0);
   const std::string number = "4";
   const LevelOutcome outcome = ApplyNormalLevel({record, number, state});
   EXPECT_FALSE(outcome.success);
@@ -225,16 +226,31 @@ TEST_F(NormalLevelTest, FailedWriteKeepsTheOldFileAndSaysCantBeSaved) {
   WriteFile(file, original);
   const LevelSpec level =
       Level(file, {"/", "", "0", {"keep"}, ""}, {"0", std::string(9000, 'n')});
-  const ProgramResult child = RunInChild([&] {
+  int pipe_fds[2];
+  ASSERT_EQ(::pipe(pipe_fds), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
     // A file size limit makes the write fail part way.
     ::signal(SIGXFSZ, SIG_IGN);
     const struct rlimit limit = {6000, 6000};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    return RunApply({level}).output.Text();
-  });
-  EXPECT_EQ(child.out, "WARNING! FILE " + file +
-                           " CAN'T BE SAVED! CAN'T APPLY LEVEL 4 PROCESS WITH "
-                           "PRESENTATION: Fix\n");
+    const DriverRun run = RunApply({level});
+    const std::string text = run.output.Text();
+    const ssize_t written = ::write(pipe_fds[1], text.data(), text.size());
+    ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
+  }
+  ::close(pipe_fds[1]);
+  std::string output;
+  char chunk[512];
+  for (ssize_t n; (n = ::read(pipe_fds[0], chunk, sizeof chunk)) > 0;) {
+    output.append(chunk, static_cast<size_t>(n));
+  }
+  ::close(pipe_fds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_EQ(output, "WARNING! FILE " + file +
+                        " CAN'T BE SAVED! CAN'T APPLY LEVEL 4 PROCESS WITH "
+                        "PRESENTATION: Fix\n");
   EXPECT_EQ(ReadFile(file), original);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()),
                           std::filesystem::directory_iterator()),
