@@ -91,12 +91,7 @@ TEST_F(FileExportLevelTest, FailuresWriteNothing) {
   ASSERT_TRUE(record.LoadFromData(LevelRecord(Export({}))));
   record.Put(kFileEntries,
              Serialize({Serialize({"/", file, "0", "\x01\x05"})}));
-  LineList output;
-  const TSETTINGSBLOCK settings;  // the state keeps a reference to it
-  DriverState state(TFASTMEMLIST(), settings, &output, true, Direction::kApply,
-                    0);
-  const std::string number = "1";
-  const LevelOutcome outcome = ApplyFileExportLevel({record, number, state});
+  const LevelOutcome outcome = RunHandler(ApplyFileExportLevel, record, "1");
   EXPECT_EQ(outcome.message,
             "FILE " + file + " CAN'T BE SAVED! CAN'T APPLY LEVEL 1" + tail);
   EXPECT_FALSE(Exists(file));
