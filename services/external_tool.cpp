@@ -25,9 +25,9 @@ namespace {
 // behind keeps the pipe open.
 constexpr int kEndCheckMillis = 100;
 
-// The drain after the tool has ended, when it left a writer behind: a
-// pipe never holds more than its capacity, so this much reading gets every
-// byte the tool wrote.
+// When the tool has ended but left a writer behind, reading one pipe
+// capacity more gets every byte the tool wrote (a pipe never holds more).
+// This is the capacity assumed when the system does not tell it.
 constexpr int kDefaultPipeCapacity = 1 << 20;
 
 bool IsBlank(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
@@ -40,46 +40,51 @@ bool IsExecutableFile(const std::string& path) {
          ::access(path.c_str(), X_OK) == 0;
 }
 
+// The first executable file named `name` in the directories of PATH, in
+// their order; empty when there is none. An empty entry would stand for the
+// working directory, which the caller has already looked at.
+std::string FindInPath(const std::string& name) {
+  const char* search = std::getenv("PATH");
+  if (search == nullptr) {
+    return std::string();
+  }
+  const std::string_view directories = search;
+  size_t start = 0;
+  while (start <= directories.size()) {
+    size_t end = directories.find(':', start);
+    if (end == std::string_view::npos) {
+      end = directories.size();
+    }
+    if (end > start) {
+      std::string candidate(directories.substr(start, end - start));
+      candidate += '/';
+      candidate += name;
+      if (IsExecutableFile(candidate)) {
+        return candidate;
+      }
+    }
+    start = end + 1;
+  }
+  return std::string();
+}
+
 // The file to run: the executable itself when a file stands at its path,
-// else the first executable file of that name in the PATH directories. A
-// relative result is made absolute, because the child changes to its
-// running directory before it runs the file.
+// else for a bare name the match in PATH. A relative result is made
+// absolute, because the child changes to its running directory before it
+// runs the file.
 bool ResolveExecutable(const std::string& executable, std::string* path) {
   if (executable.empty()) {
     return false;
   }
   if (FileExists(executable)) {
     *path = executable;
-  } else if (executable.find('/') != std::string::npos) {
-    return false;
+  } else if (executable.find('/') == std::string::npos) {
+    *path = FindInPath(executable);
   } else {
-    const char* search = std::getenv("PATH");
-    if (search == nullptr) {
-      return false;
-    }
-    const std::string_view directories = search;
-    size_t start = 0;
     path->clear();
-    while (path->empty() && start <= directories.size()) {
-      size_t end = directories.find(':', start);
-      if (end == std::string_view::npos) {
-        end = directories.size();
-      }
-      // An empty entry would stand for the working directory, which the
-      // test above has already covered.
-      if (end > start) {
-        std::string candidate(directories.substr(start, end - start));
-        candidate += '/';
-        candidate += executable;
-        if (IsExecutableFile(candidate)) {
-          *path = std::move(candidate);
-        }
-      }
-      start = end + 1;
-    }
-    if (path->empty()) {
-      return false;
-    }
+  }
+  if (path->empty()) {
+    return false;
   }
   if ((*path)[0] != '/') {
     char cwd[PATH_MAX];
