@@ -136,25 +136,14 @@ uint8_t RunLevel(const LevelCall& call, uint64_t position,
 
 // The main pass of one level number. False when the run is to stop.
 bool MainPass(DriverState& state, const std::string& number, uint8_t* status) {
-  TFASTMEMLIST level;
-  uint64_t i = state.NextCandidate(0, number);
-  while (i < state.levels.Count()) {
-    state.Prepare(i, &level);
-    if (state.Selected(level, number)) {
-      std::string message;
-      const uint8_t severity =
-          RunLevel(LevelCall{level, number, state}, i, &message);
-      *status = std::max(*status, severity);
-      if (!WeighOutcome(level, severity, message, state)) {
-        state.run_flags |= kRunStop;
-      }
-      if ((state.run_flags & kRunStop) != 0) {
-        return false;
-      }
+  return state.RunPass(number, [status](const LevelCall& call, uint64_t i) {
+    std::string message;
+    const uint8_t severity = RunLevel(call, i, &message);
+    *status = std::max(*status, severity);
+    if (!WeighOutcome(call.level, severity, message, call.state)) {
+      call.state.run_flags |= kRunStop;
     }
-    i = state.NextAfterVisit(i, number);
-  }
-  return true;
+  });
 }
 
 }  // namespace

@@ -32,10 +32,10 @@ bool RecordMayContain(const TFASTMEMLIST& level, std::string_view name,
       sensitive == CaseSensitive::kYes ? std::string() : UpperCase(name);
   for (uint64_t i = 0; i < level.Count(); ++i) {
     const std::string_view item = level.View(i);
-    const bool found = sensitive == CaseSensitive::kYes
-                           ? item.find(name) != std::string_view::npos
-                           : UpperCase(item).find(folded_name) !=
-                                 std::string::npos;
+    const bool found =
+        sensitive == CaseSensitive::kYes
+            ? item.find(name) != std::string_view::npos
+            : UpperCase(item).find(folded_name) != std::string::npos;
     if (found) {
       return true;
     }
