@@ -5,7 +5,11 @@
 
 #include "engine/complex_level.h"
 #include "engine/driver_state.h"
+#include "engine/external_level.h"
+#include "engine/file_directory_level.h"
+#include "engine/file_export_level.h"
 #include "engine/normal_level.h"
+#include "engine/package_level.h"
 #include "engine/requirements.h"
 #include "engine/symbols.h"
 #include "package/level_record.h"
@@ -21,6 +25,10 @@ struct ApplyKind {
 constexpr ApplyKind kApplyKinds[] = {
     {kKindNormal, ApplyNormalLevel},
     {kKindComplex, RunComplexLevel},
+    {kKindFileExport, ApplyFileExportLevel},
+    {kKindFileDirectoryCreationRemoval, RunFileDirectoryLevel},
+    {kKindExternal, RunExternalLevel},
+    {kKindPackage, RunPackageLevel},
 };
 
 const ApplyKind* FindApplyKind(std::string_view code) {

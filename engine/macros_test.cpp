@@ -76,6 +76,19 @@ TEST(ExpandMacros, ReplacesInBinaryCodeButNotInAnInlinePackage) {
   EXPECT_EQ(level.Get(kCode), Serialize({"1", nested}));
 }
 
+TEST(ExpandMacros, KeepsTheNameOfAnExternalLevelsOutputMacro) {
+  LevelSpec external;
+  external.kind = "5";
+  const std::string options = "REMOVEPARAMETERS ={A},outputmacro={A},X";
+  external.code = {"0", options, "", "/{A}", "", "{A}"};
+  TFASTMEMLIST level = Decoded(external);
+  ASSERT_TRUE(
+      ExpandMacros(&level, Macros({{"{A}", "1"}}), CaseSensitive::kYes));
+  EXPECT_EQ(level.Get(kCode),
+            Serialize({"0", "REMOVEPARAMETERS =1,outputmacro={A},X", "", "/1",
+                       "", "1"}));
+}
+
 TEST(ExpandMacros, SelfReferenceIsCutInsteadOfRunningForever) {
   for (const auto& pairs :
        std::vector<std::vector<std::pair<std::string, std::string>>>{

@@ -128,12 +128,7 @@ TEST_F(NormalLevelTest, MissingObsoleteCodeFailsWithAnEmptyMessage) {
   // ...so the handler's own failure has no message to add.
   TFASTMEMLIST record;
   ASSERT_TRUE(record.LoadFromData(LevelRecord(level)));
-  LineList output;
-  const TSETTINGSBLOCK settings;  // the state keeps a reference to it
-  DriverState state(TFASTMEMLIST(), settings, &output, true, Direction::kApply,
-                    0);
-  const std::string number = "4";
-  const LevelOutcome outcome = ApplyNormalLevel({record, number, state});
+  const LevelOutcome outcome = RunHandler(ApplyNormalLevel, record, "4");
   EXPECT_FALSE(outcome.success);
   EXPECT_EQ(outcome.message, "");
   EXPECT_EQ(ReadFile(file), "nothing here\n");

@@ -4,7 +4,10 @@
 
 #include "engine/complex_level.h"
 #include "engine/driver_state.h"
+#include "engine/external_level.h"
+#include "engine/file_directory_level.h"
 #include "engine/normal_level.h"
+#include "engine/package_level.h"
 #include "engine/requirements.h"
 #include "package/level_record.h"
 
@@ -26,6 +29,9 @@ struct ReverseKind {
 constexpr ReverseKind kReverseKinds[] = {
     {kKindNormal, ReverseNormalLevel, Guard::kNone},
     {kKindComplex, RunComplexLevel, Guard::kLocalSilent},
+    {kKindFileDirectoryCreationRemoval, RunFileDirectoryLevel, Guard::kNone},
+    {kKindExternal, RunExternalLevel, Guard::kLocalSilent},
+    {kKindPackage, RunPackageLevel, Guard::kLocalReported},
 };
 
 const ReverseKind* FindReverseKind(std::string_view code) {
