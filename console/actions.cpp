@@ -1,5 +1,6 @@
 #include "console/actions.h"
 
+#include "checks/consistency_checks.h"
 #include "engine/apply.h"
 #include "engine/reverse.h"
 
@@ -21,6 +22,10 @@ void ShowUserInfo(ConsoleRun* run) {
   run->output.Add(run->settings.user_information);
 }
 
+void ExecuteChecksAction(ConsoleRun* run) {
+  ExecuteChecks(run->package, run->settings, &run->output);
+}
+
 // The engines of these actions are not part of the client yet; until they
 // are, the actions do nothing and print nothing.
 void NotBuiltYet(ConsoleRun*) {}
@@ -28,7 +33,7 @@ void NotBuiltYet(ConsoleRun*) {}
 constexpr ConsoleAction kConsoleActions[] = {
     {"APPLY", Apply},
     {"REVERSE", Reverse},
-    {"EXECUTECHECKS", NotBuiltYet},
+    {"EXECUTECHECKS", ExecuteChecksAction},
     {"SHOWUSERINFO", ShowUserInfo},
     {"CREATEBACKUP", NotBuiltYet},
     {kRestoreBackupAction, NotBuiltYet},
