@@ -5,6 +5,7 @@
 
 #include "checks/duplicate_requirements.h"
 #include "checks/symbol_checks.h"
+#include "fastmemlist/list_view.h"
 #include "package/level_record.h"
 #include "services/string_utils.h"
 
@@ -36,7 +37,7 @@ std::string BinaryCodeType(std::string_view kind,
 
 void CheckPackageCode(const ListView& code, std::string_view presentation,
                       LineList* output) {
-  if (ItemOrEmpty(code, 0) != kTypeText) {
+  if (code.ItemOrEmpty(0) != kTypeText) {
     return;  // a package carried inline is not looked into
   }
   if (code.Count() != 2) {
@@ -75,7 +76,7 @@ void CheckExternalPath(std::string_view line, size_t minimum,
 
 void CheckExternalCode(const ListView& code, std::string_view presentation,
                        LineList* output) {
-  if (ItemOrEmpty(code, 0) != kTypeText) {
+  if (code.ItemOrEmpty(0) != kTypeText) {
     output->Add(BinaryCodeType("External", presentation));
     return;
   }
@@ -123,7 +124,7 @@ void CheckCreationRemovalLine(std::string_view line, LineList* output) {
 
 void CheckCreationRemovalCode(const ListView& code,
                               std::string_view presentation, LineList* output) {
-  if (ItemOrEmpty(code, 0) != kTypeText) {
+  if (code.ItemOrEmpty(0) != kTypeText) {
     output->Add(BinaryCodeType("File/Directory_CreationRemoval", presentation));
     return;
   }
@@ -133,10 +134,6 @@ void CheckCreationRemovalCode(const ListView& code,
 }
 
 }  // namespace
-
-std::string_view ItemOrEmpty(const ListView& list, uint64_t index) {
-  return index < list.Count() ? list.Item(index) : std::string_view();
-}
 
 void CheckMacroList(std::string_view macro_data, LineList* output) {
   if (macro_data.empty()) {
@@ -168,10 +165,10 @@ void CheckLevelContents(const TFASTMEMLIST& levels, LineList* output) {
   for (uint64_t i = 0; i < levels.Count(); ++i) {
     ListView level;
     level.Parse(levels.View(i));
-    const std::string_view kind = ItemOrEmpty(level, kKindCode);
-    const std::string_view presentation = ItemOrEmpty(level, kPresentation);
+    const std::string_view kind = level.ItemOrEmpty(kKindCode);
+    const std::string_view presentation = level.ItemOrEmpty(kPresentation);
     ListView code;
-    code.Parse(ItemOrEmpty(level, kCode));
+    code.Parse(level.ItemOrEmpty(kCode));
     if (kind == kKindPackage) {
       CheckPackageCode(code, presentation, output);
     } else if (kind == kKindExternal) {

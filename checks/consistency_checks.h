@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "fastmemlist/fastmemlist.h"
-#include "fastmemlist/list_view.h"
 #include "package/settings_block.h"
 #include "services/line_list.h"
 
@@ -25,8 +24,5 @@ void CheckMacroList(std::string_view macro_data, LineList* output);
 
 // The code of Package, External and FileDirectoryCreationRemoval levels.
 void CheckLevelContents(const TFASTMEMLIST& levels, LineList* output);
-
-// Item `index` of a parsed list, or an empty text when it has no such item.
-std::string_view ItemOrEmpty(const ListView& list, uint64_t index);
 
 #endif  // QRL_CHECKS_CONSISTENCY_CHECKS_H_

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "checks/consistency_checks.h"
+#include "fastmemlist/list_view.h"
 #include "package/level_record.h"
 
 namespace {
@@ -41,9 +41,9 @@ struct RequirementCode {
 ListView FileEntries(std::string_view record, std::string_view* kind) {
   ListView level;
   level.Parse(record);
-  *kind = ItemOrEmpty(level, kKindCode);
+  *kind = level.ItemOrEmpty(kKindCode);
   ListView entries;
-  entries.Parse(ItemOrEmpty(level, kFileEntries));
+  entries.Parse(level.ItemOrEmpty(kFileEntries));
   return entries;
 }
 
@@ -62,8 +62,8 @@ std::vector<RequirementCode> RequirementCodes(const TFASTMEMLIST& levels) {
       entry.Parse(entries.Item(j));
       codes.push_back(
           {{i, j},
-           {ItemOrEmpty(entry, kEntryPath), ItemOrEmpty(entry, kEntryType),
-            ItemOrEmpty(entry, kEntryContent)}});
+           {entry.ItemOrEmpty(kEntryPath), entry.ItemOrEmpty(kEntryType),
+            entry.ItemOrEmpty(kEntryContent)}});
     }
   }
   return codes;

@@ -3,8 +3,8 @@
 #include <string>
 #include <unordered_set>
 
-#include "checks/consistency_checks.h"
 #include "engine/symbols.h"
+#include "fastmemlist/list_view.h"
 #include "package/level_record.h"
 #include "services/string_utils.h"
 
@@ -20,7 +20,7 @@ LineList CollectSymbols(const TFASTMEMLIST& levels,
     ListView level;
     level.Parse(levels.View(i));
     for (LevelItem item : items) {
-      SplitByCharacter(ItemOrEmpty(level, item), &pieces, 0, ',');
+      SplitByCharacter(level.ItemOrEmpty(item), &pieces, 0, ',');
       for (std::string& piece : pieces.lines()) {
         collected.Add(std::move(piece));
       }
