@@ -452,20 +452,24 @@ TEST(ExistenceTests, FollowLinks) {
   Link("dir", "dir_link");
   Link("file", "file_link");
   Link("missing", "dangling");
+  ASSERT_EQ(::mkfifo("pipe", 0644), 0);
   struct Case {
     std::string path;
-    bool exists, directory, file;
+    bool exists, directory, file, regular;
   };
-  for (const Case& c : std::vector<Case>{{"file", true, false, true},
-                                         {"dir", true, true, false},
-                                         {"dir_link", true, true, false},
-                                         {"file_link", true, false, true},
-                                         {"dangling", false, false, false},
-                                         {"missing", false, false, false},
-                                         {"", false, false, false}}) {
+  for (const Case& c :
+       std::vector<Case>{{"file", true, false, true, true},
+                         {"dir", true, true, false, false},
+                         {"dir_link", true, true, false, false},
+                         {"file_link", true, false, true, true},
+                         {"pipe", true, false, true, false},
+                         {"dangling", false, false, false, false},
+                         {"missing", false, false, false, false},
+                         {"", false, false, false, false}}) {
     EXPECT_EQ(PathExists(c.path), c.exists) << c.path;
     EXPECT_EQ(DirectoryExists(c.path), c.directory) << c.path;
     EXPECT_EQ(FileExists(c.path), c.file) << c.path;
+    EXPECT_EQ(RegularFileExists(c.path), c.regular) << c.path;
   }
 }
 
