@@ -48,22 +48,6 @@ bool IsLinkTo(const std::string& link, const std::string& target) {
 
 std::string SystemText(int error) { return std::strerror(error); }
 
-// Runs `body` in a child process whose files may not grow beyond `limit`
-// bytes. SIGXFSZ is ignored there, so an oversize write fails with EFBIG
-// instead of killing the child. Returns the child's exit code.
-int RunWithFileSizeLimit(rlim_t limit, const std::function<int()>& body) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::signal(SIGXFSZ, SIG_IGN);
-    const struct rlimit rl = {limit, limit};
-    ::_exit(::setrlimit(RLIMIT_FSIZE, &rl) == 0 ? body() : 99);
-  }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // The listing cut into its breadth-first levels (by the number of "/" in
 // an entry); fails the test when an entry comes after a deeper one.
 std::vector<std::set<std::string>> Levels(const LineList& list) {
