@@ -1,12 +1,12 @@
-// Writes the seed corpus of the package fuzzer: a few small packages of
-// every kind, built with the test package builder.
+// Writes the seed corpus of the fuzzers: the sample packages of the tests
+// (small packages of every kind) and a list that is not a package.
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "tests/package_builder.h"
+#include "tests/sample_packages.h"
 #include "tests/test_util.h"
 
 int main(int argc, char** argv) {
@@ -17,28 +17,8 @@ int main(int argc, char** argv) {
   const std::string dir = argv[1];
   ::mkdir(dir.c_str(), 0755);
 
-  TSETTINGSBLOCK settings;
-  settings.level_marker = {"// LEVEL ", "", kMarkerBefore};
-  settings.macros = MacroData({{"{A}", "1"}});
-  settings.symbols = "+S";
-  std::vector<LevelSpec> levels;
-  for (int kind = 0; kind <= 6; ++kind) {
-    LevelSpec level;
-    level.number = std::to_string(kind);
-    level.kind = std::to_string(kind);
-    level.presentation = "seed";
-    level.comment_lines = {"c"};
-    level.entries.push_back({"/", "/a/b.txt", "0", {"x"}, ""});
-    level.entries.push_back({"\\", "\\c", "1", {}, std::string("\0\1", 2)});
-    level.code = {"0", "line"};
-    levels.push_back(level);
-  }
-  const std::vector<std::string> seeds = {
-      PackageData(levels, settings),
-      PackageData({levels[0]}),
-      PackageDataFromRecords({LevelRecord(levels[6])}, ""),
-      Serialize({}),
-  };
+  std::vector<std::string> seeds = SamplePackages();
+  seeds.push_back(Serialize({}));  // a list that is not a package
   for (size_t i = 0; i < seeds.size(); ++i) {
     const std::string path = dir + "/seed-" + std::to_string(i);
     std::FILE* file = std::fopen(path.c_str(), "wb");

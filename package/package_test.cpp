@@ -12,15 +12,6 @@ namespace {
 
 using namespace std::string_literals;
 
-LevelSpec NormalLevel(std::string number) {
-  LevelSpec level;
-  level.number = std::move(number);
-  level.presentation = "Fix menu";
-  level.entries.push_back({"/", "/src/a.txt", "0", {"old"}, ""});
-  level.code = {"0", "new"};
-  return level;
-}
-
 TEST(LoadPackage, AcceptsLevelsSettingsAndTrailer) {
   TSETTINGSBLOCK settings;
   settings.user_information = "Read me first";

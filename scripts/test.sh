@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds qrlconsole twice and runs every test: first under AddressSanitizer
-# and UndefinedBehaviorSanitizer (with the package fuzzer, 30 seconds), then
-# the normal build. Fails on any failed test, sanitizer report or fuzzer
-# finding. Ends with ctest's summary of the normal build.
+# Builds qrlconsole and qrlpack twice and runs every test: first under
+# AddressSanitizer and UndefinedBehaviorSanitizer (with the package and the
+# round-trip fuzzers, 15 seconds each), then the normal build. Fails on any
+# failed test, sanitizer report or fuzzer finding. Ends with ctest's summary
+# of the normal build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -42,6 +42,15 @@ TFASTMEMLIST LevelList(const std::vector<LevelSpec>& levels) {
   return list;
 }
 
+LevelSpec NormalLevel(std::string number) {
+  LevelSpec level;
+  level.number = std::move(number);
+  level.presentation = "Fix menu";
+  level.entries.push_back({"/", "/src/a.txt", "0", {"old"}, ""});
+  level.code = {"0", "new"};
+  return level;
+}
+
 std::string MacroData(
     const std::vector<std::pair<std::string, std::string>>& macros) {
   TFASTMEMLIST list;

@@ -42,6 +42,9 @@ LevelSpec CreationRemovalLevel(const std::vector<std::string>& lines);
 // The level list of a loaded package: one serialized record per level.
 TFASTMEMLIST LevelList(const std::vector<LevelSpec>& levels);
 
+// A Normal level "Fix menu" that replaces "old" by "new" in /src/a.txt.
+LevelSpec NormalLevel(std::string number);
+
 // A serialized macro list: name, value, name, value ...
 std::string MacroData(
     const std::vector<std::pair<std::string, std::string>>& macros);

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -108,6 +109,15 @@ void WriteFile(const std::string& path, std::string_view content, mode_t mode) {
 bool Exists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> DirectoryEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 mode_t FileMode(const std::string& path) {
@@ -239,6 +249,35 @@ ProgramResult RunConsole(const std::vector<std::string>& args,
   std::vector<std::string> argv = {QRLCONSOLE_BIN};
   argv.insert(argv.end(), args.begin(), args.end());
   return RunProgram(argv, cwd);
+}
+
+ProgramResult RunPack(const std::vector<std::string>& args,
+                      const std::string& cwd) {
+  std::vector<std::string> argv = {QRLPACK_BIN};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunProgram(argv, cwd);
+}
+
+std::string SourcePath(std::string_view relative) {
+  return std::string(QRL_SOURCE_DIR) + "/" + std::string(relative);
+}
+
+std::string BuildPackageFromJson(const std::string& json_text_or_path,
+                                 const std::string& out_path) {
+  std::string description_path = json_text_or_path;
+  ScratchDir text_dir;  // holds an inline description while it is built
+  if (json_text_or_path.starts_with("{")) {
+    description_path = text_dir.Path("description.json");
+    WriteFile(description_path, json_text_or_path);
+  }
+  const ProgramResult result =
+      RunPack({"build", description_path, "-o", out_path});
+  if (result.exit_code != 0) {
+    ADD_FAILURE() << "qrlpack build " << json_text_or_path << ": "
+                  << result.err;
+    return std::string();
+  }
+  return ReadFile(out_path);
 }
 
 std::string BannerLine() {

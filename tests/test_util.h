@@ -1,6 +1,7 @@
 // Helpers shared by the tests: a scratch directory per test, whole-file
-// reads and writes, serialized lists built in one call, and the runner of
-// the real binaries for end-to-end tests.
+// reads and writes, serialized lists built in one call, and the runners of
+// the real binaries for end-to-end tests, which build their packages from
+// JSON descriptions with qrlpack.
 #ifndef QRL_TESTS_TEST_UTIL_H_
 #define QRL_TESTS_TEST_UTIL_H_
 
@@ -40,6 +41,8 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, std::string_view content,
                mode_t mode = 0644);
 bool Exists(const std::string& path);
+// The names in a directory, sorted.
+std::vector<std::string> DirectoryEntries(const std::string& dir);
 mode_t FileMode(const std::string& path);  // permission bits only
 
 // Every entry below `root` by its path relative to it: a directory as
@@ -70,6 +73,19 @@ ProgramResult RunProgram(const std::vector<std::string>& argv,
 // Runs the qrlconsole binary of this build.
 ProgramResult RunConsole(const std::vector<std::string>& args,
                          const std::string& cwd = "");
+
+// Runs the qrlpack binary of this build.
+ProgramResult RunPack(const std::vector<std::string>& args,
+                      const std::string& cwd = "");
+
+// A file of the source tree (fixtures, examples, documents).
+std::string SourcePath(std::string_view relative);
+
+// Builds a package with the real qrlpack into `out_path` and returns its
+// bytes. `json_text_or_path` is a description when it starts with "{", else
+// the name of a description file. A refusal fails the test.
+std::string BuildPackageFromJson(const std::string& json_text_or_path,
+                                 const std::string& out_path);
 
 // The banner line that every run prints first, with its line end.
 std::string BannerLine();

@@ -1,12 +1,10 @@
 // End-to-end tests of the console client: the real binary in a scratch
 // directory, its standard output compared byte for byte, its exit code and
 // the files it leaves.
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "tests/package_builder.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -42,24 +40,19 @@ const char kUsage[] =
     "6. To load parameters from text file \n"
     "qrlconsole paramteres.txt\n";
 
-std::vector<std::string> DirectoryEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+// A one-level package whose user information is
+// "Adds the menu entry.\tVersion 2 ".
+const char kUserInformationFixture[] =
+    "tests/e2e/fixtures/user_information.json";
 
 class ConsoleEndToEnd : public ::testing::Test {
  protected:
-  // Writes a one-level package with this user information as q.qrl.
-  void WritePackage(const std::string& user_information) {
-    TSETTINGSBLOCK settings;
-    settings.user_information = user_information;
-    LevelSpec level;
-    level.kind = "1";
-    WriteFile(dir_.Path("q.qrl"), PackageData({level}, settings));
+  // Builds the description (a fixture name or JSON text) as q.qrl.
+  void WritePackage(const std::string& fixture_or_json) {
+    const std::string description = fixture_or_json.starts_with("{")
+                                        ? fixture_or_json
+                                        : SourcePath(fixture_or_json);
+    BuildPackageFromJson(description, dir_.Path("q.qrl"));
   }
 
   ScratchDir dir_;
@@ -73,7 +66,7 @@ TEST_F(ConsoleEndToEnd, NoArgumentPrintsBannerAndUsage) {
 }
 
 TEST_F(ConsoleEndToEnd, ShowUserInfoPrintsTheStoredTextInAnyLetterCase) {
-  WritePackage("Adds the menu entry.\tVersion 2 ");
+  WritePackage(kUserInformationFixture);
   for (const char* action : {"showuserinfo", "ShowUserInfo", "SHOWUSERINFO"}) {
     const ProgramResult result =
         RunConsole({"q.qrl", action, "MACRO{X}=1", "SYMBOL+S"}, dir_.path());
@@ -83,18 +76,18 @@ TEST_F(ConsoleEndToEnd, ShowUserInfoPrintsTheStoredTextInAnyLetterCase) {
   // Nothing is written beside the package.
   EXPECT_EQ(DirectoryEntries(dir_.path()), std::vector<std::string>{"q.qrl"});
 
-  WritePackage("");
+  WritePackage(R"({"levels": [{"kind": "Requirement"}]})");
   const ProgramResult empty =
       RunConsole({"q.qrl", "showuserinfo"}, dir_.path());
   EXPECT_EQ(empty.out, BannerLine() + "\n");
 }
 
 TEST_F(ConsoleEndToEnd, ParameterFileStandsForTheArguments) {
-  WritePackage("from the parameter file");
+  WritePackage(kUserInformationFixture);
   WriteFile(dir_.Path("params.txt"),
             "\xEF\xBB\xBFq.qrl\n# comment\n\n   \nshowuserinfo\nMACRO{X}=1\n");
   const ProgramResult result = RunConsole({"params.txt"}, dir_.path());
-  EXPECT_EQ(result.out, BannerLine() + "from the parameter file\n");
+  EXPECT_EQ(result.out, BannerLine() + "Adds the menu entry.\tVersion 2 \n");
   EXPECT_EQ(result.exit_code, 0);
 
   // Fewer than two surviving lines: the usage text.
@@ -143,7 +136,7 @@ TEST_F(ConsoleEndToEnd, PackageThatCannotBeLoadedExitsWithThree) {
 }
 
 TEST_F(ConsoleEndToEnd, UnknownActionDoesNothing) {
-  WritePackage("info");
+  WritePackage(kUserInformationFixture);
   const ProgramResult result = RunConsole({"q.qrl", "explode"}, dir_.path());
   EXPECT_EQ(result.out, BannerLine());
   EXPECT_EQ(result.err, "");
