@@ -130,7 +130,8 @@ TEST_F(NormalLevelTest, MissingObsoleteCodeFailsWithAnEmptyMessage) {
   TFASTMEMLIST record;
   ASSERT_TRUE(record.LoadFromData(LevelRecord(level)));
   LineList output;
-  DriverState state(TFASTMEMLIST(), TSETTINGSBLOCK(), &output, true,
+  const TSETTINGSBLOCK settings;  // the state keeps a reference to it
+  DriverState state(TFASTMEMLIST(), settings, &output, true,
                     Direction::kApply, 0);
   const std::string number = "4";
   const LevelOutcome outcome = ApplyNormalLevel({record, number, state});
