@@ -14,19 +14,8 @@
 
 namespace {
 
-constexpr std::string_view kListingMessage =
-    "Unable to read directoy content: ";
-constexpr std::string_view kReadingMessage = "Unable to read file: ";
-constexpr std::string_view kSavingMessage = "Unable to save content in ";
-
 // A target is an operation, a separator and a path of at least one byte.
 constexpr size_t kShortestTarget = 3;
-
-std::string Message(std::string_view message, std::string_view name) {
-  std::string text(message);
-  text += name;
-  return text;
-}
 
 // Appends the targets of one (expanded and converted) level.
 void AddLevelTargets(std::string_view record, LineList* targets) {
@@ -59,7 +48,7 @@ bool RecordPath(const std::string& path, TFASTMEMLIST* backup,
     AddBackupRecord(backup, DirectoryExists(path), path, nearest, "");
     return true;
   }
-  *message = Message(kReadingMessage, path);
+  *message = "Unable to read file: " + path;
   if (!FileExists(path)) {
     AddBackupRecord(backup, false, path, nearest, "");
     return true;
@@ -85,7 +74,7 @@ bool RecordTarget(std::string_view target, TFASTMEMLIST* backup,
   LineList paths;
   if (target[0] == '-' && LastCharacter(path) == '/') {
     if (!ListDirectoryTree(path, IncludeFiles::kYes, &paths)) {
-      *message = Message(kListingMessage, path);
+      *message = "Unable to read directoy content: " + path;
       return false;
     }
   } else {
@@ -151,7 +140,7 @@ std::string CreateBackup(const TFASTMEMLIST& levels,
         return message;
       }
     }
-    message = Message(kSavingMessage, backup_file_name);
+    message = "Unable to save content in " + backup_file_name;
     if (!backup.SaveToFile(backup_file_name)) {
       return message;
     }

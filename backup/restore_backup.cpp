@@ -13,12 +13,6 @@
 
 namespace {
 
-std::string Message(std::string_view message, std::string_view name) {
-  std::string text(message);
-  text += name;
-  return text;
-}
-
 // Creates the directory with every missing one above it; an empty name is
 // the working directory, which exists.
 bool EnsureDirectory(const std::string& directory) {
@@ -29,18 +23,18 @@ bool EnsureDirectory(const std::string& directory) {
 bool RestoreFile(const std::string& path, std::string_view content,
                  std::string* message) {
   const std::string directory = ExtractPathPart(path);
-  *message = Message("Unable to create directory ", directory);
+  *message = "Unable to create directory " + directory;
   if (!EnsureDirectory(directory)) {
     return false;
   }
   // Written beside the file and renamed over it, so a failure leaves the
   // file as it was instead of half written.
   FileReplacement replacement;
-  *message = Message("Unable to create file ", path);
+  *message = "Unable to create file " + path;
   if (!replacement.Begin(path, nullptr)) {
     return false;
   }
-  *message = Message("Unable to write to file ", path);
+  *message = "Unable to write to file " + path;
   return replacement.Write(content, nullptr) && replacement.Commit(nullptr);
 }
 
@@ -61,7 +55,7 @@ bool RemoveCreatedParents(std::string directory, std::string_view nearest) {
 bool DeletePath(const std::string& path, std::string_view nearest,
                 std::string* message) {
   if (LastCharacter(path) == '/') {
-    *message = Message("Unable to delete directory ", path);
+    *message = "Unable to delete directory " + path;
     if (DirectoryExists(path) && !DeleteDirectoryTree(path)) {
       return false;
     }
@@ -69,7 +63,7 @@ bool DeletePath(const std::string& path, std::string_view nearest,
         ExtractPathPart(std::string_view(path).substr(0, path.size() - 1)),
         nearest);
   }
-  *message = Message("Unable to delete file ", path);
+  *message = "Unable to delete file " + path;
   if (FileExists(path) && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
     return false;
   }
@@ -87,7 +81,7 @@ bool RestoreRecord(const TFASTMEMLIST& backup, uint64_t first,
                       message);
   }
   if (LastCharacter(path) == '/') {
-    *message = Message("Unable to create directory ", path);
+    *message = "Unable to create directory " + path;
     return EnsureDirectory(path);
   }
   return RestoreFile(path, backup.View(first + kBackupContent), message);
@@ -96,8 +90,7 @@ bool RestoreRecord(const TFASTMEMLIST& backup, uint64_t first,
 }  // namespace
 
 std::string RestoreBackup(const std::string& backup_file_name) {
-  std::string message =
-      Message("Unable to read from file ", "\"" + backup_file_name + "\"");
+  std::string message = "Unable to read from file \"" + backup_file_name + "\"";
   // A failure raised out of a step (a directory that stays after it was
   // emptied, say) ends the operation with that step's message.
   try {
