@@ -5,7 +5,11 @@
 
 #include "engine/complex_level.h"
 #include "engine/driver_state.h"
+#include "engine/external_level.h"
+#include "engine/file_directory_level.h"
+#include "engine/file_export_level.h"
 #include "engine/normal_level.h"
+#include "engine/package_level.h"
 #include "engine/requirements.h"
 #include "engine/symbols.h"
 #include "package/level_record.h"
@@ -21,6 +25,10 @@ struct ApplyKind {
 constexpr ApplyKind kApplyKinds[] = {
     {kKindNormal, ApplyNormalLevel},
     {kKindComplex, RunComplexLevel},
+    {kKindFileExport, ApplyFileExportLevel},
+    {kKindFileDirectoryCreationRemoval, RunFileDirectoryLevel},
+    {kKindExternal, RunExternalLevel},
+    {kKindPackage, RunPackageLevel},
 };
 
 const ApplyKind* FindApplyKind(std::string_view code) {
@@ -128,25 +136,14 @@ uint8_t RunLevel(const LevelCall& call, uint64_t position,
 
 // The main pass of one level number. False when the run is to stop.
 bool MainPass(DriverState& state, const std::string& number, uint8_t* status) {
-  TFASTMEMLIST level;
-  uint64_t i = state.NextCandidate(0, number);
-  while (i < state.levels.Count()) {
-    state.Prepare(i, &level);
-    if (state.Selected(level, number)) {
-      std::string message;
-      const uint8_t severity =
-          RunLevel(LevelCall{level, number, state}, i, &message);
-      *status = std::max(*status, severity);
-      if (!WeighOutcome(level, severity, message, state)) {
-        state.run_flags |= kRunStop;
-      }
-      if ((state.run_flags & kRunStop) != 0) {
-        return false;
-      }
+  return state.RunPass(number, [status](const LevelCall& call, uint64_t i) {
+    std::string message;
+    const uint8_t severity = RunLevel(call, i, &message);
+    *status = std::max(*status, severity);
+    if (!WeighOutcome(call.level, severity, message, call.state)) {
+      call.state.run_flags |= kRunStop;
     }
-    i = state.NextAfterVisit(i, number);
-  }
-  return true;
+  });
 }
 
 }  // namespace

@@ -34,8 +34,7 @@ LevelSpec Requirement(std::string number, std::string severity,
 TEST(ApplyLevels, RunsLevelNumbersAscendingAndLevelsInPackageOrder) {
   const DriverRun run =
       RunApply({Marker("5", "+A"), Marker("2", "+B"), Marker("5", "+C"),
-                Marker("9", "+D"), Marker("07", "+NEVER"),
-                Marker("-3", "+E")});
+                Marker("9", "+D"), Marker("07", "+NEVER"), Marker("-3", "+E")});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.settings.symbols, "ACTION_APPLY,+E,+B,+A,+C,+D");
 }
@@ -144,14 +143,13 @@ TEST(ApplyLevels, SelfReferringMacroIsReportedOnceAndTheRunGoesOn) {
   LevelSpec looping = Marker("1", "+RAN");
   looping.presentation = "{LOOP}";
   const DriverRun run =
-      RunApply({looping, Marker("2", "+NEXT"), Marker("3", "+LAST")},
-               settings);
+      RunApply({looping, Marker("2", "+NEXT"), Marker("3", "+LAST")}, settings);
   ASSERT_EQ(run.output.Count(), 1u);
   EXPECT_TRUE(run.output.Get(0).starts_with(
       "MACRO EXPANSION CUT FOR LEVEL 1 PROCESS WITH PRESENTATION: again "))
       << run.output.Get(0);
-  EXPECT_TRUE(run.output.Get(0).ends_with(
-      " (A MACRO VALUE BRINGS BACK ITS OWN NAME)"));
+  EXPECT_TRUE(
+      run.output.Get(0).ends_with(" (A MACRO VALUE BRINGS BACK ITS OWN NAME)"));
   EXPECT_EQ(run.settings.symbols, "ACTION_APPLY,+RAN,+NEXT,+LAST");
 }
 

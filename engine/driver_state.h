@@ -61,6 +61,12 @@ struct DriverState {
   // levels); both reset the run flags to success.
   uint64_t NextAfterVisit(uint64_t index, const std::string& number);
 
+  // Visits every level selected for `number` in package order, honouring
+  // the restart and finish flags; `visit` gets the prepared level and its
+  // index. False when a visit asked to stop the whole run.
+  template <typename Visit>
+  bool RunPass(const std::string& number, Visit visit);
+
   // After anything that may have changed the macros or the level records
   // (a Complex, External or Package level), the candidates are found anew.
   void MacrosOrLevelsMayHaveChanged() { index_valid_ = false; }
@@ -126,5 +132,21 @@ using LevelHandler = LevelOutcome (*)(const LevelCall& call);
 // `text` + N + " PROCESS WITH PRESENTATION: " + P, the tail that every
 // failure message of a level ends with.
 std::string LevelMessage(std::string_view text, const LevelCall& call);
+
+template <typename Visit>
+bool DriverState::RunPass(const std::string& number, Visit visit) {
+  TFASTMEMLIST level;
+  for (uint64_t i = NextCandidate(0, number); i < levels.Count();
+       i = NextAfterVisit(i, number)) {
+    Prepare(i, &level);
+    if (Selected(level, number)) {
+      visit(LevelCall{level, number, *this}, i);
+      if ((run_flags & kRunStop) != 0) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
 
 #endif  // QRL_ENGINE_DRIVER_STATE_H_

@@ -32,10 +32,10 @@ bool RecordMayContain(const TFASTMEMLIST& level, std::string_view name,
       sensitive == CaseSensitive::kYes ? std::string() : UpperCase(name);
   for (uint64_t i = 0; i < level.Count(); ++i) {
     const std::string_view item = level.View(i);
-    const bool found = sensitive == CaseSensitive::kYes
-                           ? item.find(name) != std::string_view::npos
-                           : UpperCase(item).find(folded_name) !=
-                                 std::string::npos;
+    const bool found =
+        sensitive == CaseSensitive::kYes
+            ? item.find(name) != std::string_view::npos
+            : UpperCase(item).find(folded_name) != std::string::npos;
     if (found) {
       return true;
     }
@@ -92,6 +92,30 @@ bool ReplaceInFileEntries(TFASTMEMLIST* level, std::string_view name,
   return replaced;
 }
 
+// The options line of an External level: every item but the ones that
+// name the output macro. Replacing that name by the macro's value would
+// store the tool's output under the old value instead of the name.
+constexpr uint64_t kExternalOptionsLine = 1;
+constexpr std::string_view kOutputMacroOption = "OUTPUTMACRO";
+
+bool ReplaceInExternalOptions(std::string* line, std::string_view name,
+                              std::string_view value, CaseSensitive sensitive) {
+  LineList items;
+  SplitByCharacter(*line, &items, 0, ',');
+  bool replaced = false;
+  for (std::string& item : items.lines()) {
+    if (!EqualsIgnoringCase(
+            std::string_view(item).substr(0, kOutputMacroOption.size()),
+            kOutputMacroOption)) {
+      replaced |= ReplaceAll(&item, name, value, sensitive);
+    }
+  }
+  if (replaced) {
+    *line = JoinWithCharacter(items, ',');
+  }
+  return replaced;
+}
+
 bool ReplaceInCode(TFASTMEMLIST* level, std::string_view name,
                    std::string_view value, CaseSensitive sensitive) {
   TFASTMEMLIST code;
@@ -101,10 +125,13 @@ bool ReplaceInCode(TFASTMEMLIST* level, std::string_view name,
   }
   const std::string_view type = code.View(0);
   if (type == kTypeText) {
+    const bool external = level->View(kKindCode) == kKindExternal;
     bool replaced = false;
     for (uint64_t i = 1; i < code.Count(); ++i) {
       std::string line = code.Get(i);
-      if (ReplaceAll(&line, name, value, sensitive)) {
+      if (external && i == kExternalOptionsLine
+              ? ReplaceInExternalOptions(&line, name, value, sensitive)
+              : ReplaceAll(&line, name, value, sensitive)) {
         code.Put(i, line);
         replaced = true;
       }

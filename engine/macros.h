@@ -25,6 +25,8 @@ int64_t FindMacro(const TFASTMEMLIST& macros, std::string_view text,
 // replaced; an empty name replaces nothing. The package carried inside a
 // Package level is left alone: it is a serialized package whose lengths a
 // replacement would break, and its own levels are expanded when it runs.
+// So are the OUTPUTMACRO items of an External level's options line: they
+// name the macro that receives the tool's output.
 bool ReplaceMacroInLevel(TFASTMEMLIST* level, std::string_view name,
                          std::string_view value, int64_t item,
                          CaseSensitive sensitive);

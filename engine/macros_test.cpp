@@ -16,9 +16,9 @@ TFASTMEMLIST Macros(
   return list;
 }
 
-TFASTMEMLIST Decoded(const LevelSpec& spec) {
+TFASTMEMLIST Decoded(const LevelSpec& fields) {
   TFASTMEMLIST level;
-  EXPECT_TRUE(level.LoadFromData(LevelRecord(spec)));
+  EXPECT_TRUE(level.LoadFromData(LevelRecord(fields)));
   return level;
 }
 
@@ -32,17 +32,20 @@ TEST(FindMacro, LooksAtNamesOrValues) {
 }
 
 TEST(ExpandMacros, ExpandsChainsInAnyOrderAndEveryText) {
-  LevelSpec spec;
-  spec.number = "{N}";
-  spec.presentation = "at {A}";
-  spec.comment_lines = {"{B}", "none"};
-  spec.entries = {{"/", "{ROOT}/a.txt", "0", {"old {A}"}, ""},
-                  {"/", "{ROOT}/b.bin", "1", {}, "{A} stays"}};
-  spec.code = {"0", "new {A}", "{A}{B}"};
-  TFASTMEMLIST level = Decoded(spec);
-  const TFASTMEMLIST macros =
-      Macros({{"{A}", "x{B}"}, {"{B}", "y"}, {"{ROOT}", "/src"}, {"{N}", "7"},
-              {"{ODD}", "unused"}, {"{LAST}"s, ""}});
+  LevelSpec fields;
+  fields.number = "{N}";
+  fields.presentation = "at {A}";
+  fields.comment_lines = {"{B}", "none"};
+  fields.entries = {{"/", "{ROOT}/a.txt", "0", {"old {A}"}, ""},
+                    {"/", "{ROOT}/b.bin", "1", {}, "{A} stays"}};
+  fields.code = {"0", "new {A}", "{A}{B}"};
+  TFASTMEMLIST level = Decoded(fields);
+  const TFASTMEMLIST macros = Macros({{"{A}", "x{B}"},
+                                      {"{B}", "y"},
+                                      {"{ROOT}", "/src"},
+                                      {"{N}", "7"},
+                                      {"{ODD}", "unused"},
+                                      {"{LAST}"s, ""}});
   ASSERT_TRUE(ExpandMacros(&level, macros, CaseSensitive::kYes));
   EXPECT_EQ(level.Get(kLevelNumber), "7");
   EXPECT_EQ(level.Get(kPresentation), "at xy");
@@ -57,8 +60,8 @@ TEST(ExpandMacros, ReplacesInBinaryCodeButNotInAnInlinePackage) {
   LevelSpec binary;
   binary.code = {"1", "bytes {A}"};
   TFASTMEMLIST level = Decoded(binary);
-  ASSERT_TRUE(ExpandMacros(&level, Macros({{"{A}", "1"}}),
-                           CaseSensitive::kYes));
+  ASSERT_TRUE(
+      ExpandMacros(&level, Macros({{"{A}", "1"}}), CaseSensitive::kYes));
   EXPECT_EQ(level.Get(kCode), Serialize({"1", "bytes 1"}));
 
   LevelSpec package;
@@ -73,33 +76,45 @@ TEST(ExpandMacros, ReplacesInBinaryCodeButNotInAnInlinePackage) {
   EXPECT_EQ(level.Get(kCode), Serialize({"1", nested}));
 }
 
+TEST(ExpandMacros, KeepsTheNameOfAnExternalLevelsOutputMacro) {
+  LevelSpec external;
+  external.kind = "5";
+  const std::string options = "REMOVEPARAMETERS ={A},outputmacro={A},X";
+  external.code = {"0", options, "", "/{A}", "", "{A}"};
+  TFASTMEMLIST level = Decoded(external);
+  ASSERT_TRUE(
+      ExpandMacros(&level, Macros({{"{A}", "1"}}), CaseSensitive::kYes));
+  EXPECT_EQ(level.Get(kCode),
+            Serialize({"0", "REMOVEPARAMETERS =1,outputmacro={A},X", "", "/1",
+                       "", "1"}));
+}
+
 TEST(ExpandMacros, SelfReferenceIsCutInsteadOfRunningForever) {
   for (const auto& pairs :
        std::vector<std::vector<std::pair<std::string, std::string>>>{
-           {{"{A}", "x{A}"}},                      // grows by one each pass
-           {{"{A}", "{B}"}, {"{B}", "{A}"}},       // a cycle of two
-           {{"{A}", "{A}{A}"}},                    // doubles each pass
+           {{"{A}", "x{A}"}},                 // grows by one each pass
+           {{"{A}", "{B}"}, {"{B}", "{A}"}},  // a cycle of two
+           {{"{A}", "{A}{A}"}},               // doubles each pass
        }) {
-    LevelSpec spec;
-    spec.presentation = "{A}";
-    TFASTMEMLIST level = Decoded(spec);
+    LevelSpec fields;
+    fields.presentation = "{A}";
+    TFASTMEMLIST level = Decoded(fields);
     EXPECT_FALSE(ExpandMacros(&level, Macros(pairs), CaseSensitive::kYes));
     EXPECT_LT(level.ItemLength(kPresentation), 1u << 30);
   }
 }
 
 TEST(ReplaceMacroInLevel, OneItemOrAllAndEmptyNames) {
-  LevelSpec spec;
-  spec.label = "{A}";
-  spec.item4 = "{A}";
-  TFASTMEMLIST level = Decoded(spec);
+  LevelSpec fields;
+  fields.label = "{A}";
+  fields.item4 = "{A}";
+  TFASTMEMLIST level = Decoded(fields);
   EXPECT_FALSE(ReplaceMacroInLevel(&level, "", "x", -1, CaseSensitive::kYes));
-  EXPECT_TRUE(ReplaceMacroInLevel(&level, "{A}", "x", kItem4,
-                                  CaseSensitive::kYes));
+  EXPECT_TRUE(
+      ReplaceMacroInLevel(&level, "{A}", "x", kItem4, CaseSensitive::kYes));
   EXPECT_EQ(level.Get(kLabel), "{A}");
   EXPECT_EQ(level.Get(kItem4), "x");
-  EXPECT_TRUE(
-      ReplaceMacroInLevel(&level, "{a}", "y", -1, CaseSensitive::kNo));
+  EXPECT_TRUE(ReplaceMacroInLevel(&level, "{a}", "y", -1, CaseSensitive::kNo));
   EXPECT_EQ(level.Get(kLabel), "y");
   EXPECT_FALSE(
       ReplaceMacroInLevel(&level, "{A}", "z", -1, CaseSensitive::kYes));

@@ -108,22 +108,36 @@ bool ReplaceCode(std::string* content, std::string_view search,
     }
     LineList block;
     DataToStrings(search, &block);
-    LineList lines;
-    lines.SetText(*content);
-    const int64_t at = FindAndDeleteLines(&lines, block);
+    const std::vector<std::string_view> lines = SplitLines(*content);
+    const int64_t at = FindLineBlock(lines, block);
     if (at < 0) {
       return false;
     }
-    if (!put.empty()) {
-      if (put_type == kTypeText) {
-        LineList put_lines;
-        DataToStrings(put, &put_lines);
-        InsertList(put_lines, &lines, at);
-      } else {
-        lines.Insert(static_cast<size_t>(at), std::string(put));
-      }
+    LineList put_lines;
+    if (put_type == kTypeText) {
+      DataToStrings(put, &put_lines);
+    } else if (!put.empty()) {
+      put_lines.Add(std::string(put));  // the bytes as one line
     }
-    *content = lines.Text();
+    // The file is rebuilt from its lines, each ended by a LF, with the put
+    // lines in place of the block.
+    std::string rebuilt;
+    rebuilt.reserve(content->size() + put.size() + put_lines.Count() + 1);
+    const auto add_line = [&rebuilt](std::string_view line) {
+      rebuilt += line;
+      rebuilt += '\n';
+    };
+    const size_t first = static_cast<size_t>(at);
+    for (size_t i = 0; i < first; ++i) {
+      add_line(lines[i]);
+    }
+    for (const std::string& line : put_lines) {
+      add_line(line);
+    }
+    for (size_t i = first + block.Count(); i < lines.size(); ++i) {
+      add_line(lines[i]);
+    }
+    *content = std::move(rebuilt);
     return true;
   }
   if (search_type == kTypeBinary) {

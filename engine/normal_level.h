@@ -19,8 +19,7 @@
 // line (prefix + number + suffix), each put before the code or after it as
 // its group's position says.
 void WrapCode(const TSETTINGSBLOCK& settings, const LineList& comment_lines,
-              std::string_view label, std::string_view number,
-              LineList* code);
+              std::string_view label, std::string_view number, LineList* code);
 
 // Replaces the first occurrence of `search` in `content` by `put`.
 // Text search ("0"): `search` is a serialized list of lines, found in the

@@ -27,12 +27,12 @@ TEST(WrapCode, FramesTheCodeAsThePositionsSay) {
   const LineList comments = {"why"};
   LineList before = {"code"};
   WrapCode(Frame(kMarkerBefore), comments, "Label", "3", &before);
-  EXPECT_EQ(before, (LineList{"// LEVEL 3 >", "// Label", "/*", "why", "*/",
-                              "code"}));
+  EXPECT_EQ(before,
+            (LineList{"// LEVEL 3 >", "// Label", "/*", "why", "*/", "code"}));
   LineList after = {"code"};
   WrapCode(Frame(kMarkerAfter), comments, "Label", "3", &after);
-  EXPECT_EQ(after, (LineList{"code", "/*", "why", "*/", "// Label",
-                             "// LEVEL 3 >"}));
+  EXPECT_EQ(after,
+            (LineList{"code", "/*", "why", "*/", "// Label", "// LEVEL 3 >"}));
   // No comment lines: no header or trailer; an empty label still gives its
   // line; position 0 leaves a group out.
   TSETTINGSBLOCK settings = Frame(kMarkerBefore);
@@ -92,9 +92,8 @@ TEST_F(NormalLevelTest, ApplyFramesTheCodeAndReverseRestoresTheLines) {
   const std::string file = dir_.Path("unit.pas");
   const std::string original = "program p;\r\nbegin\r\n  x := 1;\r\nend.\r\n";
   WriteFile(file, original, 0640);
-  const LevelSpec level =
-      Level(file, {"/", "", "0", {"BEGIN", "x := 1;"}, ""},
-            {"0", "begin", "  x := 2;"});
+  const LevelSpec level = Level(file, {"/", "", "0", {"BEGIN", "x := 1;"}, ""},
+                                {"0", "begin", "  x := 2;"});
   DriverRun run = RunApply({level}, Frame(kMarkerBefore));
   EXPECT_TRUE(run.output.Empty());
   EXPECT_EQ(ReadFile(file),
@@ -129,12 +128,7 @@ TEST_F(NormalLevelTest, MissingObsoleteCodeFailsWithAnEmptyMessage) {
   // ...so the handler's own failure has no message to add.
   TFASTMEMLIST record;
   ASSERT_TRUE(record.LoadFromData(LevelRecord(level)));
-  LineList output;
-  const TSETTINGSBLOCK settings;  // the state keeps a reference to it
-  DriverState state(TFASTMEMLIST(), settings, &output, true,
-                    Direction::kApply, 0);
-  const std::string number = "4";
-  const LevelOutcome outcome = ApplyNormalLevel({record, number, state});
+  const LevelOutcome outcome = RunHandler(ApplyNormalLevel, record, "4");
   EXPECT_FALSE(outcome.success);
   EXPECT_EQ(outcome.message, "");
   EXPECT_EQ(ReadFile(file), "nothing here\n");
@@ -188,8 +182,7 @@ TEST_F(NormalLevelTest, ReverseRemovesTheSerializedFormOfEarlierVersions) {
   const std::string file = dir_.Path("old.bin");
   const std::string serialized = Serialize({"NEW"});
   WriteFile(file, "head " + serialized + " tail");
-  const LevelSpec level =
-      Level(file, {"/", "", "1", {}, "OLD"}, {"1", "NEW"});
+  const LevelSpec level = Level(file, {"/", "", "1", {}, "OLD"}, {"1", "NEW"});
   const DriverRun run = RunReverse({level});
   EXPECT_TRUE(run.output.Empty());
   EXPECT_EQ(ReadFile(file), "head OLD tail");
@@ -206,7 +199,8 @@ TEST_F(NormalLevelTest, RewriteKeepsLinksAndReportsFilesItCannotReach) {
   const std::string link = dir_.Path("link.txt");
   WriteFile(target, "old\n", 0600);
   std::filesystem::create_symlink("real.txt", link);
-  const LevelSpec level = Level(link, {"/", "", "0", {"old"}, ""}, {"0", "new"});
+  const LevelSpec level =
+      Level(link, {"/", "", "0", {"old"}, ""}, {"0", "new"});
   EXPECT_TRUE(RunApply({level}).output.Empty());
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(ReadFile(target), "new\n");

@@ -18,11 +18,9 @@ bool EntryMet(const ListView& entry, TargetFiles* files) {
   const std::string_view type = entry.Item(kEntryType);
   const std::string_view wanted = entry.Item(kEntryContent);
   if (type == kTypeText) {
-    LineList lines;
-    lines.SetText(content);
     LineList block;
     DataToStrings(wanted, &block);
-    return FindAndDeleteLines(&lines, block) >= 0;
+    return FindLineBlock(SplitLines(content), block) >= 0;
   }
   if (type == kTypeBinary) {
     uint64_t position = 0;

@@ -6,9 +6,9 @@
 
 namespace {
 
-bool Met(const LevelSpec& spec) {
+bool Met(const LevelSpec& fields) {
   TFASTMEMLIST level;
-  EXPECT_TRUE(level.LoadFromData(LevelRecord(spec)));
+  EXPECT_TRUE(level.LoadFromData(LevelRecord(fields)));
   return LocalRequirementsMet(level);
 }
 
@@ -18,8 +18,8 @@ TEST(LocalRequirementsMet, FilesMustExistAndHoldTheirContent) {
   WriteFile(text, "begin\r\n   End;  \r\nend.\n");
   WriteFile(dir.Path("b.bin"), std::string("\0\1\2", 3));
   const FileEntrySpec block{"/", text, "0", {"BEGIN", " end; "}, ""};
-  const FileEntrySpec bytes{"/", dir.Path("b.bin"), "1", {},
-                            std::string("\1\2", 2)};
+  const FileEntrySpec bytes{
+      "/", dir.Path("b.bin"), "1", {}, std::string("\1\2", 2)};
   struct Case {
     const char* name;
     std::string kind;
@@ -32,21 +32,22 @@ TEST(LocalRequirementsMet, FilesMustExistAndHoldTheirContent) {
       {"empty bytes", "0", {{"/", dir.Path("b.bin"), "1", {}, ""}}, true},
       {"lines absent", "0", {{"/", text, "0", {"end;", "begin"}, ""}}, false},
       {"empty block", "0", {{"/", text, "0", {}, ""}}, false},
-      {"bytes absent", "0", {{"/", dir.Path("b.bin"), "1", {}, "\2\1"}},
-       false},
+      {"bytes absent", "0", {{"/", dir.Path("b.bin"), "1", {}, "\2\1"}}, false},
       {"missing file", "0", {{"/", dir.Path("none"), "1", {}, ""}}, false},
       {"directory", "0", {{"/", dir.path(), "1", {}, ""}}, false},
       {"unknown type", "0", {{"/", text, "2", {}, ""}}, false},
       {"export target", "3", {{"/", dir.Path("later"), "0", {}, ""}}, true},
-      {"export check", "3",
-       {{"/", dir.Path("later"), "0", {}, ""}, {"/", dir.Path("x"), "1", {}, ""}},
+      {"export check",
+       "3",
+       {{"/", dir.Path("later"), "0", {}, ""},
+        {"/", dir.Path("x"), "1", {}, ""}},
        false},
   };
   for (const Case& c : cases) {
-    LevelSpec spec;
-    spec.kind = c.kind;
-    spec.entries = c.entries;
-    EXPECT_EQ(Met(spec), c.met) << c.name;
+    LevelSpec fields;
+    fields.kind = c.kind;
+    fields.entries = c.entries;
+    EXPECT_EQ(Met(fields), c.met) << c.name;
   }
 }
 

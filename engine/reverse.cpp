@@ -4,7 +4,10 @@
 
 #include "engine/complex_level.h"
 #include "engine/driver_state.h"
+#include "engine/external_level.h"
+#include "engine/file_directory_level.h"
 #include "engine/normal_level.h"
+#include "engine/package_level.h"
 #include "engine/requirements.h"
 #include "package/level_record.h"
 
@@ -26,6 +29,9 @@ struct ReverseKind {
 constexpr ReverseKind kReverseKinds[] = {
     {kKindNormal, ReverseNormalLevel, Guard::kNone},
     {kKindComplex, RunComplexLevel, Guard::kLocalSilent},
+    {kKindFileDirectoryCreationRemoval, RunFileDirectoryLevel, Guard::kNone},
+    {kKindExternal, RunExternalLevel, Guard::kLocalSilent},
+    {kKindPackage, RunPackageLevel, Guard::kLocalReported},
 };
 
 const ReverseKind* FindReverseKind(std::string_view code) {
@@ -61,23 +67,6 @@ void ReverseLevel(const LevelCall& call) {
   }
 }
 
-// One pass over the levels of a number. False when the run is to stop.
-bool ReversePass(DriverState& state, const std::string& number) {
-  TFASTMEMLIST level;
-  uint64_t i = state.NextCandidate(0, number);
-  while (i < state.levels.Count()) {
-    state.Prepare(i, &level);
-    if (state.Selected(level, number)) {
-      ReverseLevel(LevelCall{level, number, state});
-      if ((state.run_flags & kRunStop) != 0) {
-        return false;
-      }
-    }
-    i = state.NextAfterVisit(i, number);
-  }
-  return true;
-}
-
 }  // namespace
 
 void ReverseLevels(const TFASTMEMLIST& levels, TSETTINGSBLOCK* settings,
@@ -86,7 +75,9 @@ void ReverseLevels(const TFASTMEMLIST& levels, TSETTINGSBLOCK* settings,
                     depth);
   const std::vector<std::string> numbers = LevelNumbers(state.levels);
   for (auto number = numbers.rbegin(); number != numbers.rend(); ++number) {
-    if (!ReversePass(state, *number)) {
+    if (!state.RunPass(*number, [](const LevelCall& call, uint64_t) {
+          ReverseLevel(call);
+        })) {
       break;
     }
   }

@@ -20,9 +20,8 @@ LevelSpec Missing(std::string number, std::string name) {
 }
 
 std::string MissingLine(const std::string& number, const std::string& name) {
-  return "FILE /nonexistent/" + name +
-         " DOESN'T EXIST! CAN'T REVERSE LEVEL " + number +
-         " PROCESS WITH PRESENTATION: P";
+  return "FILE /nonexistent/" + name + " DOESN'T EXIST! CAN'T REVERSE LEVEL " +
+         number + " PROCESS WITH PRESENTATION: P";
 }
 
 TEST(ReverseLevels, VisitsNumbersDescendingAndGoesOnAfterFailures) {
@@ -34,10 +33,9 @@ TEST(ReverseLevels, VisitsNumbersDescendingAndGoesOnAfterFailures) {
   exported.kind = "3";
   LevelSpec requirement = Missing("3", "requirement");
   requirement.kind = "1";
-  const DriverRun run =
-      RunReverse({Missing("1", "a"), Missing("3", "b"), apply_only,
-                  Missing("2", "c"), reverse_only, exported, requirement,
-                  Missing("3", "d")});
+  const DriverRun run = RunReverse({Missing("1", "a"), Missing("3", "b"),
+                                    apply_only, Missing("2", "c"), reverse_only,
+                                    exported, requirement, Missing("3", "d")});
   EXPECT_EQ(run.output,
             (LineList{MissingLine("3", "b"), MissingLine("3", "d"),
                       MissingLine("2", "c"), MissingLine("2", "reverse-only"),

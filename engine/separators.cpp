@@ -41,8 +41,8 @@ void ConvertFileEntries(TFASTMEMLIST* level, std::string_view source,
 
 // Replaces the character at `at` of `text`, wherever it occurs in the text,
 // by `target`, when that character is `source` (or `source` is empty).
-bool ConvertByCharacterAt(std::string* text, size_t at,
-                          std::string_view source, std::string_view target) {
+bool ConvertByCharacterAt(std::string* text, size_t at, std::string_view source,
+                          std::string_view target) {
   if (text->size() <= at) {
     return false;
   }

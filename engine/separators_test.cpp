@@ -7,9 +7,9 @@
 
 namespace {
 
-TFASTMEMLIST Converted(const LevelSpec& spec, std::string_view source) {
+TFASTMEMLIST Converted(const LevelSpec& fields, std::string_view source) {
   TFASTMEMLIST level;
-  EXPECT_TRUE(level.LoadFromData(LevelRecord(spec)));
+  EXPECT_TRUE(level.LoadFromData(LevelRecord(fields)));
   ConvertSeparators(&level, source, "/");
   return level;
 }
@@ -35,12 +35,12 @@ TEST(ConvertSeparators, RewritesEveryStoredPathOfTheLevel) {
   LevelSpec files;
   files.kind = "4";
   files.code = {"1", "+\\dir\\sub\\", "-/a/b", "+\\", "-:x:y"};
-  EXPECT_EQ(CodeItems(Converted(files, "")),
-            (std::vector<std::string>{"0", "+/dir/sub/", "-/a/b", "+\\",
-                                      "-/x/y"}));
-  EXPECT_EQ(CodeItems(Converted(files, "\\")),
-            (std::vector<std::string>{"0", "+/dir/sub/", "-/a/b", "+\\",
-                                      "-:x:y"}));
+  EXPECT_EQ(
+      CodeItems(Converted(files, "")),
+      (std::vector<std::string>{"0", "+/dir/sub/", "-/a/b", "+\\", "-/x/y"}));
+  EXPECT_EQ(
+      CodeItems(Converted(files, "\\")),
+      (std::vector<std::string>{"0", "+/dir/sub/", "-/a/b", "+\\", "-:x:y"}));
 
   LevelSpec external;
   external.kind = "5";

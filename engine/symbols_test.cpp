@@ -11,16 +11,16 @@ TEST(UpdateSymbols, EditsFollowTheStateRules) {
   };
   const Step steps[] = {
       {"+FOO", {"+FOO"}},
-      {"+FOO", {"+FOO"}},         // defined once only
-      {"+foo", {"+FOO"}},         // look-ups ignore case
-      {"*FOO", {"*FOO"}},         // forcing replaces the plain define
-      {"-FOO", {"*FOO"}},         // a forced symbol resists "-"
-      {"+FOO", {"*FOO"}},         // ... and "+"
-      {"/FOO", {}},               // forced states cancel each other
+      {"+FOO", {"+FOO"}},  // defined once only
+      {"+foo", {"+FOO"}},  // look-ups ignore case
+      {"*FOO", {"*FOO"}},  // forcing replaces the plain define
+      {"-FOO", {"*FOO"}},  // a forced symbol resists "-"
+      {"+FOO", {"*FOO"}},  // ... and "+"
+      {"/FOO", {}},        // forced states cancel each other
       {"/FOO", {"/FOO"}},
       {"*FOO", {}},
       {"+BAR,/BAZ,*QUX", {"+BAR", "/BAZ", "*QUX"}},
-      {"%BAR,%BAZ,%QUX,%NONE", {}},  // "%" clears any state
+      {"%BAR,%BAZ,%QUX,%NONE", {}},      // "%" clears any state
       {"ACTION_APPLY,+X,Y,+,", {"+X"}},  // no operation, too short: ignored
       {"-X", {}},
   };

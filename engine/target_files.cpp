@@ -14,21 +14,28 @@ TargetFiles::~TargetFiles() {
   }
 }
 
-bool TargetFiles::IsPending(const std::string& path) const {
+bool TargetFiles::IsPending(const std::string& path) {
   if (pending_ == nullptr) {
     return false;
+  }
+  if (path == pending_name_) {
+    return true;
   }
   // Every way of naming the file (links, other spellings) leads to the
   // same device and inode, which stay until the rewrite is installed.
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 &&
-         st.st_dev == pending_->target_device() &&
-         st.st_ino == pending_->target_inode();
+  if (::stat(path.c_str(), &st) != 0 ||
+      st.st_dev != pending_->target_device() ||
+      st.st_ino != pending_->target_inode()) {
+    return false;
+  }
+  pending_name_ = path;
+  return true;
 }
 
 bool TargetFiles::Read(const std::string& path, std::string* content) {
   if (IsPending(path)) {
-    *content = pending_content_;
+    *content = pending_->content();
     return true;
   }
   return FileToString(path, content);
@@ -37,11 +44,7 @@ bool TargetFiles::Read(const std::string& path, std::string* content) {
 bool TargetFiles::Write(const std::string& path, std::string_view content) {
   std::string err;
   if (IsPending(path)) {
-    if (!pending_->Write(content, &err)) {
-      return false;
-    }
-    pending_content_ = content;
-    return true;
+    return pending_->Write(content, &err);
   }
   Flush();
   auto replacement = std::make_unique<FileReplacement>();
@@ -54,7 +57,7 @@ bool TargetFiles::Write(const std::string& path, std::string_view content) {
     return replacement->Commit(&err);
   }
   pending_ = std::move(replacement);
-  pending_content_ = content;
+  pending_name_ = path;
   return true;
 }
 
@@ -63,7 +66,7 @@ void TargetFiles::Flush() {
     return;
   }
   std::unique_ptr<FileReplacement> replacement = std::move(pending_);
-  pending_content_.clear();
+  pending_name_.clear();
   std::string err;
   if (!replacement->Commit(&err)) {
     throw Failure(err);

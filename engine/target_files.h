@@ -34,10 +34,12 @@ class TargetFiles {
 
  private:
   // Whether `path` names the file whose rewrite is pending.
-  bool IsPending(const std::string& path) const;
+  bool IsPending(const std::string& path);
 
   std::unique_ptr<FileReplacement> pending_;
-  std::string pending_content_;
+  // A name known to lead to the pending file. Nothing renames files while
+  // a rewrite is pending, so the same name saves a look at the file system.
+  std::string pending_name_;
 };
 
 #endif  // QRL_ENGINE_TARGET_FILES_H_

@@ -8,17 +8,17 @@
 
 namespace {
 
-TFASTMEMLIST Decoded(const LevelSpec& spec) {
+TFASTMEMLIST Decoded(const LevelSpec& fields) {
   TFASTMEMLIST level;
-  EXPECT_TRUE(level.LoadFromData(LevelRecord(spec)));
+  EXPECT_TRUE(level.LoadFromData(LevelRecord(fields)));
   return level;
 }
 
 TEST(LevelRecord, FileEntryAccessorsReachIntoItemEleven) {
-  LevelSpec spec;
-  spec.entries.push_back({"\\", "\\dir\\a.txt", "0", {"x", "y"}, ""});
-  spec.entries.push_back({"/", "/b.bin", "1", {}, std::string("\0\1", 2)});
-  TFASTMEMLIST level = Decoded(spec);
+  LevelSpec fields;
+  fields.entries.push_back({"\\", "\\dir\\a.txt", "0", {"x", "y"}, ""});
+  fields.entries.push_back({"/", "/b.bin", "1", {}, std::string("\0\1", 2)});
+  TFASTMEMLIST level = Decoded(fields);
   ASSERT_EQ(FileEntryCount(level), 2u);
   EXPECT_EQ(FileEntryField(level, 0, kEntryPath), "\\dir\\a.txt");
   EXPECT_EQ(FileEntryField(level, 1, kEntryContent), std::string("\0\1", 2));
@@ -41,8 +41,8 @@ TEST(LevelRecord, FileEntryAccessorsReachIntoItemEleven) {
 }
 
 TEST(LevelRecord, NoFileEntriesCountsZero) {
-  LevelSpec spec;
-  EXPECT_EQ(FileEntryCount(Decoded(spec)), 0u);
+  LevelSpec fields;
+  EXPECT_EQ(FileEntryCount(Decoded(fields)), 0u);
 }
 
 TEST(LevelRecord, KindNamesAndCodes) {

@@ -49,7 +49,7 @@ run build/qrlconsole "$demo/demo.qrl" apply "MACRO{ROOT}=$root" \
   "MACRO{NAME}=world" SYMBOL+LOUD
 echo
 echo "# What the package changed:"
-diff -ru examples/tree "$demo/tree" || true
+diff -ruN examples/tree "$demo/tree" || true
 run build/qrlconsole "$demo/demo.qrl" reverse "MACRO{ROOT}=$root" \
   "MACRO{NAME}=world" SYMBOL+LOUD
 check_tree reverse

@@ -104,6 +104,8 @@ mode_t CurrentUmask() {
 
 bool FileReplacement::Begin(const std::string& file_name, std::string* err) {
   Discard();
+  content_.clear();
+  damaged_ = false;
   if (file_name.empty()) {
     return Fail(err, "cannot write a file without a name", ENOENT);
   }
@@ -117,7 +119,7 @@ bool FileReplacement::Begin(const std::string& file_name, std::string* err) {
   return true;
 }
 
-bool FileReplacement::CreateTemporary(Temporary* temporary, std::string* err) {
+bool FileReplacement::CreateTemporary(std::string* err) {
   std::string name = SystemDirectoryPart(target_) + kTemporaryName;
   UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
   if (!fd.valid()) {
@@ -138,8 +140,8 @@ bool FileReplacement::CreateTemporary(Temporary* temporary, std::string* err) {
     ::unlink(name.c_str());
     return Fail(err, "cannot set the mode for " + target_, error);
   }
-  temporary->name = std::move(name);
-  temporary->fd = fd.release();
+  temporary_.name = std::move(name);
+  temporary_.fd = fd.release();
   return true;
 }
 
@@ -158,59 +160,60 @@ bool FileReplacement::Write(std::string_view content, std::string* err) {
     }
     return fd.Close() || Fail(err, "cannot write " + target_, errno);
   }
-  // The content goes to the spare file first (the current file when none
-  // was written yet), so earlier content survives a failed write.
-  Temporary* destination = current_.fd < 0 ? &current_ : &spare_;
-  if (destination->fd < 0 && !CreateTemporary(destination, err)) {
+  const bool first = temporary_.fd < 0;
+  if (first && !CreateTemporary(err)) {
     return false;
   }
-  if (!WriteFromStart(destination->fd, content, &error)) {
-    if (destination == &current_) {
-      Remove(&current_);
-    }
-    return Fail(err, "cannot write " + target_, error);
+  if (WriteFromStart(temporary_.fd, content, &error)) {
+    content_ = content;
+    damaged_ = false;
+    return true;
   }
-  if (destination == &spare_) {
-    std::swap(current_, spare_);
+  if (first) {
+    RemoveTemporary();
+  } else {
+    // The earlier content fitted before; put it back for the commit.
+    int ignored = 0;
+    damaged_ = !WriteFromStart(temporary_.fd, content_, &ignored);
   }
-  return true;
+  return Fail(err, "cannot write " + target_, error);
 }
 
 bool FileReplacement::Commit(std::string* err) {
   if (in_place_) {
     return true;
   }
-  if (current_.fd < 0) {
+  if (temporary_.fd < 0) {
     return Fail(err, "nothing was written for " + target_, EINVAL);
   }
-  const int fd = std::exchange(current_.fd, -1);
+  if (damaged_) {
+    Discard();
+    return Fail(err, "cannot put back the content for " + target_, EIO);
+  }
+  const int fd = std::exchange(temporary_.fd, -1);
   if (::close(fd) != 0) {
     const int error = errno;
     Discard();
     return Fail(err, "cannot write " + target_, error);
   }
-  if (::rename(current_.name.c_str(), target_.c_str()) != 0) {
+  if (::rename(temporary_.name.c_str(), target_.c_str()) != 0) {
     const int error = errno;
     Discard();
     return Fail(err, "cannot replace " + target_, error);
   }
-  current_.name.clear();
-  Remove(&spare_);
+  temporary_.name.clear();
   return true;
 }
 
-void FileReplacement::Discard() {
-  Remove(&current_);
-  Remove(&spare_);
-}
+void FileReplacement::Discard() { RemoveTemporary(); }
 
-void FileReplacement::Remove(Temporary* temporary) {
-  if (temporary->fd >= 0) {
-    ::close(temporary->fd);
-    temporary->fd = -1;
+void FileReplacement::RemoveTemporary() {
+  if (temporary_.fd >= 0) {
+    ::close(temporary_.fd);
+    temporary_.fd = -1;
   }
-  if (!temporary->name.empty()) {
-    ::unlink(temporary->name.c_str());
-    temporary->name.clear();
+  if (!temporary_.name.empty()) {
+    ::unlink(temporary_.name.c_str());
+    temporary_.name.clear();
   }
 }

@@ -3,8 +3,8 @@
 // a size limit shows there and then; Commit renames it over the target.
 // Until the commit the target keeps its old content, and a replacement that
 // is never committed leaves no trace. The content may be written again
-// before the commit: what was written before stays intact in its own
-// temporary file until the new content is complete.
+// before the commit; when such a write fails, the content written before is
+// put back into the temporary file, so a commit still installs it.
 //
 // A target that is a symbolic link is followed, so the file it points to is
 // replaced and the link stays; an existing target keeps its permission bits
@@ -29,11 +29,14 @@ class FileReplacement {
   // replaced (a directory, a link chain that does not end).
   bool Begin(const std::string& file_name, std::string* err);
   bool Write(std::string_view content, std::string* err);
-  // Installs the last content written; false when nothing was written.
+  // Installs the last content written successfully; false when nothing was
+  // written, or when a failed write could not put the earlier content back.
   bool Commit(std::string* err);
   // Removes the temporary files; the target stays as it was.
   void Discard();
 
+  // The last content written successfully.
+  const std::string& content() const { return content_; }
   // The file that the replacement installs, links resolved.
   const std::string& target() const { return target_; }
   // Whether the target existed at Begin, and then its device and inode.
@@ -48,15 +51,16 @@ class FileReplacement {
     int fd = -1;
   };
 
-  bool CreateTemporary(Temporary* temporary, std::string* err);
-  static void Remove(Temporary* temporary);
+  bool CreateTemporary(std::string* err);
+  void RemoveTemporary();
 
   std::string target_;
   bool target_exists_ = false;
   bool in_place_ = false;
   struct stat target_stat_ = {};
-  Temporary current_;  // holds the content written last
-  Temporary spare_;    // receives the next content
+  Temporary temporary_;
+  std::string content_;
+  bool damaged_ = false;  // the temporary file holds no complete content
 };
 
 #endif  // QRL_SERVICES_FILE_REPLACEMENT_H_

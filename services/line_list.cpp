@@ -24,7 +24,16 @@ std::string LineList::Text() const {
 }
 
 void LineList::SetText(std::string_view text) {
+  const std::vector<std::string_view> lines = SplitLines(text);
   lines_.clear();
+  lines_.reserve(lines.size());
+  for (std::string_view line : lines) {
+    lines_.emplace_back(line);
+  }
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
   size_t start = 0;
   const size_t n = text.size();
   while (start < n) {
@@ -32,10 +41,11 @@ void LineList::SetText(std::string_view text) {
     while (end < n && text[end] != '\n' && text[end] != '\r') {
       ++end;
     }
-    lines_.emplace_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start, end - start));
     if (end < n && text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') {
       ++end;
     }
     start = end + 1;
   }
+  return lines;
 }

@@ -10,6 +10,10 @@
 #include <string_view>
 #include <vector>
 
+// The lines of `text` as views into it: split at LF, CR or CR LF; a final
+// line end does not start another line. The rule of LineList::SetText.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
 class LineList {
  public:
   LineList() = default;

@@ -363,31 +363,37 @@ void InsertListIntoText(const LineList& source, std::string* text,
   *text = lines.Text();
 }
 
-int64_t FindAndDeleteLines(LineList* list, const LineList& block) {
-  if (block.Empty() || block.Count() > list->Count()) {
+int64_t FindLineBlock(const std::vector<std::string_view>& lines,
+                      const LineList& block) {
+  if (block.Empty() || block.Count() > lines.size()) {
     return -1;
   }
-  // The block is normalised once; each line of the list is compared where
-  // it stands, trimmed and case-folded on the fly, without a copy.
+  // The block is normalised once; each line is compared where it stands,
+  // trimmed and case-folded on the fly, without a copy.
   std::vector<std::string> wanted;
   wanted.reserve(block.Count());
   for (const std::string& line : block) {
     wanted.push_back(UpperCase(TrimmedView(line)));
   }
-  const auto same = [](const std::string& line, const std::string& upper) {
+  const auto same = [](std::string_view line, const std::string& upper) {
     const std::string_view trimmed = TrimmedView(line);
     return std::equal(trimmed.begin(), trimmed.end(), upper.begin(),
                       upper.end(),
                       [](char a, char b) { return UpperByte(a) == b; });
   };
-  std::vector<std::string>& items = list->lines();
-  const auto found = std::search(items.begin(), items.end(), wanted.begin(),
+  const auto found = std::search(lines.begin(), lines.end(), wanted.begin(),
                                  wanted.end(), same);
-  if (found == items.end()) {
-    return -1;
+  return found == lines.end() ? -1 : found - lines.begin();
+}
+
+int64_t FindAndDeleteLines(LineList* list, const LineList& block) {
+  std::vector<std::string>& items = list->lines();
+  const std::vector<std::string_view> views(items.begin(), items.end());
+  const int64_t start = FindLineBlock(views, block);
+  if (start >= 0) {
+    const auto first = items.begin() + start;
+    items.erase(first, first + static_cast<std::ptrdiff_t>(block.Count()));
   }
-  const std::ptrdiff_t start = found - items.begin();
-  items.erase(found, found + static_cast<std::ptrdiff_t>(block.Count()));
   return start;
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "services/line_list.h"
 
@@ -78,6 +79,11 @@ void RemoveDuplicateLines(LineList* list, CaseSensitive sensitive);
 void InsertList(const LineList& source, LineList* target, int64_t index);
 void InsertListIntoText(const LineList& source, std::string* text,
                         int64_t line_index);
+// Index of the first place in `lines` where `block` matches line by line,
+// compared trimmed and ignoring case; -1 when it does not (an empty block
+// never does).
+int64_t FindLineBlock(const std::vector<std::string_view>& lines,
+                      const LineList& block);
 // Finds `block` in the list (lines compared trimmed and ignoring case),
 // deletes it and returns its 0-based index; -1 and no change when absent.
 int64_t FindAndDeleteLines(LineList* list, const LineList& block);

@@ -20,3 +20,12 @@ DriverRun RunReverse(const std::vector<LevelSpec>& levels,
                 /*convert=*/true);
   return run;
 }
+
+LevelOutcome RunHandler(LevelHandler handler, const TFASTMEMLIST& level,
+                        const std::string& number, Direction direction) {
+  LineList output;
+  const TSETTINGSBLOCK settings;
+  DriverState state(TFASTMEMLIST(), settings, &output, /*convert=*/true,
+                    direction, 0);
+  return handler({level, number, state});
+}

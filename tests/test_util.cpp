@@ -244,6 +244,39 @@ ProgramResult RunProgram(const std::vector<std::string>& argv,
   return result;
 }
 
+ProgramResult RunInChild(const std::function<std::string()>& body) {
+  ProgramResult result;
+  int pipe_fds[2];
+  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    ADD_FAILURE() << "pipe failed";
+    return result;
+  }
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(pipe_fds[0]);
+    const std::string text = body();
+    const ssize_t written = ::write(pipe_fds[1], text.data(), text.size());
+    ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
+  }
+  ::close(pipe_fds[1]);
+  char chunk[4096];
+  for (ssize_t n; (n = ::read(pipe_fds[0], chunk, sizeof chunk)) != 0;) {
+    if (n > 0) {
+      result.out.append(chunk, static_cast<size_t>(n));
+    } else if (errno != EINTR) {
+      break;
+    }
+  }
+  ::close(pipe_fds[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status)) {
+    result.exit_code = WEXITSTATUS(status);
+  }
+  return result;
+}
+
 ProgramResult RunConsole(const std::vector<std::string>& args,
                          const std::string& cwd) {
   std::vector<std::string> argv = {QRLCONSOLE_BIN};

@@ -70,6 +70,11 @@ struct ProgramResult {
 ProgramResult RunProgram(const std::vector<std::string>& argv,
                          const std::string& cwd = "");
 
+// Runs `body` in a forked child, for what must not touch this process
+// (resource limits, chroot). The child hands back what `body` returns and
+// exits with 0, or with the code `body` passes to _exit itself.
+ProgramResult RunInChild(const std::function<std::string()>& body);
+
 // Runs the qrlconsole binary of this build.
 ProgramResult RunConsole(const std::vector<std::string>& args,
                          const std::string& cwd = "");

@@ -1,0 +1,82 @@
+#include "engine/file_directory_level.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "package/level_record.h"
+#include "services/failure.h"
+#include "services/file_services.h"
+
+namespace {
+
+enum class Operation { kCreate, kRemove };
+
+// Whether the directory path names "/" itself; a link to it does not (only
+// the link would be removed).
+bool IsRootDirectory(std::string path) {
+  while (path.size() > 1 && path.back() == '/') {
+    path.pop_back();
+  }
+  struct stat root;
+  struct stat st;
+  return ::lstat("/", &root) == 0 && ::lstat(path.c_str(), &st) == 0 &&
+         st.st_dev == root.st_dev && st.st_ino == root.st_ino;
+}
+
+// Carries out one operation on the path. A raised failure (an emptied
+// directory that cannot be removed) counts as a failed operation.
+bool Perform(Operation operation, const std::string& path) {
+  const bool directory = LastCharacter(path) == '/';
+  if (operation == Operation::kCreate) {
+    return directory ? MakeDirectoryPath(path) : CreateEmptyFile(path);
+  }
+  if (!directory) {
+    return ::unlink(path.c_str()) == 0;
+  }
+  // A package whose path macro came out empty must not wipe the system.
+  if (IsRootDirectory(path)) {
+    return false;
+  }
+  try {
+    return DeleteDirectoryTree(path);
+  } catch (const Failure&) {
+    return false;
+  }
+}
+
+// The operation of a valid line in the given direction; false for a line
+// that is skipped.
+bool LineOperation(const std::string& line, Direction direction,
+                   Operation* operation) {
+  if (line.size() < 3 || (line[0] != '+' && line[0] != '-')) {
+    return false;
+  }
+  const bool create = (line[0] == '+') == (direction == Direction::kApply);
+  *operation = create ? Operation::kCreate : Operation::kRemove;
+  return true;
+}
+
+}  // namespace
+
+LevelOutcome RunFileDirectoryLevel(const LevelCall& call) {
+  const Direction direction = call.state.direction;
+  LineList lines;
+  DataToStrings(call.level.View(kCode), &lines);
+  if (!lines.Empty()) {
+    lines.Delete(0);  // the code type
+  }
+  const size_t count = lines.Count();
+  for (size_t k = 0; k < count; ++k) {
+    const std::string& line =
+        lines.Get(direction == Direction::kApply ? k : count - 1 - k);
+    Operation operation;
+    if (LineOperation(line, direction, &operation) &&
+        !Perform(operation, line.substr(2))) {
+      return LevelOutcome::Failed(
+          LevelMessage("FILE/DIRECTORY " + line +
+                           " CAN'T CREATED/REMOVED! CAN'T APPLY LEVEL ",
+                       call));
+    }
+  }
+  return LevelOutcome::Success();
+}

@@ -1,0 +1,34 @@
+// A change of the program's working directory that is undone: the
+// directory left is kept open, so returning works even when its path has
+// changed meanwhile.
+#ifndef QRL_SERVICES_WORKING_DIRECTORY_H_
+#define QRL_SERVICES_WORKING_DIRECTORY_H_
+
+#include <string>
+
+#include "services/unique_fd.h"
+
+class WorkingDirectoryChange {
+ public:
+  WorkingDirectoryChange() = default;
+  // Returns to the directory left, unless Restore already did; a failure
+  // here can no longer be reported.
+  ~WorkingDirectoryChange();
+  WorkingDirectoryChange(const WorkingDirectoryChange&) = delete;
+  WorkingDirectoryChange& operator=(const WorkingDirectoryChange&) = delete;
+
+  // Enters `directory`, remembering the present one first (only the first
+  // directory left is remembered). False, staying where it is, when either
+  // step fails.
+  bool Enter(const std::string& directory);
+
+  // Returns to the remembered directory; nothing to do when nothing was
+  // entered. Raises Failure when the way back is gone: the rest of the run
+  // would otherwise work in the wrong place.
+  void Restore();
+
+ private:
+  UniqueFd left_;
+};
+
+#endif  // QRL_SERVICES_WORKING_DIRECTORY_H_
