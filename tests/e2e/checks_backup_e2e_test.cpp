@@ -2,6 +2,8 @@
 // real binary on a scratch tree, with packages built from JSON descriptions
 // by the real qrlpack; standard output byte for byte, the exit code and the
 // files left.
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -17,6 +19,13 @@ const char kChecksFixture[] = "tests/e2e/fixtures/checks.json";
 // Greets by name in src/greeting.c; with +LOUD also raises the volume in
 // src/config.h.
 const char kGreetingFixture[] = "tests/e2e/fixtures/greeting.json";
+
+// Changes a file, replaces another, writes a new one under new
+// directories, creates a directory tree and removes another with all it
+// holds, and removes a file.
+const char kRoundTripFixture[] = "tests/e2e/fixtures/backup_round_trip.json";
+
+using namespace std::string_literals;
 
 class ChecksBackupEndToEnd : public ::testing::Test {
  protected:
@@ -85,6 +94,46 @@ TEST_F(ChecksBackupEndToEnd, BackupApplyRestoreLeavesTheTreeAsItWas) {
   ASSERT_NE(TreeContents(tree_), before);
 
   const ProgramResult restore = Run({"q.qrl.backup", "RestoreBackup"});
+  EXPECT_EQ(restore.out, BannerLine() + "\n");
+  EXPECT_EQ(restore.exit_code, 0);
+  EXPECT_EQ(TreeContents(tree_), before);
+}
+
+TEST_F(ChecksBackupEndToEnd, RestoreUndoesChangedCreatedAndRemovedTrees) {
+  WriteFile(tree_ + "src/greeting.c",
+            "int main(void) {\n    printf(\"Hello\\n\");\n}\n");
+  WriteFile(tree_ + "src/obsolete.c", "old code\n");
+  WriteFile(tree_ + "docs/notes.txt", "Notes\r\n");
+  WriteFile(tree_ + "old/a.c", "a\n");
+  WriteFile(tree_ + "old/sub/b.bin", "\0\x01\xff"s);
+  ASSERT_EQ(::mkdir((tree_ + "old/empty").c_str(), 0755), 0);
+  const auto before = TreeContents(tree_);
+  Build(kRoundTripFixture);
+
+  const ProgramResult backup = Run({"q.qrl", "CREATEBACKUP", Root()});
+  EXPECT_EQ(backup.out, BannerLine() + "\n");
+  EXPECT_EQ(backup.exit_code, 0);
+
+  const ProgramResult apply = Run({"q.qrl", "apply", Root()});
+  EXPECT_EQ(apply.out, BannerLine());
+  EXPECT_EQ(apply.exit_code, 0);
+  EXPECT_EQ(TreeContents(tree_),
+            (std::map<std::string, std::string>{
+                {"docs/", ""},
+                {"docs/notes.txt", "Notes of the changed tree\n"},
+                {"generated/", ""},
+                {"generated/include/", ""},
+                {"generated/include/version.h", "#define VERSION 2\n"},
+                {"plugins/", ""},
+                {"plugins/format/", ""},
+                {"plugins/format/init.c", ""},
+                {"src/", ""},
+                {"src/greeting.c",
+                 "int main(void) {\n/* QRL LEVEL 1 */\n    printf(\"Hello, "
+                 "world!\\n\");\n}\n"},
+            }));
+
+  const ProgramResult restore = Run({"q.qrl.backup", "restorebackup"});
   EXPECT_EQ(restore.out, BannerLine() + "\n");
   EXPECT_EQ(restore.exit_code, 0);
   EXPECT_EQ(TreeContents(tree_), before);
