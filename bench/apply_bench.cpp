@@ -118,6 +118,10 @@ const Workload& GetWorkload() {
     }
     w->diff_file = w->root + "/change.diff";
     StringToFile(w->diff_file, diff);
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(GetWorkload().root, ec);
+    });
     return w;
   }();
   return *workload;

@@ -1,7 +1,7 @@
-// The files that Normal levels rewrite during a driver run. A rewrite is
-// written out at once (so a full disk shows at the level that caused it)
-// but installed over its target only when the run leaves the stretch of
-// Normal and Requirement levels: before any other kind of level runs, when
+// The files that Normal levels rewrite during a driver run. A rewrite gets
+// its room on disk at once (so a full disk shows at the level that caused
+// it) but is installed over its target only when the run leaves the stretch
+// of Normal and Requirement levels: before any other kind of level runs, when
 // a Normal level moves on to another file, and at the end of the run. Reads
 // of a file whose rewrite is pending see the pending content, so nothing in
 // the run can tell the difference, while a file that many levels change in

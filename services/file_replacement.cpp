@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <utility>
 
 #include "fastmemlist/handle_io.h"
@@ -77,21 +78,29 @@ bool ResolveLinks(const std::string& name, std::string* resolved, bool* exists,
   return true;
 }
 
-// Writes the whole content at the start of `fd` and cuts the file there.
-bool WriteFromStart(int fd, std::string_view content, int* error) {
-  if (::lseek(fd, 0, SEEK_SET) != 0 || ::ftruncate(fd, 0) != 0) {
+// Writes the whole content at the start of `fd`, over what the file held
+// (`old_size` bytes), and cuts the file after it. Overwriting in place is
+// much cheaper for the file system than emptying the file first.
+bool WriteFromStart(int fd, std::string_view content, uint64_t old_size,
+                    int* error) {
+  if (::lseek(fd, 0, SEEK_SET) != 0) {
     *error = errno;
     return false;
   }
   const uint64_t written =
       WriteToHandle(fd, content.data(), content.size(), error);
-  if (written == content.size()) {
-    return true;
+  if (written != content.size()) {
+    if (*error == 0) {
+      *error = EIO;  // a write that made no progress without saying why
+    }
+    return false;
   }
-  if (*error == 0) {
-    *error = EIO;  // a write that made no progress without saying why
+  if (content.size() < old_size &&
+      ::ftruncate(fd, static_cast<off_t>(content.size())) != 0) {
+    *error = errno;
+    return false;
   }
-  return false;
+  return true;
 }
 
 mode_t CurrentUmask() {
@@ -105,7 +114,8 @@ mode_t CurrentUmask() {
 bool FileReplacement::Begin(const std::string& file_name, std::string* err) {
   Discard();
   content_.clear();
-  damaged_ = false;
+  content_on_disk_ = false;
+  file_size_ = 0;
   if (file_name.empty()) {
     return Fail(err, "cannot write a file without a name", ENOENT);
   }
@@ -160,23 +170,38 @@ bool FileReplacement::Write(std::string_view content, std::string* err) {
     }
     return fd.Close() || Fail(err, "cannot write " + target_, errno);
   }
-  const bool first = temporary_.fd < 0;
-  if (first && !CreateTemporary(err)) {
-    return false;
-  }
-  if (WriteFromStart(temporary_.fd, content, &error)) {
+  if (temporary_.fd < 0) {
+    if (!CreateTemporary(err)) {
+      return false;
+    }
+    if (!WriteFromStart(temporary_.fd, content, 0, &error)) {
+      RemoveTemporary();
+      return Fail(err, "cannot write " + target_, error);
+    }
     content_ = content;
-    damaged_ = false;
+    content_on_disk_ = true;
+    file_size_ = content.size();
     return true;
   }
-  if (first) {
-    RemoveTemporary();
-  } else {
-    // The earlier content fitted before; put it back for the commit.
-    int ignored = 0;
-    damaged_ = !WriteFromStart(temporary_.fd, content_, &ignored);
+  // Later content is only given room now and written at the commit.
+  if (content.size() > file_size_) {
+    if (::fallocate(temporary_.fd, 0, 0, static_cast<off_t>(content.size())) ==
+        0) {
+      file_size_ = content.size();
+    } else if (errno == EOPNOTSUPP &&
+               WriteFromStart(temporary_.fd, content, file_size_, &error)) {
+      // A file system without reservations gets the bytes themselves.
+      content_ = content;
+      content_on_disk_ = true;
+      file_size_ = content.size();
+      return true;
+    } else {
+      return Fail(err, "cannot write " + target_, error != 0 ? error : errno);
+    }
   }
-  return Fail(err, "cannot write " + target_, error);
+  content_ = content;
+  content_on_disk_ = false;
+  return true;
 }
 
 bool FileReplacement::Commit(std::string* err) {
@@ -186,18 +211,20 @@ bool FileReplacement::Commit(std::string* err) {
   if (temporary_.fd < 0) {
     return Fail(err, "nothing was written for " + target_, EINVAL);
   }
-  if (damaged_) {
+  int error = 0;
+  if (!content_on_disk_ &&
+      !WriteFromStart(temporary_.fd, content_, file_size_, &error)) {
     Discard();
-    return Fail(err, "cannot put back the content for " + target_, EIO);
+    return Fail(err, "cannot write " + target_, error);
   }
   const int fd = std::exchange(temporary_.fd, -1);
   if (::close(fd) != 0) {
-    const int error = errno;
+    error = errno;
     Discard();
     return Fail(err, "cannot write " + target_, error);
   }
   if (::rename(temporary_.name.c_str(), target_.c_str()) != 0) {
-    const int error = errno;
+    error = errno;
     Discard();
     return Fail(err, "cannot replace " + target_, error);
   }

@@ -1,10 +1,13 @@
-// Atomic replacement of a file's content, in two steps. Write puts the new
-// bytes into a temporary file beside the target at once, so a full disk or
-// a size limit shows there and then; Commit renames it over the target.
-// Until the commit the target keeps its old content, and a replacement that
-// is never committed leaves no trace. The content may be written again
-// before the commit; when such a write fails, the content written before is
-// put back into the temporary file, so a commit still installs it.
+// Atomic replacement of a file's content, in two steps. Write takes the new
+// content and makes sure that the temporary file beside the target can hold
+// it (a full disk or a size limit shows there and then); Commit puts the
+// last content into that file and renames it over the target. Until the
+// commit the target keeps its old content, and a replacement that is never
+// committed leaves no trace. The content may be written many times before
+// the commit: the first write goes to the file at once, later ones only
+// reserve the space they need, so a file that many steps change is written
+// once more at the end instead of once per step. A failed write leaves the
+// content written before it for the commit.
 //
 // A target that is a symbolic link is followed, so the file it points to is
 // replaced and the link stays; an existing target keeps its permission bits
@@ -15,6 +18,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,7 +34,7 @@ class FileReplacement {
   bool Begin(const std::string& file_name, std::string* err);
   bool Write(std::string_view content, std::string* err);
   // Installs the last content written successfully; false when nothing was
-  // written, or when a failed write could not put the earlier content back.
+  // written or the file system refuses.
   bool Commit(std::string* err);
   // Removes the temporary files; the target stays as it was.
   void Discard();
@@ -59,8 +63,9 @@ class FileReplacement {
   bool in_place_ = false;
   struct stat target_stat_ = {};
   Temporary temporary_;
-  std::string content_;
-  bool damaged_ = false;  // the temporary file holds no complete content
+  std::string content_;           // the last content written successfully
+  bool content_on_disk_ = false;  // the temporary file holds it already
+  uint64_t file_size_ = 0;        // bytes the temporary file holds
 };
 
 #endif  // QRL_SERVICES_FILE_REPLACEMENT_H_
