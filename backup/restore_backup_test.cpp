@@ -97,6 +97,14 @@ TEST_F(RestoreBackupTest, RecreatesDirectoriesAndFilesWithMissingParents) {
                                                 {"p/q/f", "later wins"}}));
 }
 
+TEST_F(RestoreBackupTest, FileWithoutADirectoryPartGoesToTheWorkingDirectory) {
+  ScratchDir work(ScratchDir::Enter::kYes);
+  EXPECT_EQ(Restore({{true, "relative.txt", "", "r"}}), "");
+  EXPECT_EQ(ReadFile(work.Path("relative.txt")), "r");
+  EXPECT_EQ(Restore({{false, "relative.txt", "", ""}}), "");
+  EXPECT_FALSE(Exists(work.Path("relative.txt")));
+}
+
 TEST_F(RestoreBackupTest, RestoredFileIsReplacedWholeAndKeepsItsMode) {
   const std::string file = root_ + "/f";
   WriteFile(file, "a longer present content", 0750);
