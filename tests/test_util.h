@@ -5,10 +5,12 @@
 #ifndef QRL_TESTS_TEST_UTIL_H_
 #define QRL_TESTS_TEST_UTIL_H_
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +44,16 @@ bool Exists(const std::string& path);
 // The names in a directory, sorted.
 std::vector<std::string> DirectoryEntries(const std::string& dir);
 mode_t FileMode(const std::string& path);  // permission bits only
+
+// Every entry below `root` by its path relative to it: a directory as
+// "dir/" with an empty text, a file with its content, a link with "-> "
+// and where it points. Links are never entered.
+std::map<std::string, std::string> TreeContents(const std::string& root);
+
+// Runs `body` in a child process whose files may not grow beyond `limit`
+// bytes. SIGXFSZ is ignored there, so an oversize write fails with EFBIG
+// instead of killing the child. Returns the child's exit code.
+int RunWithFileSizeLimit(rlim_t limit, const std::function<int()>& body);
 
 // The serialized form of a list holding `items`, in order.
 std::string Serialize(std::initializer_list<std::string_view> items);
