@@ -12,7 +12,7 @@ namespace {
 // every macro through every other needs, with room to spare, and a size
 // that no legitimate level reaches.
 constexpr uint64_t kMinimumPassLimit = 64;
-constexpr uint64_t kMinimumSizeLimit = 64ull << 20;
+constexpr uint64_t kMinimumSizeLimit = 16ull << 20;
 constexpr uint64_t kSizeGrowthFactor = 4;
 
 uint64_t RecordSize(const TFASTMEMLIST& level) {
