@@ -128,6 +128,43 @@ mode_t FileMode(const std::string& path) {
   return st.st_mode & 07777;
 }
 
+void MakeTree(const std::string& root, const FileTree& tree) {
+  for (const auto& [path, content] : tree) {
+    const std::string full = root + "/" + path;
+    std::error_code ec;
+    if (content.starts_with("->")) {
+      std::filesystem::create_directories(
+          std::filesystem::path(full).parent_path(), ec);
+      std::filesystem::create_symlink(content.substr(2), full, ec);
+    } else if (path.ends_with('/')) {
+      std::filesystem::create_directories(full, ec);
+    } else {
+      WriteFile(full, content);
+    }
+    if (ec) {
+      ADD_FAILURE() << "cannot make " << full << ": " << ec.message();
+    }
+  }
+}
+
+FileTree ReadTree(const std::string& root) {
+  FileTree tree;
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator();
+       it.increment(ec)) {
+    const std::string path = it->path().lexically_relative(root).string();
+    if (it->is_symlink()) {
+      tree[path] = "->" + std::filesystem::read_symlink(it->path()).string();
+    } else if (it->is_directory()) {
+      tree[path + "/"] = "";
+    } else {
+      tree[path] = ReadFile(it->path().string());
+    }
+  }
+  return tree;
+}
+
 std::string Serialize(std::initializer_list<std::string_view> items) {
   TFASTMEMLIST list;
   for (std::string_view item : items) {

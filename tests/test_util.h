@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,14 @@ bool Exists(const std::string& path);
 // The names in a directory, sorted.
 std::vector<std::string> DirectoryEntries(const std::string& dir);
 mode_t FileMode(const std::string& path);  // permission bits only
+
+// A directory tree by relative path: a file maps to its content, a
+// directory ("name/") to "", a symbolic link to "->" and its target.
+using FileTree = std::map<std::string, std::string>;
+// Creates the entries below `root` (files, "name/" directories, links).
+void MakeTree(const std::string& root, const FileTree& tree);
+// Everything below `root`, links not followed.
+FileTree ReadTree(const std::string& root);
 
 // The serialized form of a list holding `items`, in order.
 std::string Serialize(std::initializer_list<std::string_view> items);
