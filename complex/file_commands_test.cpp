@@ -43,7 +43,7 @@ void ExpectFileCases(const std::vector<FileCase>& cases) {
     const ComplexResult result = RunComplexProgram(program);
     EXPECT_EQ(result.output, output);
     EXPECT_EQ(result.run_flags, c.run_flags);
-    EXPECT_EQ(ReadTree(dir.path()), c.after);
+    EXPECT_EQ(TreeContents(dir.path()), c.after);
   }
 }
 
@@ -138,10 +138,10 @@ TEST(FileCommands, CopyAndMoveByMask) {
        .program = {"COPYFILES ", "HALT", "COPYFILES x"},
        .run_flags = 0},
       {.what = "a file copied or moved onto itself stays, however spelt",
-       .before = {{"d/a", "a"}, {"l", "->d/a"}},
+       .before = {{"d/a", "a"}, {"l", "-> d/a"}},
        .program = {"COPYFILES d/a", "d/../d/a", "MOVEFILES d/*", "./d/",
                    "MOVEFILES d/a", "l"},
-       .after = {{"d/", ""}, {"d/a", "a"}, {"l", "->d/a"}}},
+       .after = {{"d/", ""}, {"d/a", "a"}, {"l", "-> d/a"}}},
   });
 }
 
@@ -162,7 +162,7 @@ TEST(FileCommands, DeleteAndListTrees) {
        .after = {{"keep", "k"}, {"t/", ""}, {"t/a/", ""}, {"t/a/f", "f"}},
        .output = {"t/\nt/a/\n", "<DIR>/t/\n<DIR>/t/a/\n", ""}},
       {.what = "links are listed and deleted as links, never followed",
-       .before = {{"c/up", "->.."}, {"t/out", "->../out"}, {"out/o", "o"}},
+       .before = {{"c/up", "-> .."}, {"t/out", "-> ../out"}, {"out/o", "o"}},
        .program = {"GETSUBDIRECTORIESANDFILES c", "MESSAGE",
                    "DELETEFILESANDDIRECTORIES", "GETSUBDIRECTORIESANDFILES t",
                    "DELETEFILESANDDIRECTORIES"},
@@ -170,7 +170,7 @@ TEST(FileCommands, DeleteAndListTrees) {
        .output = {"c/\nc/up\n"}},
       {.what = "trimmed lines, stored paths; missing and mistyped paths are "
                "skipped",
-       .before = {{"f", ""}, {"d/g", ""}, {"e/", ""}, {"l", "->f"}},
+       .before = {{"f", ""}, {"d/g", ""}, {"e/", ""}, {"l", "-> f"}},
        .program = {"BUFFERSET |f", "BUFFEREPILOGUETEXTLINESEPARATOR",
                    "BUFFEREPILOGUE  |d| ", "DELETEFILESANDDIRECTORIES+",
                    "BUFFERSET l", "BUFFEREPILOGUETEXTLINESEPARATOR",
@@ -198,18 +198,18 @@ TEST(FileCommands, DeletingRefusesTheRootAndGoesOn) {
     GTEST_SKIP() << "chroot needs root";
   }
   EXPECT_EQ(child.out, "0");
-  EXPECT_EQ(ReadTree(dir.path()), (FileTree{{"canary", "alive"}}));
+  EXPECT_EQ(TreeContents(dir.path()), (FileTree{{"canary", "alive"}}));
 }
 
 TEST(FileCommands, PermissionsAndExtensions) {
   ExpectFileCases({
       {.what = "tests follow links",
-       .before = {{"f", ""}, {"d/", ""}, {"lf", "->f"}, {"gone", "->none"}},
+       .before = {{"f", ""}, {"d/", ""}, {"lf", "-> f"}, {"gone", "-> none"}},
        .program = {"IFFILEEXISTS lf", "MESSAGE file", "IFDIRECTORYEXISTS d",
                    "MESSAGE directory", "IFNOTFILEEXISTS d", "MESSAGE no file",
                    "IFNOTDIRECTORYEXISTS f", "MESSAGE no directory",
                    "BUFFERSET gone", "IFFILEEXISTS", "MESSAGE never"},
-       .after = {{"f", ""}, {"d/", ""}, {"lf", "->f"}, {"gone", "->none"}},
+       .after = {{"f", ""}, {"d/", ""}, {"lf", "-> f"}, {"gone", "-> none"}},
        .output = {"file", "directory", "no file", "no directory"}},
       {.what = "the extension is empty here: only a missing file fails",
        .before = {{"f", ""}},

@@ -1,11 +1,17 @@
 #include "console/actions.h"
 
+#include <string>
+
+#include "backup/create_backup.h"
+#include "backup/restore_backup.h"
+#include "checks/consistency_checks.h"
 #include "engine/apply.h"
 #include "engine/reverse.h"
 
 namespace {
 
-// Both drivers convert the stored separators of every level to "/".
+// Both drivers, and the backup, convert the stored separators of every
+// level to "/".
 constexpr bool kConvertSeparators = true;
 
 void Apply(ConsoleRun* run) {
@@ -21,17 +27,39 @@ void ShowUserInfo(ConsoleRun* run) {
   run->output.Add(run->settings.user_information);
 }
 
-// The engines of these actions are not part of the client yet; until they
-// are, the actions do nothing and print nothing.
-void NotBuiltYet(ConsoleRun*) {}
+void ExecuteChecksAction(ConsoleRun* run) {
+  ExecuteChecks(run->package, run->settings, &run->output);
+}
+
+// The result text is printed even when empty. A failed backup or restore
+// also fails the run, so that "createbackup && apply" never applies
+// without a backup.
+void ReportBackupResult(const std::string& result, ConsoleRun* run) {
+  run->output.Add(result);
+  if (!result.empty()) {
+    run->status = kFailureStatus;
+  }
+}
+
+void CreateBackupAction(ConsoleRun* run) {
+  ReportBackupResult(
+      CreateBackup(run->package, run->settings,
+                   run->package_file_name + ".backup", kConvertSeparators),
+      run);
+}
+
+// Argument 1 names the backup file itself; no package is loaded.
+void RestoreBackupAction(ConsoleRun* run) {
+  ReportBackupResult(RestoreBackup(run->package_file_name), run);
+}
 
 constexpr ConsoleAction kConsoleActions[] = {
     {"APPLY", Apply},
     {"REVERSE", Reverse},
-    {"EXECUTECHECKS", NotBuiltYet},
+    {"EXECUTECHECKS", ExecuteChecksAction},
     {"SHOWUSERINFO", ShowUserInfo},
-    {"CREATEBACKUP", NotBuiltYet},
-    {kRestoreBackupAction, NotBuiltYet},
+    {"CREATEBACKUP", CreateBackupAction},
+    {kRestoreBackupAction, RestoreBackupAction},
 };
 
 }  // namespace

@@ -13,9 +13,6 @@ namespace {
 constexpr std::string_view kParameterFileError =
     "An error occured trying to load a text file filled with parameters.";
 
-// The status of a run that failed in a way the report lines cannot show.
-constexpr uint8_t kFailureStatus = 3;
-
 void ReportFailure(std::ostream& err, std::string_view text) {
   err << "qrlconsole: " << text << '\n';
 }

@@ -20,6 +20,10 @@ inline constexpr std::string_view kBanner =
     "QUORLING CONTROL SYSTEM 20230101 (CUSTOM CONSOLE CLIENT RELEASED FOR "
     "PRESENTATION PURPOSES)";
 
+// The status, and exit code, of a run that failed: a script that goes on
+// only after success must not go on.
+inline constexpr uint8_t kFailureStatus = 3;
+
 // Everything one run owns, handed to the action by reference.
 struct ConsoleRun {
   LineList arguments;    // 0 program path, 1 file, 2 action, 3.. the rest

@@ -38,6 +38,10 @@ class ListView {
     const ListItemSpan& span = items_[index];
     return data_.substr(payload_start_ + span.offset, span.length);
   }
+  // The item, or an empty text when the list has no such item.
+  std::string_view ItemOrEmpty(uint64_t index) const {
+    return index < Count() ? Item(index) : std::string_view();
+  }
   // Offset of the item's first byte within the parsed data.
   uint64_t ItemOffset(uint64_t index) const {
     return payload_start_ + items_[index].offset;

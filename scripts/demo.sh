@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds qrlconsole and shows what it does: the example package is applied
-# to a copy of the example tree, the change is shown, and reversing it
-# brings the tree back as it was.
+# Builds qrlconsole and shows what it does: the example package is checked,
+# the files it touches are backed up, it is applied to a copy of the example
+# tree and the change is shown; reversing it brings the tree back as it
+# was, and so does restoring the backup after applying it again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,8 +22,29 @@ run() {
   "$@"
 }
 
+# Says whether the tree is byte for byte the example tree again.
+check_tree() {
+  echo
+  if diff -r examples/tree "$demo/tree" >/dev/null; then
+    echo "# After $1 the tree is byte for byte as it was."
+  else
+    echo "# After $1 the tree differs from the example tree!"
+    exit 1
+  fi
+}
+
 run build/qrlpack build examples/demo.json -o "$demo/demo.qrl"
 run build/qrlconsole "$demo/demo.qrl" showuserinfo
+echo
+echo "# Checks first. LOUD comes from the command line, not from a level,"
+echo "# so the checks mention it."
+run build/qrlconsole "$demo/demo.qrl" executechecks "MACRO{ROOT}=$root" \
+  "MACRO{NAME}=world" SYMBOL+LOUD
+echo
+echo "# Then a backup of everything the package will touch, and apply only"
+echo "# when the backup succeeded (one empty line):"
+run build/qrlconsole "$demo/demo.qrl" createbackup "MACRO{ROOT}=$root" \
+  "MACRO{NAME}=world" SYMBOL+LOUD
 run build/qrlconsole "$demo/demo.qrl" apply "MACRO{ROOT}=$root" \
   "MACRO{NAME}=world" SYMBOL+LOUD
 echo
@@ -30,10 +52,11 @@ echo "# What the package changed:"
 diff -ruN examples/tree "$demo/tree" || true
 run build/qrlconsole "$demo/demo.qrl" reverse "MACRO{ROOT}=$root" \
   "MACRO{NAME}=world" SYMBOL+LOUD
+check_tree reverse
+
 echo
-if diff -r examples/tree "$demo/tree" >/dev/null; then
-  echo "# After reverse the tree is byte for byte as it was."
-else
-  echo "# After reverse the tree differs from the example tree!"
-  exit 1
-fi
+echo "# Apply again, and put everything back from the backup instead:"
+run build/qrlconsole "$demo/demo.qrl" apply "MACRO{ROOT}=$root" \
+  "MACRO{NAME}=world" SYMBOL+LOUD
+run build/qrlconsole "$demo/demo.qrl.backup" restorebackup
+check_tree restorebackup

@@ -95,6 +95,9 @@ std::string DefaultLibraryExtension();
 bool PathExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 bool FileExists(const std::string& path);  // exists and is not a directory
+// A plain file: neither a directory nor a pipe, socket or device, whose
+// reading could wait or never end.
+bool RegularFileExists(const std::string& path);
 
 // Creates the directory and every missing parent; true when it exists
 // afterwards.

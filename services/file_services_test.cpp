@@ -48,22 +48,6 @@ bool IsLinkTo(const std::string& link, const std::string& target) {
 
 std::string SystemText(int error) { return std::strerror(error); }
 
-// Runs `body` in a child process whose files may not grow beyond `limit`
-// bytes. SIGXFSZ is ignored there, so an oversize write fails with EFBIG
-// instead of killing the child. Returns the child's exit code.
-int RunWithFileSizeLimit(rlim_t limit, const std::function<int()>& body) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::signal(SIGXFSZ, SIG_IGN);
-    const struct rlimit rl = {limit, limit};
-    ::_exit(::setrlimit(RLIMIT_FSIZE, &rl) == 0 ? body() : 99);
-  }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // The listing cut into its breadth-first levels (by the number of "/" in
 // an entry); fails the test when an entry comes after a deeper one.
 std::vector<std::set<std::string>> Levels(const LineList& list) {
@@ -452,20 +436,24 @@ TEST(ExistenceTests, FollowLinks) {
   Link("dir", "dir_link");
   Link("file", "file_link");
   Link("missing", "dangling");
+  ASSERT_EQ(::mkfifo("pipe", 0644), 0);
   struct Case {
     std::string path;
-    bool exists, directory, file;
+    bool exists, directory, file, regular;
   };
-  for (const Case& c : std::vector<Case>{{"file", true, false, true},
-                                         {"dir", true, true, false},
-                                         {"dir_link", true, true, false},
-                                         {"file_link", true, false, true},
-                                         {"dangling", false, false, false},
-                                         {"missing", false, false, false},
-                                         {"", false, false, false}}) {
+  for (const Case& c :
+       std::vector<Case>{{"file", true, false, true, true},
+                         {"dir", true, true, false, false},
+                         {"dir_link", true, true, false, false},
+                         {"file_link", true, false, true, true},
+                         {"pipe", true, false, true, false},
+                         {"dangling", false, false, false, false},
+                         {"missing", false, false, false, false},
+                         {"", false, false, false, false}}) {
     EXPECT_EQ(PathExists(c.path), c.exists) << c.path;
     EXPECT_EQ(DirectoryExists(c.path), c.directory) << c.path;
     EXPECT_EQ(FileExists(c.path), c.file) << c.path;
+    EXPECT_EQ(RegularFileExists(c.path), c.regular) << c.path;
   }
 }
 

@@ -26,6 +26,14 @@ std::string LevelRecord(const LevelSpec& level) {
                     Serialize(level.code)});
 }
 
+LevelSpec CreationRemovalLevel(const std::vector<std::string>& lines) {
+  LevelSpec level;
+  level.kind = "4";
+  level.code = {"0"};
+  level.code.insert(level.code.end(), lines.begin(), lines.end());
+  return level;
+}
+
 TFASTMEMLIST LevelList(const std::vector<LevelSpec>& levels) {
   TFASTMEMLIST list;
   for (const LevelSpec& level : levels) {

@@ -36,6 +36,9 @@ struct LevelSpec {
 // The serialized 13-item record of `level`.
 std::string LevelRecord(const LevelSpec& level);
 
+// A FileDirectoryCreationRemoval level with these text code lines.
+LevelSpec CreationRemovalLevel(const std::vector<std::string>& lines);
+
 // The level list of a loaded package: one serialized record per level.
 TFASTMEMLIST LevelList(const std::vector<LevelSpec>& levels);
 

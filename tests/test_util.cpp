@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -132,10 +133,10 @@ void MakeTree(const std::string& root, const FileTree& tree) {
   for (const auto& [path, content] : tree) {
     const std::string full = root + "/" + path;
     std::error_code ec;
-    if (content.starts_with("->")) {
+    if (content.starts_with("-> ")) {
       std::filesystem::create_directories(
           std::filesystem::path(full).parent_path(), ec);
-      std::filesystem::create_symlink(content.substr(2), full, ec);
+      std::filesystem::create_symlink(content.substr(3), full, ec);
     } else if (path.ends_with('/')) {
       std::filesystem::create_directories(full, ec);
     } else {
@@ -147,22 +148,41 @@ void MakeTree(const std::string& root, const FileTree& tree) {
   }
 }
 
-FileTree ReadTree(const std::string& root) {
-  FileTree tree;
+std::map<std::string, std::string> TreeContents(const std::string& root) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> tree;
   std::error_code ec;
-  for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator();
-       it.increment(ec)) {
-    const std::string path = it->path().lexically_relative(root).string();
-    if (it->is_symlink()) {
-      tree[path] = "->" + std::filesystem::read_symlink(it->path()).string();
-    } else if (it->is_directory()) {
-      tree[path + "/"] = "";
-    } else {
-      tree[path] = ReadFile(it->path().string());
+  for (auto it = fs::recursive_directory_iterator(root, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    const std::string relative = it->path().lexically_relative(root).string();
+    std::error_code status_ec;
+    switch (it->symlink_status(status_ec).type()) {
+      case fs::file_type::directory:
+        tree[relative + "/"] = "";
+        break;
+      case fs::file_type::symlink:
+        tree[relative] =
+            "-> " + fs::read_symlink(it->path(), status_ec).string();
+        break;
+      default:
+        tree[relative] = ReadFile(it->path().string());
+        break;
     }
   }
   return tree;
+}
+
+int RunWithFileSizeLimit(rlim_t limit, const std::function<int()>& body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit rl = {limit, limit};
+    ::_exit(::setrlimit(RLIMIT_FSIZE, &rl) == 0 ? body() : 99);
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string Serialize(std::initializer_list<std::string_view> items) {

@@ -5,6 +5,7 @@
 #ifndef QRL_TESTS_TEST_UTIL_H_
 #define QRL_TESTS_TEST_UTIL_H_
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <functional>
@@ -44,13 +45,21 @@ bool Exists(const std::string& path);
 std::vector<std::string> DirectoryEntries(const std::string& dir);
 mode_t FileMode(const std::string& path);  // permission bits only
 
-// A directory tree by relative path: a file maps to its content, a
-// directory ("name/") to "", a symbolic link to "->" and its target.
+// A directory tree in the form TreeContents gives.
 using FileTree = std::map<std::string, std::string>;
-// Creates the entries below `root` (files, "name/" directories, links).
+// Creates the entries below `root`: files with their content, "dir/"
+// directories, and links written "-> target".
 void MakeTree(const std::string& root, const FileTree& tree);
-// Everything below `root`, links not followed.
-FileTree ReadTree(const std::string& root);
+
+// Every entry below `root` by its path relative to it: a directory as
+// "dir/" with an empty text, a file with its content, a link with "-> "
+// and where it points. Links are never entered.
+std::map<std::string, std::string> TreeContents(const std::string& root);
+
+// Runs `body` in a child process whose files may not grow beyond `limit`
+// bytes. SIGXFSZ is ignored there, so an oversize write fails with EFBIG
+// instead of killing the child. Returns the child's exit code.
+int RunWithFileSizeLimit(rlim_t limit, const std::function<int()>& body);
 
 // The serialized form of a list holding `items`, in order.
 std::string Serialize(std::initializer_list<std::string_view> items);

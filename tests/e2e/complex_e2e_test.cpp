@@ -81,15 +81,15 @@ TEST_F(ComplexEndToEnd, FileCommandsWorkWhereAnEarlierLevelChangedTo) {
                             "last by name: backup/b.txt\n"
                             "backup removed\n");
   EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(ReadTree(dir_.Path("tree")), (FileTree{{"src/", ""},
-                                                   {"src/a.txt", "a"},
-                                                   {"src/b.txt", "b"},
-                                                   {"src/c.c", "c"},
-                                                   {"base/", ""},
-                                                   {"base/v2/", ""},
-                                                   {"base/v2/lib/", ""},
-                                                   {"moved/", ""},
-                                                   {"moved/x.so", "x"}}));
+  EXPECT_EQ(TreeContents(dir_.Path("tree")), (FileTree{{"src/", ""},
+                                                       {"src/a.txt", "a"},
+                                                       {"src/b.txt", "b"},
+                                                       {"src/c.c", "c"},
+                                                       {"base/", ""},
+                                                       {"base/v2/", ""},
+                                                       {"base/v2/lib/", ""},
+                                                       {"moved/", ""},
+                                                       {"moved/x.so", "x"}}));
 }
 
 // Permission bits bind only an unprivileged user, so a run as root drops

@@ -1,0 +1,154 @@
+#include "backup/create_backup.h"
+
+#include <exception>
+#include <string_view>
+#include <unordered_set>
+
+#include "backup/backup_records.h"
+#include "engine/macros.h"
+#include "engine/separators.h"
+#include "fastmemlist/list_view.h"
+#include "package/level_record.h"
+#include "services/file_services.h"
+#include "services/string_utils.h"
+
+namespace {
+
+// A target is an operation, a separator and a path of at least one byte.
+constexpr size_t kShortestTarget = 3;
+
+// Appends the targets of one (expanded and converted) level.
+void AddLevelTargets(std::string_view record, LineList* targets) {
+  ListView level;
+  level.Parse(record);
+  const std::string_view kind = level.ItemOrEmpty(kKindCode);
+  if (kind == kKindNormal || kind == kKindFileExport) {
+    ListView entries;
+    ListView entry;
+    if (entries.Parse(level.ItemOrEmpty(kFileEntries)) && entries.Count() > 0 &&
+        entry.Parse(entries.Item(0))) {
+      targets->Add("+" + std::string(entry.ItemOrEmpty(kEntrySeparator)) +
+                   std::string(entry.ItemOrEmpty(kEntryPath)));
+    }
+  } else if (kind == kKindFileDirectoryCreationRemoval) {
+    ListView code;
+    code.Parse(level.ItemOrEmpty(kCode));
+    for (uint64_t i = 1; i < code.Count(); ++i) {
+      targets->Add(std::string(code.Item(i)));
+    }
+  }
+}
+
+// Appends one record for `path`; false, with *message set, when the file
+// cannot be read.
+bool RecordPath(const std::string& path, TFASTMEMLIST* backup,
+                std::string* message) {
+  const std::string nearest = NearestExistingDirectory(path);
+  if (LastCharacter(path) == '/') {
+    AddBackupRecord(backup, DirectoryExists(path), path, nearest, "");
+    return true;
+  }
+  *message = "Unable to read file: " + path;
+  if (!FileExists(path)) {
+    AddBackupRecord(backup, false, path, nearest, "");
+    return true;
+  }
+  // A pipe, socket or device has no content to keep, and reading one could
+  // wait or run forever.
+  std::string content;
+  if (!RegularFileExists(path) || !FileToString(path, &content)) {
+    return false;
+  }
+  AddBackupRecord(backup, true, path, nearest, content);
+  return true;
+}
+
+// Records one target: the path it names, or, for the removal of a
+// directory, the directory and everything below it.
+bool RecordTarget(std::string_view target, TFASTMEMLIST* backup,
+                  std::string* message) {
+  if (target.size() < kShortestTarget) {
+    return true;
+  }
+  const std::string path(target.substr(2));
+  LineList paths;
+  if (target[0] == '-' && LastCharacter(path) == '/') {
+    if (!ListDirectoryTree(path, IncludeFiles::kYes, &paths)) {
+      *message = "Unable to read directoy content: " + path;
+      return false;
+    }
+  } else {
+    paths.Add(path);
+  }
+  for (const std::string& entry : paths) {
+    if (!RecordPath(entry, backup, message)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+LineList CollectBackupTargets(const TFASTMEMLIST& levels,
+                              const TSETTINGSBLOCK& settings,
+                              bool convert_separators) {
+  TFASTMEMLIST copy = levels;
+  TFASTMEMLIST macros;
+  if (!settings.macros.empty()) {
+    macros.LoadFromData(settings.macros);  // malformed data: no macros
+  }
+  ExpandMacrosOnce(&copy, macros, -1, CaseSensitive::kYes);
+  LineList targets;
+  std::unordered_set<std::string> seen;
+  LineList level_targets;
+  for (uint64_t i = 0; i < copy.Count(); ++i) {
+    std::string_view record = copy.View(i);
+    std::string converted;
+    if (convert_separators) {
+      TFASTMEMLIST level;
+      level.LoadFromData(record);
+      ConvertSeparators(&level, "", "/");
+      converted = level.SaveToString();
+      record = converted;
+    }
+    level_targets.Clear();
+    AddLevelTargets(record, &level_targets);
+    for (std::string& target : level_targets.lines()) {
+      if (seen.insert(target).second) {
+        targets.Add(std::move(target));
+      }
+    }
+  }
+  return targets;
+}
+
+std::string CreateBackup(const TFASTMEMLIST& levels,
+                         const TSETTINGSBLOCK& settings,
+                         const std::string& backup_file_name,
+                         bool convert_separators) {
+  // The message of the step in force; a failure raised out of a step (a
+  // file too large to hold, say) ends the operation with it, as a failed
+  // result does.
+  std::string message;
+  try {
+    const LineList targets =
+        CollectBackupTargets(levels, settings, convert_separators);
+    TFASTMEMLIST backup;
+    for (const std::string& target : targets) {
+      if (!RecordTarget(target, &backup, &message)) {
+        return message;
+      }
+    }
+    message = "Unable to save content in " + backup_file_name;
+    if (!backup.SaveToFile(backup_file_name)) {
+      return message;
+    }
+  } catch (const std::exception&) {
+    if (message.empty()) {
+      throw;  // no step of its own failed: not a backup failure
+    }
+    return message;
+  }
+  return std::string();
+}

@@ -1,0 +1,34 @@
+// CREATEBACKUP: records the present state of every file and directory that
+// a package's levels write, create or remove, in a backup file. Changes
+// nothing but the backup file, and writes none when it fails.
+#ifndef QRL_BACKUP_CREATE_BACKUP_H_
+#define QRL_BACKUP_CREATE_BACKUP_H_
+
+#include <string>
+
+#include "fastmemlist/fastmemlist.h"
+#include "package/settings_block.h"
+#include "services/line_list.h"
+
+// The backup targets of the levels, in level order, each once: an
+// operation ("+" writes or creates, "-" removes), the separator of the
+// path and the path. Entry 0 of a Normal or FileExport level gives "+"
+// and its separator and path; each code line of a FileDirectoryCreationRemoval
+// level is a target as it stands. The settings' macros are replaced once
+// each, in list order, and with `convert_separators` every stored path is
+// turned to "/" first. The caller's levels are not changed.
+LineList CollectBackupTargets(const TFASTMEMLIST& levels,
+                              const TSETTINGSBLOCK& settings,
+                              bool convert_separators);
+
+// Writes the backup of the targets of `levels` (see backup_records.h) to
+// `backup_file_name`. A removal of a directory records the directory and
+// everything below it, entry by entry; a target shorter than 3 characters
+// records nothing. Returns an empty text on success, else the message of
+// the step that failed.
+std::string CreateBackup(const TFASTMEMLIST& levels,
+                         const TSETTINGSBLOCK& settings,
+                         const std::string& backup_file_name,
+                         bool convert_separators);
+
+#endif  // QRL_BACKUP_CREATE_BACKUP_H_
