@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 #include "complex/command_table.h"
 #include "complex/file_copy.h"

@@ -1,5 +1,7 @@
 #include "complex/file_search.h"
 
+#include <utility>
+
 #include "services/file_services.h"
 
 namespace {
