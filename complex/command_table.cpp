@@ -5,8 +5,9 @@
 const std::vector<ComplexCommand>& CommandTable() {
   static const std::vector<ComplexCommand> table = [] {
     std::vector<ComplexCommand> rows;
-    for (const auto family : {ControlCommands(), BufferCommands(),
-                              MacroCommands(), SymbolCommands()}) {
+    for (const auto family :
+         {ControlCommands(), BufferCommands(), MacroCommands(),
+          SymbolCommands(), FileCommands(), ExecutionCommands()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     return rows;

@@ -32,6 +32,8 @@ std::span<const ComplexCommand> ControlCommands();
 std::span<const ComplexCommand> BufferCommands();
 std::span<const ComplexCommand> MacroCommands();
 std::span<const ComplexCommand> SymbolCommands();
+std::span<const ComplexCommand> FileCommands();
+std::span<const ComplexCommand> ExecutionCommands();
 
 // All rows, family after family.
 const std::vector<ComplexCommand>& CommandTable();

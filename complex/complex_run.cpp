@@ -8,6 +8,14 @@ Step Fail(ComplexRun& run) {
   return Step::Next();
 }
 
+void ReportSuccess(ComplexRun& run, bool succeeded) {
+  if (succeeded) {
+    *run.run_flags |= kRunSuccess;
+  } else {
+    Fail(run);
+  }
+}
+
 Step Decide(ComplexRun& run, std::optional<bool> holds, Sense sense) {
   if (!holds.has_value()) {
     Fail(run);

@@ -80,6 +80,10 @@ void RunSubProgram(const ComplexRun& caller, const TFASTMEMLIST& program,
 // Clears the success bit; the run goes on with the next line.
 Step Fail(ComplexRun& run);
 
+// Sets the success bit when `succeeded`, clears it otherwise: for the few
+// commands whose success reports itself.
+void ReportSuccess(ComplexRun& run, bool succeeded);
+
 // The program counter after a condition. A condition that holds runs the
 // next line (by 1); one that does not hold skips it (by 2). A condition
 // that cannot be evaluated (nullopt: a missing macro, an empty macro list,

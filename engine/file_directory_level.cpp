@@ -1,6 +1,5 @@
 #include "engine/file_directory_level.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "package/level_record.h"
@@ -11,20 +10,9 @@ namespace {
 
 enum class Operation { kCreate, kRemove };
 
-// Whether the directory path names "/" itself; a link to it does not (only
-// the link would be removed).
-bool IsRootDirectory(std::string path) {
-  while (path.size() > 1 && path.back() == '/') {
-    path.pop_back();
-  }
-  struct stat root;
-  struct stat st;
-  return ::lstat("/", &root) == 0 && ::lstat(path.c_str(), &st) == 0 &&
-         st.st_dev == root.st_dev && st.st_ino == root.st_ino;
-}
-
 // Carries out one operation on the path. A raised failure (an emptied
-// directory that cannot be removed) counts as a failed operation.
+// directory that cannot be removed) counts as a failed operation; so does
+// the removal of "/", which the tree deletion refuses.
 bool Perform(Operation operation, const std::string& path) {
   const bool directory = LastCharacter(path) == '/';
   if (operation == Operation::kCreate) {
@@ -32,10 +20,6 @@ bool Perform(Operation operation, const std::string& path) {
   }
   if (!directory) {
     return ::unlink(path.c_str()) == 0;
-  }
-  // A package whose path macro came out empty must not wipe the system.
-  if (IsRootDirectory(path)) {
-    return false;
   }
   try {
     return DeleteDirectoryTree(path);

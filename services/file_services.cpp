@@ -24,26 +24,37 @@ struct DirCloser {
 };
 using UniqueDir = std::unique_ptr<DIR, DirCloser>;
 
-struct DirectoryEntry {
-  std::string name;
-  bool is_directory;
-};
+std::string WithTrailingSlash(std::string path) {
+  if (LastCharacter(path) != '/') {
+    path += '/';
+  }
+  return path;
+}
 
-enum class ReadResult { kOk, kCannotOpen, kCannotRead };
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
-// The entries of `directory` (which ends in "/") in the system's order,
-// without "." and "..". A symbolic link is never a directory here.
-ReadResult ReadDirectory(const std::string& directory,
-                         std::vector<DirectoryEntry>* entries) {
-  UniqueDir dir(::opendir(directory.c_str()));
+// Whether the path, with its final "/" dropped, names "/" itself ("/",
+// "//", "/.", "/.." ...); a link to it does not.
+bool IsRootDirectory(const std::string& path) {
+  struct stat root;
+  struct stat st;
+  return ::lstat("/", &root) == 0 && ::lstat(path.c_str(), &st) == 0 &&
+         st.st_dev == root.st_dev && st.st_ino == root.st_ino;
+}
+
+}  // namespace
+
+DirectoryRead ReadDirectory(const std::string& directory,
+                            std::vector<DirectoryEntry>* entries) {
+  UniqueDir dir(::opendir(directory.empty() ? "./" : directory.c_str()));
   if (dir == nullptr) {
-    return ReadResult::kCannotOpen;
+    return DirectoryRead::kCannotOpen;
   }
   for (;;) {
     errno = 0;
     const struct dirent* entry = ::readdir(dir.get());
     if (entry == nullptr) {
-      return errno == 0 ? ReadResult::kOk : ReadResult::kCannotRead;
+      return errno == 0 ? DirectoryRead::kOk : DirectoryRead::kCannotRead;
     }
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") {
@@ -59,17 +70,6 @@ ReadResult ReadDirectory(const std::string& directory,
     entries->push_back({std::string(name), is_directory});
   }
 }
-
-std::string WithTrailingSlash(std::string path) {
-  if (LastCharacter(path) != '/') {
-    path += '/';
-  }
-  return path;
-}
-
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
-}  // namespace
 
 bool FileToString(const std::string& file_name, std::string* out) {
   std::string err;
@@ -114,7 +114,7 @@ bool ListDirectoryTree(const std::string& root, IncludeFiles include_files,
       continue;
     }
     std::vector<DirectoryEntry> entries;
-    if (ReadDirectory(directory, &entries) != ReadResult::kOk) {
+    if (ReadDirectory(directory, &entries) != DirectoryRead::kOk) {
       result = false;
     }
     for (const DirectoryEntry& entry : entries) {
@@ -132,11 +132,11 @@ bool DeleteFilesInDirectory(const std::string& directory) {
   const std::string prefix = WithTrailingSlash(directory);
   std::vector<DirectoryEntry> entries;
   switch (ReadDirectory(prefix, &entries)) {
-    case ReadResult::kCannotOpen:
+    case DirectoryRead::kCannotOpen:
       return true;  // nothing there to delete
-    case ReadResult::kCannotRead:
+    case DirectoryRead::kCannotRead:
       return false;
-    case ReadResult::kOk:
+    case DirectoryRead::kOk:
       break;
   }
   for (const DirectoryEntry& entry : entries) {
@@ -160,6 +160,10 @@ bool DeleteDirectoryTree(const std::string& root) {
   struct stat st;
   if (!bare.empty() && ::lstat(bare.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     return ::unlink(bare.c_str()) == 0;
+  }
+  // A path built from an empty macro must not wipe the system.
+  if (IsRootDirectory(bare)) {
+    return false;
   }
   LineList directories;
   if (!ListDirectoryTree(root, IncludeFiles::kNo, &directories)) {

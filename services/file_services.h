@@ -8,10 +8,25 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "services/line_list.h"
 
 enum class IncludeFiles { kNo, kYes };
+
+// One entry of a directory as the listing gives it; a symbolic link is
+// never a directory here.
+struct DirectoryEntry {
+  std::string name;
+  bool is_directory;
+};
+
+enum class DirectoryRead { kOk, kCannotOpen, kCannotRead };
+
+// Appends the entries of `directory` (empty, or ending in "/"; empty is
+// the working directory) in the system's order, without "." and "..".
+DirectoryRead ReadDirectory(const std::string& directory,
+                            std::vector<DirectoryEntry>* entries);
 
 // Reads the whole file. A missing or unreadable file gives false and an
 // empty `out`; an empty file gives true and an empty `out`.
@@ -45,9 +60,10 @@ bool DeleteFilesInDirectory(const std::string& directory);
 
 // Deletes the tree, deepest directories first and the root last. Never
 // follows a link: a link inside the tree is removed as a link, and a root
-// that is itself a link loses only the link. False when the listing fails
-// (nothing is deleted) or a file cannot be deleted. A directory that cannot
-// be removed once emptied raises Failure.
+// that is itself a link loses only the link. False when the root is "/"
+// itself or the listing fails (nothing is deleted in either case) or a file
+// cannot be deleted. A directory that cannot be removed once emptied raises
+// Failure.
 bool DeleteDirectoryTree(const std::string& root);
 
 // The deepest existing directory on the way up from `path`, ending in "/";

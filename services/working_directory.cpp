@@ -4,9 +4,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 
 #include "services/failure.h"
 #include "services/posix_error.h"
+
+std::string WorkingDirectoryPath() {
+  char path[PATH_MAX];
+  return ::getcwd(path, sizeof path) != nullptr ? path : std::string();
+}
 
 WorkingDirectoryChange::~WorkingDirectoryChange() {
   if (left_.valid()) {

@@ -8,6 +8,10 @@
 
 #include "services/unique_fd.h"
 
+// The program's working directory as the system reports it; empty when it
+// cannot say (the directory was removed, or its path is unreadable).
+std::string WorkingDirectoryPath();
+
 class WorkingDirectoryChange {
  public:
   WorkingDirectoryChange() = default;

@@ -129,6 +129,25 @@ mode_t FileMode(const std::string& path) {
   return st.st_mode & 07777;
 }
 
+void MakeTree(const std::string& root, const FileTree& tree) {
+  for (const auto& [path, content] : tree) {
+    const std::string full = root + "/" + path;
+    std::error_code ec;
+    if (content.starts_with("-> ")) {
+      std::filesystem::create_directories(
+          std::filesystem::path(full).parent_path(), ec);
+      std::filesystem::create_symlink(content.substr(3), full, ec);
+    } else if (path.ends_with('/')) {
+      std::filesystem::create_directories(full, ec);
+    } else {
+      WriteFile(full, content);
+    }
+    if (ec) {
+      ADD_FAILURE() << "cannot make " << full << ": " << ec.message();
+    }
+  }
+}
+
 std::map<std::string, std::string> TreeContents(const std::string& root) {
   namespace fs = std::filesystem;
   std::map<std::string, std::string> tree;

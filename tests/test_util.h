@@ -45,6 +45,12 @@ bool Exists(const std::string& path);
 std::vector<std::string> DirectoryEntries(const std::string& dir);
 mode_t FileMode(const std::string& path);  // permission bits only
 
+// A directory tree in the form TreeContents gives.
+using FileTree = std::map<std::string, std::string>;
+// Creates the entries below `root`: files with their content, "dir/"
+// directories, and links written "-> target".
+void MakeTree(const std::string& root, const FileTree& tree);
+
 // Every entry below `root` by its path relative to it: a directory as
 // "dir/" with an empty text, a file with its content, a link with "-> "
 // and where it points. Links are never entered.

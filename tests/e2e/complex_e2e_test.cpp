@@ -1,5 +1,9 @@
 // End-to-end tests of Complex levels: packages built from the JSON
 // fixtures by qrlpack, run by the real qrlconsole in a scratch directory.
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 
@@ -63,6 +67,42 @@ TEST_F(ComplexEndToEnd, FailedProgramsAreReportedBySeverity) {
                 "ERROR! COMPLEX ACTIONS FAILED FOR LEVEL 3 PROCESS WITH "
                 "PRESENTATION: Explicit failure\n");
   EXPECT_EQ(result.exit_code, 3);
+}
+
+TEST_F(ComplexEndToEnd, AnEarlierLevelsWorkingDirectoryHolds) {
+  MakeTree(dir_.path(), {{"tree/src/a.txt", "a"},
+                         {"tree/src/b.txt", "b"},
+                         {"tree/src/c.c", "c"}});
+  const ProgramResult result =
+      Run("complex_files.json", {"apply", "MACRO{ROOT}=tree"});
+  EXPECT_EQ(result.out, BannerLine() + "a.txt\nb.txt\n\n");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(TreeContents(dir_.Path("tree/backup")),
+            (FileTree{{"a.txt", "a"}, {"b.txt", "b"}}));
+}
+
+// Permission bits bind only an unprivileged user, so a run as root drops
+// to "nobody" in a child first.
+TEST_F(ComplexEndToEnd, AWorkingDirectoryThatCannotBeEnteredEndsTheAction) {
+  BuildPackageFromJson(
+      SourcePath("tests/e2e/fixtures/complex_locked_directory.json"),
+      dir_.Path("q.qrl"));
+  ASSERT_EQ(::mkdir(dir_.Path("locked").c_str(), 0), 0);
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
+  const ProgramResult child = RunInChild([&] {
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 ||
+                             ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+      ::_exit(2);
+    }
+    const ProgramResult run = RunConsole({"q.qrl", "apply"}, dir_.path());
+    return std::to_string(run.exit_code) + "\n" + run.err + run.out;
+  });
+  ASSERT_EQ(child.exit_code, 0);
+  EXPECT_EQ(child.out,
+            "3\n"
+            "qrlconsole: APPLY: cannot enter directory locked: Permission "
+            "denied\n" +
+                BannerLine() + "before\n");
 }
 
 // The worked example of the README is the demo package's last level.
