@@ -5,6 +5,7 @@
 
 #include "console/actions.h"
 #include "package/package.h"
+#include "services/diagnostics.h"
 #include "services/failure.h"
 #include "services/string_utils.h"
 
@@ -75,6 +76,11 @@ int RunConsole(const std::vector<std::string>& args, std::ostream& out,
   // to the same standard output later.
   out << kBanner << '\n';
   out.flush();
+
+  // What the engine and the services have to say beyond the report lines
+  // goes to standard error as it comes.
+  ScopedDiagnosticSink diagnostics(
+      [&err](std::string_view line) { ReportFailure(err, line); });
 
   ConsoleRun run;
   for (const std::string& arg : args) {
