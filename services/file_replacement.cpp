@@ -232,6 +232,63 @@ bool FileReplacement::Commit(std::string* err) {
   return true;
 }
 
+bool FileReplacement::Reserve(uint64_t size, std::string* err) {
+  if (in_place_) {
+    return Fail(err, "cannot replace " + target_, EINVAL);
+  }
+  if (temporary_.fd < 0 && !CreateTemporary(err)) {
+    return false;
+  }
+  if (size > file_size_) {
+    // The room for the growth only; posix_fallocate writes it where the
+    // file system cannot reserve.
+    const int error =
+        ::posix_fallocate(temporary_.fd, static_cast<off_t>(file_size_),
+                          static_cast<off_t>(size - file_size_));
+    if (error != 0) {
+      return Fail(err, "cannot write " + target_, error);
+    }
+    file_size_ = size;
+  }
+  return true;
+}
+
+bool FileReplacement::CommitFrom(const Producer& produce, std::string* err) {
+  if (in_place_) {
+    return Fail(err, "cannot replace " + target_, EINVAL);
+  }
+  if (temporary_.fd < 0 && !CreateTemporary(err)) {
+    return false;
+  }
+  int error = 0;
+  uint64_t written = 0;
+  if (::lseek(temporary_.fd, 0, SEEK_SET) != 0) {
+    error = errno;
+  } else {
+    produce([this, &written, &error](std::string_view bytes) {
+      const uint64_t done =
+          WriteToHandle(temporary_.fd, bytes.data(), bytes.size(), &error);
+      written += done;
+      if (done != bytes.size()) {
+        error = error != 0 ? error : EIO;
+        return false;
+      }
+      return true;
+    });
+  }
+  if (error == 0 && written < file_size_ &&
+      ::ftruncate(temporary_.fd, static_cast<off_t>(written)) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
+    Discard();
+    return Fail(err, "cannot write " + target_, error);
+  }
+  content_on_disk_ = true;
+  file_size_ = written;
+  return Commit(err);
+}
+
 void FileReplacement::Discard() { RemoveTemporary(); }
 
 void FileReplacement::RemoveTemporary() {

@@ -1,0 +1,781 @@
+#include "services/editable_text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "services/string_utils.h"
+
+namespace {
+
+constexpr size_t kWriteChunk = 1 << 16;
+
+uint8_t Upper(uint8_t byte) {
+  return byte >= 'a' && byte <= 'z' ? static_cast<uint8_t>(byte - 32) : byte;
+}
+
+// Whether the file line, trimmed, equals the key (trimmed and upper-cased
+// already) ignoring case.
+bool SameKey(std::string_view line, const std::string& key) {
+  const std::string_view trimmed = TrimmedView(line);
+  return trimmed.size() == key.size() &&
+         std::equal(trimmed.begin(), trimmed.end(), key.begin(),
+                    [](char a, char b) {
+                      return Upper(static_cast<uint8_t>(a)) ==
+                             static_cast<uint8_t>(b);
+                    });
+}
+
+// Where the line that starts at `at` ends: the first CR or LF, or `end`.
+// `may_have_cr` false lets a text without any CR be split by LF alone.
+const char* LineStop(const char* at, const char* end, bool may_have_cr) {
+  const size_t rest = static_cast<size_t>(end - at);
+  const char* lf = static_cast<const char*>(std::memchr(at, '\n', rest));
+  const char* stop = lf != nullptr ? lf : end;
+  if (may_have_cr) {
+    const char* cr = static_cast<const char*>(
+        std::memchr(at, '\r', static_cast<size_t>(stop - at)));
+    if (cr != nullptr) {
+      stop = cr;
+    }
+  }
+  return stop;
+}
+
+// The bytes after a line's text that end it, at `stop` (see LineStop).
+size_t EndLength(const char* stop, const char* end) {
+  if (stop == end) {
+    return 0;
+  }
+  return *stop == '\r' && stop + 1 < end && stop[1] == '\n' ? 2 : 1;
+}
+
+// Finds a pattern in bytes handed over piece by piece. Small pieces are
+// gathered into a window first; a large one is searched where it stands,
+// after the window and its first bytes have been searched together, so
+// that no occurrence across a border is missed.
+class StreamSearch {
+ public:
+  explicit StreamSearch(std::string_view pattern) : pattern_(pattern) {}
+
+  // False once the pattern has been found (found() then tells where).
+  bool Feed(std::string_view bytes) {
+    if (bytes.size() < kWriteChunk) {
+      window_.append(bytes);
+      fed_ += bytes.size();
+      return window_.size() < kWriteChunk + pattern_.size() || !SearchWindow();
+    }
+    const size_t overlap = pattern_.size() - 1;
+    window_.append(bytes.substr(0, overlap));
+    if (SearchWindow()) {
+      return false;
+    }
+    const size_t found = bytes.find(pattern_);
+    if (found != std::string_view::npos) {
+      found_ = fed_ + found;
+      return false;
+    }
+    fed_ += bytes.size();
+    const size_t keep = std::min(bytes.size(), overlap);
+    window_.assign(bytes.substr(bytes.size() - keep));
+    window_at_ = fed_ - keep;
+    return true;
+  }
+
+  // Searches what is left; true when the pattern was found.
+  bool Finish() { return found_ != kNotFound || SearchWindow(); }
+
+  uint64_t found() const { return found_; }
+
+ private:
+  static constexpr uint64_t kNotFound = std::numeric_limits<uint64_t>::max();
+
+  // Searches the window and keeps its last pattern-1 bytes for the next.
+  bool SearchWindow() {
+    const size_t found = std::string_view(window_).find(pattern_);
+    if (found != std::string_view::npos) {
+      found_ = window_at_ + found;
+      return true;
+    }
+    const size_t keep = std::min(window_.size(), pattern_.size() - 1);
+    window_at_ += window_.size() - keep;
+    window_.erase(0, window_.size() - keep);
+    return false;
+  }
+
+  std::string_view pattern_;
+  std::string window_;
+  uint64_t window_at_ = 0;  // the text offset of window_[0]
+  uint64_t fed_ = 0;        // the text offset after the bytes fed so far
+  uint64_t found_ = kNotFound;
+};
+
+}  // namespace
+
+uint32_t LineKeyHash(std::string_view line) {
+  // FNV-1a over the key, folded to 32 bits.
+  uint64_t hash = 14695981039346656037ull;
+  for (const char c : TrimmedView(line)) {
+    hash ^= Upper(static_cast<uint8_t>(c));
+    hash *= 1099511628211ull;
+  }
+  return static_cast<uint32_t>(hash ^ (hash >> 32));
+}
+
+LineBlock::LineBlock(const std::vector<std::string_view>& lines) {
+  for (std::string_view line : lines) {
+    Add(line);
+  }
+}
+
+LineBlock::LineBlock(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    Add(line);
+  }
+}
+
+void LineBlock::Add(std::string_view line) {
+  keys_.push_back(UpperCase(TrimmedView(line)));
+  hashes_.push_back(LineKeyHash(line));
+}
+
+EditableText::EditableText(std::string bytes) : read_(std::move(bytes)) {
+  const char* const begin = read_.data();
+  const char* const end = begin + read_.size();
+  const bool may_have_cr = std::memchr(begin, '\r', read_.size()) != nullptr;
+  for (const char* at = begin; at < end;) {
+    const char* stop = LineStop(at, end, may_have_cr);
+    const size_t end_length = EndLength(stop, end);
+    read_starts_.push_back(static_cast<uint64_t>(at - begin));
+    text_bytes_ += static_cast<uint64_t>(stop - at);
+    extra_end_bytes_ += static_cast<int64_t>(end_length) - 1;
+    read_all_lf_ = read_all_lf_ && end_length == 1 && *stop == '\n';
+    at = stop + end_length;
+  }
+  line_count_ = read_starts_.size();
+  read_starts_.push_back(read_.size());
+  read_dead_.assign(line_count_, false);
+  if (line_count_ > 0) {
+    blocks_.push_back(Block{{Piece{0, 0, line_count_, false}}, line_count_});
+  }
+}
+
+uint64_t EditableText::Size() const {
+  return static_cast<uint64_t>(static_cast<int64_t>(text_bytes_ + line_count_) +
+                               extra_end_bytes_);
+}
+
+EditableText::LineView EditableText::ReadLine(uint64_t i) const {
+  const uint64_t begin = read_starts_[i];
+  const uint64_t next = read_starts_[i + 1];
+  const char* data = read_.data();
+  LineEnd end = LineEnd::kNone;
+  uint64_t stop = next;
+  if (data[next - 1] == '\n') {
+    const bool crlf = next - 1 > begin && data[next - 2] == '\r';
+    end = crlf ? LineEnd::kCrLf : LineEnd::kLf;
+    stop = next - (crlf ? 2 : 1);
+  } else if (data[next - 1] == '\r') {
+    end = LineEnd::kCr;
+    stop = next - 1;
+  }
+  return {std::string_view(data + begin, stop - begin), end};
+}
+
+EditableText::LineEnd EditableText::EffectiveEnd(LineEnd own,
+                                                 uint64_t epoch) const {
+  return epoch < lf_below_ ? LineEnd::kLf : own;
+}
+
+EditableText::LineView EditableText::LineAt(const Cursor& at) const {
+  const Piece& piece = blocks_[at.block].pieces[at.piece];
+  if (!piece.added) {
+    const LineView line = ReadLine(piece.start + at.offset);
+    return {line.text, EffectiveEnd(line.end, 0)};
+  }
+  const AddedLine& line = added_[piece.start + at.offset];
+  return {line.text, EffectiveEnd(line.end, line.epoch)};
+}
+
+void EditableText::AppendLine(const LineView& line, std::string* bytes) {
+  bytes->append(line.text);
+  switch (line.end) {
+    case LineEnd::kLf:
+      *bytes += '\n';
+      break;
+    case LineEnd::kCr:
+      *bytes += '\r';
+      break;
+    case LineEnd::kCrLf:
+      *bytes += "\r\n";
+      break;
+    case LineEnd::kNone:
+      break;
+  }
+}
+
+uint64_t EditableText::RenderedLength(const LineView& line) const {
+  switch (line.end) {
+    case LineEnd::kNone:
+      return line.text.size();
+    case LineEnd::kCrLf:
+      return line.text.size() + 2;
+    default:
+      return line.text.size() + 1;
+  }
+}
+
+std::string_view EditableText::Line(uint64_t index) const {
+  return LineAt(CursorAt(index)).text;
+}
+
+bool EditableText::Next(Cursor* at) const {
+  if (++at->offset < blocks_[at->block].pieces[at->piece].count) {
+    return true;
+  }
+  at->offset = 0;
+  if (++at->piece < blocks_[at->block].pieces.size()) {
+    return true;
+  }
+  at->piece = 0;
+  return ++at->block < blocks_.size();
+}
+
+bool EditableText::Previous(Cursor* at) const {
+  if (at->offset > 0) {
+    --at->offset;
+    return true;
+  }
+  if (at->piece == 0) {
+    if (at->block == 0) {
+      return false;
+    }
+    --at->block;
+    at->piece = blocks_[at->block].pieces.size();
+  }
+  --at->piece;
+  at->offset = blocks_[at->block].pieces[at->piece].count - 1;
+  return true;
+}
+
+EditableText::Cursor EditableText::CursorAt(uint64_t index) const {
+  Cursor at;
+  for (; at.block < blocks_.size(); ++at.block) {
+    const Block& block = blocks_[at.block];
+    if (index < block.lines) {
+      for (;; ++at.piece) {
+        const uint64_t count = block.pieces[at.piece].count;
+        if (index < count) {
+          at.offset = index;
+          return at;
+        }
+        index -= count;
+      }
+    }
+    index -= block.lines;
+  }
+  return Cursor{blocks_.size(), 0, 0};
+}
+
+uint64_t EditableText::IndexOf(const Cursor& at) const {
+  uint64_t index = at.offset;
+  for (size_t b = 0; b < at.block && b < blocks_.size(); ++b) {
+    index += blocks_[b].lines;
+  }
+  if (!AtEnd(at)) {
+    const std::vector<Piece>& pieces = blocks_[at.block].pieces;
+    for (size_t p = 0; p < at.piece; ++p) {
+      index += pieces[p].count;
+    }
+  }
+  return index;
+}
+
+bool EditableText::LocateRead(uint64_t i, Cursor* at) const {
+  if (read_dead_[i]) {
+    return false;
+  }
+  // The last block, then the last piece, whose anchor is at most i: pieces
+  // after the one holding line i have anchors beyond it.
+  const auto block = std::upper_bound(
+      blocks_.begin(), blocks_.end(), i, [](uint64_t value, const Block& b) {
+        return value < b.pieces.front().anchor;
+      });
+  if (block == blocks_.begin()) {
+    return false;
+  }
+  const std::vector<Piece>& pieces = std::prev(block)->pieces;
+  const auto piece = std::upper_bound(
+      pieces.begin(), pieces.end(), i,
+      [](uint64_t value, const Piece& p) { return value < p.anchor; });
+  if (piece == pieces.begin()) {
+    return false;
+  }
+  const Piece& holder = *std::prev(piece);
+  if (holder.added || i < holder.start || i >= holder.start + holder.count) {
+    return false;
+  }
+  *at = Cursor{static_cast<size_t>(std::prev(block) - blocks_.begin()),
+               static_cast<size_t>(std::prev(piece) - pieces.begin()),
+               i - holder.start};
+  return true;
+}
+
+bool EditableText::LocateAdded(uint64_t id, Cursor* at) const {
+  const AddedLine& line = added_[id];
+  if (line.dead) {
+    return false;
+  }
+  // Pieces of one anchor stand together; the line is in one of them.
+  auto block = std::lower_bound(
+      blocks_.begin(), blocks_.end(), line.anchor,
+      [](const Block& b, uint64_t value) {
+        return b.pieces.back().anchor < value;
+      });
+  for (; block != blocks_.end() && block->pieces.front().anchor <= line.anchor;
+       ++block) {
+    const std::vector<Piece>& pieces = block->pieces;
+    for (size_t p = 0; p < pieces.size(); ++p) {
+      const Piece& piece = pieces[p];
+      if (piece.added && id >= piece.start && id < piece.start + piece.count) {
+        *at = Cursor{static_cast<size_t>(block - blocks_.begin()), p,
+                     id - piece.start};
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void EditableText::BuildIndex() {
+  indexed_ = true;
+  const uint64_t count = read_starts_.size() - 1;
+  read_index_.resize(count);
+  for (uint64_t i = 0; i < count; ++i) {
+    read_index_[i] = static_cast<uint64_t>(LineKeyHash(ReadLine(i).text)) << 32 | i;
+  }
+  // Two stable passes of 16 bits sort by hash and keep the lines in order.
+  std::vector<uint64_t> sorted(count);
+  std::vector<uint64_t> counts(1 << 16);
+  for (int shift : {32, 48}) {
+    std::fill(counts.begin(), counts.end(), 0);
+    for (uint64_t entry : read_index_) {
+      ++counts[(entry >> shift) & 0xFFFF];
+    }
+    uint64_t total = 0;
+    for (uint64_t& c : counts) {
+      total += std::exchange(c, total);
+    }
+    for (uint64_t entry : read_index_) {
+      sorted[counts[(entry >> shift) & 0xFFFF]++] = entry;
+    }
+    read_index_.swap(sorted);
+  }
+  for (uint64_t id = 0; id < added_.size(); ++id) {
+    if (!added_[id].dead) {
+      added_index_[LineKeyHash(added_[id].text)].push_back(id);
+    }
+  }
+}
+
+bool EditableText::BlockAt(const LineBlock& block, Cursor start) const {
+  for (size_t k = 0;; ++k) {
+    if (!SameKey(LineAt(start).text, block.Key(k))) {
+      return false;
+    }
+    if (k + 1 == block.Count()) {
+      return true;
+    }
+    if (!Next(&start)) {
+      return false;
+    }
+  }
+}
+
+std::pair<EditableText::IndexEntry, EditableText::IndexEntry>
+EditableText::ReadOccurrences(uint32_t hash) const {
+  const uint64_t from = static_cast<uint64_t>(hash) << 32;
+  const auto lower =
+      std::lower_bound(read_index_.begin(), read_index_.end(), from);
+  const auto upper = std::lower_bound(lower, read_index_.end(),
+                                      from | 0xFFFFFFFFull,
+                                      [](uint64_t entry, uint64_t bound) {
+                                        return entry <= bound;
+                                      });
+  return {lower, upper};
+}
+
+int64_t EditableText::FindLines(const LineBlock& block) {
+  if (block.Count() == 0 || block.Count() > line_count_) {
+    return -1;
+  }
+  if (read_starts_.size() - 1 > std::numeric_limits<uint32_t>::max()) {
+    // Too many lines for the index: every line is a possible start.
+    for (Cursor at; !AtEnd(at);) {
+      if (BlockAt(block, at)) {
+        return static_cast<int64_t>(IndexOf(at));
+      }
+      if (!Next(&at)) {
+        break;
+      }
+    }
+    return -1;
+  }
+  if (!indexed_) {
+    BuildIndex();
+  }
+  // The block line with the fewest occurrences leads the search.
+  size_t rarest = 0;
+  uint64_t fewest = std::numeric_limits<uint64_t>::max();
+  for (size_t k = 0; k < block.Count() && fewest > 0; ++k) {
+    const auto [lower, upper] = ReadOccurrences(block.Hash(k));
+    uint64_t occurrences = static_cast<uint64_t>(upper - lower);
+    const auto added = added_index_.find(block.Hash(k));
+    if (added != added_index_.end()) {
+      occurrences += added->second.size();
+    }
+    if (occurrences < fewest) {
+      fewest = occurrences;
+      rarest = k;
+    }
+  }
+  return fewest == 0 ? -1 : FindThrough(block, rarest);
+}
+
+int64_t EditableText::FindThrough(const LineBlock& block, size_t k) {
+  const auto [lower, upper] = ReadOccurrences(block.Hash(k));
+  // Whether the block stands with its line k at `at`; *start then tells
+  // where it begins.
+  const auto holds = [&](Cursor at, Cursor* start) {
+    if (!SameKey(LineAt(at).text, block.Key(k))) {
+      return false;
+    }
+    for (size_t back = 0; back < k; ++back) {
+      if (!Previous(&at)) {
+        return false;
+      }
+    }
+    *start = at;
+    return BlockAt(block, at);
+  };
+  const auto added_entry = added_index_.find(block.Hash(k));
+  Cursor at;
+  Cursor start;
+  if (added_entry == added_index_.end()) {
+    // Lines read only: the index holds them in text order.
+    for (auto entry = lower; entry != upper; ++entry) {
+      if (LocateRead(*entry & 0xFFFFFFFF, &at) && holds(at, &start)) {
+        return static_cast<int64_t>(IndexOf(start));
+      }
+    }
+    return -1;
+  }
+  // Added lines stand anywhere: every occurrence is put in text order.
+  std::vector<std::pair<uint64_t, Cursor>> places;
+  for (auto entry = lower; entry != upper; ++entry) {
+    if (LocateRead(*entry & 0xFFFFFFFF, &at)) {
+      places.emplace_back(IndexOf(at), at);
+    }
+  }
+  for (uint64_t id : added_entry->second) {
+    if (LocateAdded(id, &at)) {
+      places.emplace_back(IndexOf(at), at);
+    }
+  }
+  std::sort(places.begin(), places.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [index, place] : places) {
+    if (holds(place, &start)) {
+      return static_cast<int64_t>(index - k);
+    }
+  }
+  return -1;
+}
+
+uint64_t EditableText::SizeAfterReplaceLines(uint64_t index, uint64_t count,
+                                             std::string_view put) const {
+  uint64_t removed = 0;
+  Cursor at = CursorAt(index);
+  for (uint64_t n = 0; n < count; ++n) {
+    removed += LineAt(at).text.size() + 1;
+    Next(&at);
+  }
+  return text_bytes_ + line_count_ - removed + put.size();
+}
+
+void EditableText::EndLinesWithLf() {
+  lf_below_ = ++epoch_;
+  extra_end_bytes_ = 0;
+}
+
+void EditableText::ReplaceLines(uint64_t index, uint64_t count,
+                                std::string_view put) {
+  EndLinesWithLf();
+  Remove(index, count);
+  Insert(index, put);
+}
+
+bool EditableText::FindBytes(std::string_view pattern,
+                             uint64_t* offset) const {
+  if (pattern.empty()) {
+    *offset = 0;
+    return true;
+  }
+  StreamSearch search(pattern);
+  const bool all_found = WriteTo(
+      [&search](std::string_view bytes) { return search.Feed(bytes); });
+  if (all_found && !search.Finish()) {
+    return false;
+  }
+  *offset = search.found();
+  return true;
+}
+
+void EditableText::ReplaceBytes(uint64_t offset, uint64_t length,
+                                std::string_view put) {
+  // The lines that hold the bytes, with one more on each side: a CR that
+  // ends a line may meet a LF that now starts the next, and the split of
+  // these lines alone is then the split of the whole text.
+  uint64_t first = 0;      // the first line of the region
+  uint64_t region_at = 0;  // its offset in the text
+  uint64_t lines = 0;
+  std::string region;
+  if (line_count_ > 0) {
+    // The line that holds `offset`: the last line when it is the end.
+    Cursor at;
+    uint64_t at_offset = 0;
+    for (Cursor next = at;; at = next) {
+      const uint64_t length_here = RenderedLength(LineAt(at));
+      if (at_offset + length_here > offset || !Next(&next)) {
+        break;
+      }
+      at_offset += length_here;
+      ++first;
+    }
+    region_at = at_offset;
+    if (Previous(&at)) {
+      --first;
+      region_at -= RenderedLength(LineAt(at));
+    }
+    // Up to the line after the one that holds the last byte replaced.
+    const uint64_t last_byte = length > 0 ? offset + length - 1 : offset;
+    bool last_taken = false;
+    for (uint64_t line_at = region_at;;) {
+      const LineView line = LineAt(at);
+      AppendLine(line, &region);
+      ++lines;
+      line_at += RenderedLength(line);
+      if (last_taken || !Next(&at)) {
+        break;
+      }
+      last_taken = line_at > last_byte;
+    }
+  }
+  region.replace(offset - region_at, length, put);
+  ++epoch_;
+  Remove(first, lines);
+  Insert(first, region);
+}
+
+EditableText::Cursor EditableText::Boundary(uint64_t index) {
+  Cursor at = CursorAt(index);
+  if (AtEnd(at) || at.offset == 0) {
+    return at;
+  }
+  Block& block = blocks_[at.block];
+  Piece tail = block.pieces[at.piece];
+  tail.start += at.offset;
+  tail.count -= at.offset;
+  if (!tail.added) {
+    tail.anchor = tail.start;
+  }
+  block.pieces[at.piece].count = at.offset;
+  block.pieces.insert(
+      block.pieces.begin() + static_cast<std::ptrdiff_t>(at.piece) + 1, tail);
+  return Cursor{at.block, at.piece + 1, 0};
+}
+
+void EditableText::AddLineMeasure(const LineView& line, uint64_t epoch,
+                                  int sign) {
+  const auto length = static_cast<int64_t>(line.text.size());
+  int64_t extra = 0;
+  if (epoch >= lf_below_) {
+    extra = static_cast<int64_t>(RenderedLength(line)) - length - 1;
+  }
+  text_bytes_ =
+      static_cast<uint64_t>(static_cast<int64_t>(text_bytes_) + sign * length);
+  line_count_ = static_cast<uint64_t>(static_cast<int64_t>(line_count_) + sign);
+  extra_end_bytes_ += sign * extra;
+}
+
+void EditableText::Remove(uint64_t index, uint64_t count) {
+  Boundary(index);
+  if (count == 0) {
+    return;
+  }
+  Boundary(index + count);
+  const Cursor first = CursorAt(index);
+  const Cursor last = CursorAt(index + count);
+  // Every line taken out leaves the measure and the index.
+  Cursor at = first;
+  for (uint64_t n = 0; n < count; ++n, Next(&at)) {
+    const Piece& piece = blocks_[at.block].pieces[at.piece];
+    const uint64_t line = piece.start + at.offset;
+    if (piece.added) {
+      AddedLine& added = added_[line];
+      AddLineMeasure({added.text, added.end}, added.epoch, -1);
+      added.dead = true;
+    } else {
+      AddLineMeasure(ReadLine(line), 0, -1);
+      read_dead_[line] = true;
+    }
+  }
+  // The pieces between the two boundaries go, and blocks left empty.
+  const auto erase_pieces = [this](size_t b, size_t from, size_t to) {
+    Block& block = blocks_[b];
+    for (size_t p = from; p < to; ++p) {
+      block.lines -= block.pieces[p].count;
+    }
+    block.pieces.erase(block.pieces.begin() + static_cast<std::ptrdiff_t>(from),
+                       block.pieces.begin() + static_cast<std::ptrdiff_t>(to));
+  };
+  if (first.block == last.block) {
+    erase_pieces(first.block, first.piece, last.piece);
+    Rebalance(first.block);
+    return;
+  }
+  erase_pieces(first.block, first.piece, blocks_[first.block].pieces.size());
+  if (!AtEnd(last)) {
+    erase_pieces(last.block, 0, last.piece);
+  }
+  const size_t middle_end = std::min(last.block, blocks_.size());
+  blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(first.block) + 1,
+                blocks_.begin() + static_cast<std::ptrdiff_t>(middle_end));
+  if (blocks_[first.block].pieces.empty()) {
+    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(first.block));
+  }
+  // The boundaries may have made the blocks around the place too long.
+  for (size_t b = first.block + 2; b-- > first.block;) {
+    if (b < blocks_.size()) {
+      Rebalance(b);
+    }
+  }
+}
+
+void EditableText::Insert(uint64_t index, std::string_view bytes) {
+  if (bytes.empty()) {
+    return;
+  }
+  Cursor at = Boundary(index);
+  // The anchor of whatever follows, or the end of the lines read.
+  const uint64_t anchor = AtEnd(at)
+                              ? read_starts_.size() - 1
+                              : blocks_[at.block].pieces[at.piece].anchor;
+  const uint64_t first_id = added_.size();
+  const char* const end = bytes.data() + bytes.size();
+  for (const char* line = bytes.data(); line < end;) {
+    const char* stop = LineStop(line, end, true);
+    const size_t end_length = EndLength(stop, end);
+    LineEnd line_end = LineEnd::kNone;
+    if (end_length == 2) {
+      line_end = LineEnd::kCrLf;
+    } else if (end_length == 1) {
+      line_end = *stop == '\n' ? LineEnd::kLf : LineEnd::kCr;
+    }
+    const std::string_view text(line, static_cast<size_t>(stop - line));
+    added_.push_back(AddedLine{std::string(text), line_end, epoch_, anchor});
+    AddLineMeasure({text, line_end}, epoch_, 1);
+    if (indexed_) {
+      added_index_[LineKeyHash(text)].push_back(added_.size() - 1);
+    }
+    line = stop + end_length;
+  }
+  const Piece piece{anchor, first_id, added_.size() - first_id, true};
+  if (AtEnd(at)) {
+    // After the last piece, or into an empty text.
+    if (blocks_.empty()) {
+      blocks_.emplace_back();
+    }
+    at = Cursor{blocks_.size() - 1, blocks_.back().pieces.size(), 0};
+  }
+  Block& block = blocks_[at.block];
+  block.pieces.insert(
+      block.pieces.begin() + static_cast<std::ptrdiff_t>(at.piece), piece);
+  block.lines += piece.count;
+  Rebalance(at.block);
+}
+
+void EditableText::Rebalance(size_t b) {
+  if (blocks_[b].pieces.size() <= 2 * kBlockPieces) {
+    return;
+  }
+  Block tail;
+  std::vector<Piece>& pieces = blocks_[b].pieces;
+  const auto middle =
+      pieces.begin() + static_cast<std::ptrdiff_t>(pieces.size() / 2);
+  tail.pieces.assign(middle, pieces.end());
+  pieces.erase(middle, pieces.end());
+  for (const Piece& piece : tail.pieces) {
+    tail.lines += piece.count;
+  }
+  blocks_[b].lines -= tail.lines;
+  blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1,
+                 std::move(tail));
+}
+
+bool EditableText::WriteTo(
+    const std::function<bool(std::string_view)>& write) const {
+  std::string buffer;
+  const auto flush = [&]() {
+    const bool ok = buffer.empty() || write(buffer);
+    buffer.clear();
+    return ok;
+  };
+  for (const Block& block : blocks_) {
+    for (const Piece& piece : block.pieces) {
+      if (!piece.added && (lf_below_ == 0 || read_all_lf_)) {
+        // Lines read, written as they were read: their bytes stand together.
+        const std::string_view bytes(
+            read_.data() + read_starts_[piece.start],
+            read_starts_[piece.start + piece.count] - read_starts_[piece.start]);
+        if (bytes.size() >= kWriteChunk) {
+          if (!flush() || !write(bytes)) {
+            return false;
+          }
+          continue;
+        }
+        buffer.append(bytes);
+      } else {
+        for (uint64_t i = 0; i < piece.count; ++i) {
+          LineView line;
+          if (piece.added) {
+            const AddedLine& added = added_[piece.start + i];
+            line = {added.text, EffectiveEnd(added.end, added.epoch)};
+          } else {
+            line = ReadLine(piece.start + i);
+            line.end = EffectiveEnd(line.end, 0);
+          }
+          AppendLine(line, &buffer);
+          if (buffer.size() >= kWriteChunk && !flush()) {
+            return false;
+          }
+        }
+      }
+      if (buffer.size() >= kWriteChunk && !flush()) {
+        return false;
+      }
+    }
+  }
+  return flush();
+}
+
+std::string EditableText::Text() const {
+  std::string text;
+  text.reserve(Size());
+  WriteTo([&text](std::string_view bytes) {
+    text.append(bytes);
+    return true;
+  });
+  return text;
+}
