@@ -154,8 +154,21 @@ bool ReplaceInCode(TFASTMEMLIST* level, std::string_view name,
   return true;
 }
 
+// Whether the name can stand in the item: a quick look at its bytes, which
+// saves decoding the nested lists of an item that cannot hold it.
+bool ItemMayContain(const TFASTMEMLIST& level, uint64_t item,
+                    std::string_view name, CaseSensitive sensitive) {
+  if (sensitive == CaseSensitive::kNo) {
+    return true;  // the full replacement decides
+  }
+  return level.View(item).find(name) != std::string_view::npos;
+}
+
 bool ReplaceInItem(TFASTMEMLIST* level, uint64_t item, std::string_view name,
                    std::string_view value, CaseSensitive sensitive) {
+  if (item < level->Count() && !ItemMayContain(*level, item, name, sensitive)) {
+    return false;
+  }
   switch (item) {
     case kCommentLines: {
       std::string data = level->Get(kCommentLines);

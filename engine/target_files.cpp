@@ -15,6 +15,28 @@ namespace {
 constexpr size_t kMaxHeldFiles = 64;
 constexpr uint64_t kMaxHeldBytes = uint64_t{256} << 20;
 
+// Reads the file from the start: the `size` bytes it had, and any that it
+// gained meanwhile. The byte asked for beyond the size shows whether the
+// end has been reached.
+bool ReadAll(int fd, uint64_t size, std::string* bytes) {
+  bytes->resize(size + 1);
+  int error = 0;
+  const uint64_t got = ReadFromHandle(fd, bytes->data(), size + 1, &error);
+  if (error != 0) {
+    return false;
+  }
+  bytes->resize(got);
+  if (got <= size) {
+    return true;
+  }
+  std::string more;
+  if (!ReadWholeHandle(fd, &more, &error)) {
+    return false;
+  }
+  bytes->append(more);
+  return true;
+}
+
 bool SameTime(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
@@ -78,8 +100,7 @@ HeldFile* TargetFiles::Hold(const std::string& path, Access* access) {
     file = known->second;
   } else {
     std::string bytes;
-    int error = 0;
-    if (!ReadWholeHandle(fd.get(), &bytes, &error)) {
+    if (!ReadAll(fd.get(), static_cast<uint64_t>(st.st_size), &bytes)) {
       *access = Access::kUnreadable;
       return nullptr;
     }

@@ -114,12 +114,30 @@ class StreamSearch {
 }  // namespace
 
 uint32_t LineKeyHash(std::string_view line) {
-  // FNV-1a over the key, folded to 32 bits.
-  uint64_t hash = 14695981039346656037ull;
-  for (const char c : TrimmedView(line)) {
-    hash ^= Upper(static_cast<uint8_t>(c));
-    hash *= 1099511628211ull;
+  // The length and the first and last eight bytes of the key: cheap, and
+  // enough to tell lines apart for an index whose every match is checked.
+  // The letters a to z of a word are upper-cased all at once (bytes of 128
+  // and up are left alone); a short key is padded with zeros.
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  constexpr uint64_t kMix = 0x9E3779B97F4A7C15ull;
+  const auto upper_word = [](const char* bytes, size_t count) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes, count);
+    const uint64_t low7 = word & ~kHigh;
+    const uint64_t from_a = low7 + kOnes * (0x80 - 'a');
+    const uint64_t past_z = low7 + kOnes * (0x80 - 'z' - 1);
+    return word ^ ((from_a & ~past_z & ~word & kHigh) >> 2);
+  };
+  const std::string_view key = TrimmedView(line);
+  const size_t head = std::min<size_t>(8, key.size());
+  uint64_t hash = (key.size() + 1) * kMix;
+  hash = (hash ^ upper_word(key.data(), head)) * kMix;
+  if (key.size() > 8) {
+    const size_t tail = std::min<size_t>(8, key.size() - 8);
+    hash = (hash ^ upper_word(key.data() + key.size() - tail, tail)) * kMix;
   }
+  hash ^= hash >> 29;
   return static_cast<uint32_t>(hash ^ (hash >> 32));
 }
 
@@ -147,14 +165,15 @@ EditableText::EditableText(std::string bytes) : read_(std::move(bytes)) {
   for (const char* at = begin; at < end;) {
     const char* stop = LineStop(at, end, may_have_cr);
     const size_t end_length = EndLength(stop, end);
-    read_starts_.push_back(static_cast<uint64_t>(at - begin));
+    AddReadStart(static_cast<uint64_t>(at - begin));
     text_bytes_ += static_cast<uint64_t>(stop - at);
     extra_end_bytes_ += static_cast<int64_t>(end_length) - 1;
     read_all_lf_ = read_all_lf_ && end_length == 1 && *stop == '\n';
     at = stop + end_length;
   }
-  line_count_ = read_starts_.size();
-  read_starts_.push_back(read_.size());
+  read_count_ = read_start_low_.size();
+  line_count_ = read_count_;
+  AddReadStart(read_.size());
   read_dead_.assign(line_count_, false);
   if (line_count_ > 0) {
     blocks_.push_back(Block{{Piece{0, 0, line_count_, false}}, line_count_});
@@ -166,9 +185,26 @@ uint64_t EditableText::Size() const {
                                extra_end_bytes_);
 }
 
+void EditableText::AddReadStart(uint64_t offset) {
+  while ((offset >> 32) > read_start_wraps_.size()) {
+    read_start_wraps_.push_back(read_start_low_.size());
+  }
+  read_start_low_.push_back(static_cast<uint32_t>(offset));
+}
+
+uint64_t EditableText::ReadStart(uint64_t i) const {
+  uint64_t high = 0;
+  if (!read_start_wraps_.empty()) {
+    high = static_cast<uint64_t>(
+        std::upper_bound(read_start_wraps_.begin(), read_start_wraps_.end(), i) -
+        read_start_wraps_.begin());
+  }
+  return high << 32 | read_start_low_[i];
+}
+
 EditableText::LineView EditableText::ReadLine(uint64_t i) const {
-  const uint64_t begin = read_starts_[i];
-  const uint64_t next = read_starts_[i + 1];
+  const uint64_t begin = ReadStart(i);
+  const uint64_t next = ReadStart(i + 1);
   const char* data = read_.data();
   LineEnd end = LineEnd::kNone;
   uint64_t stop = next;
@@ -350,27 +386,29 @@ bool EditableText::LocateAdded(uint64_t id, Cursor* at) const {
 
 void EditableText::BuildIndex() {
   indexed_ = true;
-  const uint64_t count = read_starts_.size() - 1;
-  read_index_.resize(count);
-  for (uint64_t i = 0; i < count; ++i) {
-    read_index_[i] = static_cast<uint64_t>(LineKeyHash(ReadLine(i).text)) << 32 | i;
+  // About one bucket for every eight lines read, at most 2^16 so that the
+  // counts stay in the processor's cache, chosen by the top bits of the
+  // hash. The lines of a bucket are kept in text order: a counting pass,
+  // then a placing pass.
+  int bits = 1;
+  while (bits < 16 && (uint64_t{8} << bits) < read_count_) {
+    ++bits;
   }
-  // Two stable passes of 16 bits sort by hash and keep the lines in order.
-  std::vector<uint64_t> sorted(count);
-  std::vector<uint64_t> counts(1 << 16);
-  for (int shift : {32, 48}) {
-    std::fill(counts.begin(), counts.end(), 0);
-    for (uint64_t entry : read_index_) {
-      ++counts[(entry >> shift) & 0xFFFF];
-    }
-    uint64_t total = 0;
-    for (uint64_t& c : counts) {
-      total += std::exchange(c, total);
-    }
-    for (uint64_t entry : read_index_) {
-      sorted[counts[(entry >> shift) & 0xFFFF]++] = entry;
-    }
-    read_index_.swap(sorted);
+  bucket_shift_ = 32 - bits;
+  std::vector<uint32_t> bucket_of(read_count_);
+  bucket_start_.assign((size_t{1} << bits) + 1, 0);
+  for (uint64_t i = 0; i < read_count_; ++i) {
+    bucket_of[i] = LineKeyHash(ReadLine(i).text) >> bucket_shift_;
+    ++bucket_start_[bucket_of[i] + 1];
+  }
+  for (size_t b = 1; b < bucket_start_.size(); ++b) {
+    bucket_start_[b] += bucket_start_[b - 1];
+  }
+  bucket_lines_.resize(read_count_);
+  std::vector<uint32_t> next(bucket_start_.begin(), bucket_start_.end() - 1);
+  bucket_of.swap(next);  // next now holds the buckets, bucket_of the places
+  for (uint64_t i = 0; i < read_count_; ++i) {
+    bucket_lines_[bucket_of[next[i]]++] = static_cast<uint32_t>(i);
   }
   for (uint64_t id = 0; id < added_.size(); ++id) {
     if (!added_[id].dead) {
@@ -393,27 +431,37 @@ bool EditableText::BlockAt(const LineBlock& block, Cursor start) const {
   }
 }
 
-std::pair<EditableText::IndexEntry, EditableText::IndexEntry>
-EditableText::ReadOccurrences(uint32_t hash) const {
-  const uint64_t from = static_cast<uint64_t>(hash) << 32;
-  const auto lower =
-      std::lower_bound(read_index_.begin(), read_index_.end(), from);
-  const auto upper = std::lower_bound(lower, read_index_.end(),
-                                      from | 0xFFFFFFFFull,
-                                      [](uint64_t entry, uint64_t bound) {
-                                        return entry <= bound;
-                                      });
-  return {lower, upper};
+std::pair<const uint32_t*, const uint32_t*> EditableText::ReadCandidates(
+    uint32_t hash) const {
+  const uint32_t bucket = hash >> bucket_shift_;
+  const uint32_t* lines = bucket_lines_.data();
+  return {lines + bucket_start_[bucket], lines + bucket_start_[bucket + 1]};
 }
 
 int64_t EditableText::FindLines(const LineBlock& block) {
+  if (last_block_.has_value() && last_epoch_ == epoch_ &&
+      *last_block_ == block) {
+    return last_found_;
+  }
+  last_found_ = Search(block);
+  last_block_ = block;
+  last_epoch_ = epoch_;
+  return last_found_;
+}
+
+int64_t EditableText::Search(const LineBlock& block) {
   if (block.Count() == 0 || block.Count() > line_count_) {
     return -1;
   }
-  if (read_starts_.size() - 1 > std::numeric_limits<uint32_t>::max()) {
-    // Too many lines for the index: every line is a possible start.
+  // The first search goes through the lines: a text searched once (most
+  // files that a package changes) is cheaper so than indexed. So does
+  // every search of a text with too many lines for the index.
+  if (!indexed_ &&
+      (!searched_ ||
+       read_count_ > std::numeric_limits<uint32_t>::max())) {
+    searched_ = true;
     for (Cursor at; !AtEnd(at);) {
-      if (BlockAt(block, at)) {
+      if (SameKey(LineAt(at).text, block.Key(0)) && BlockAt(block, at)) {
         return static_cast<int64_t>(IndexOf(at));
       }
       if (!Next(&at)) {
@@ -425,11 +473,11 @@ int64_t EditableText::FindLines(const LineBlock& block) {
   if (!indexed_) {
     BuildIndex();
   }
-  // The block line with the fewest occurrences leads the search.
+  // The block line with the fewest possible places leads the search.
   size_t rarest = 0;
   uint64_t fewest = std::numeric_limits<uint64_t>::max();
   for (size_t k = 0; k < block.Count() && fewest > 0; ++k) {
-    const auto [lower, upper] = ReadOccurrences(block.Hash(k));
+    const auto [lower, upper] = ReadCandidates(block.Hash(k));
     uint64_t occurrences = static_cast<uint64_t>(upper - lower);
     const auto added = added_index_.find(block.Hash(k));
     if (added != added_index_.end()) {
@@ -444,7 +492,7 @@ int64_t EditableText::FindLines(const LineBlock& block) {
 }
 
 int64_t EditableText::FindThrough(const LineBlock& block, size_t k) {
-  const auto [lower, upper] = ReadOccurrences(block.Hash(k));
+  const auto [lower, upper] = ReadCandidates(block.Hash(k));
   // Whether the block stands with its line k at `at`; *start then tells
   // where it begins.
   const auto holds = [&](Cursor at, Cursor* start) {
@@ -465,7 +513,9 @@ int64_t EditableText::FindThrough(const LineBlock& block, size_t k) {
   if (added_entry == added_index_.end()) {
     // Lines read only: the index holds them in text order.
     for (auto entry = lower; entry != upper; ++entry) {
-      if (LocateRead(*entry & 0xFFFFFFFF, &at) && holds(at, &start)) {
+      if (!read_dead_[*entry] &&
+          SameKey(ReadLine(*entry).text, block.Key(k)) &&
+          LocateRead(*entry, &at) && holds(at, &start)) {
         return static_cast<int64_t>(IndexOf(start));
       }
     }
@@ -474,7 +524,7 @@ int64_t EditableText::FindThrough(const LineBlock& block, size_t k) {
   // Added lines stand anywhere: every occurrence is put in text order.
   std::vector<std::pair<uint64_t, Cursor>> places;
   for (auto entry = lower; entry != upper; ++entry) {
-    if (LocateRead(*entry & 0xFFFFFFFF, &at)) {
+    if (LocateRead(*entry, &at)) {
       places.emplace_back(IndexOf(at), at);
     }
   }
@@ -670,7 +720,7 @@ void EditableText::Insert(uint64_t index, std::string_view bytes) {
   Cursor at = Boundary(index);
   // The anchor of whatever follows, or the end of the lines read.
   const uint64_t anchor = AtEnd(at)
-                              ? read_starts_.size() - 1
+                              ? read_count_
                               : blocks_[at.block].pieces[at.piece].anchor;
   const uint64_t first_id = added_.size();
   const char* const end = bytes.data() + bytes.size();
@@ -737,8 +787,8 @@ bool EditableText::WriteTo(
       if (!piece.added && (lf_below_ == 0 || read_all_lf_)) {
         // Lines read, written as they were read: their bytes stand together.
         const std::string_view bytes(
-            read_.data() + read_starts_[piece.start],
-            read_starts_[piece.start + piece.count] - read_starts_[piece.start]);
+            read_.data() + ReadStart(piece.start),
+            ReadStart(piece.start + piece.count) - ReadStart(piece.start));
         if (bytes.size() >= kWriteChunk) {
           if (!flush() || !write(bytes)) {
             return false;

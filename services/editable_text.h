@@ -13,11 +13,13 @@
 //
 // Blocks of lines match when every line equals its file line without
 // leading and trailing blanks (bytes up to 32) and ignoring the case of a
-// to z: the line's key. The keys of the lines read are hashed once, into an
-// index sorted by hash and then by line; added lines are indexed as they
-// come. A block is looked for through its rarest line: the occurrences of
-// that line, in text order, are the only places the block can start from,
-// so the first that holds the whole block is the first match from the top.
+// to z: the line's key. The first search of a text goes through its lines,
+// since most texts are searched once. From the second on, the keys of the
+// lines read are hashed once, into an index of hash buckets that keep their
+// lines in text order; added lines are indexed as they come. A block is
+// looked for through its rarest line: the places of that line, in text
+// order, are the only places the block can start from, so the first that
+// holds the whole block is the first match from the top.
 //
 // Line ends: the lines are always the split of the text at LF, CR and CR LF
 // (a final line end does not start another line), and each line keeps the
@@ -29,6 +31,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,6 +46,7 @@ class LineBlock {
   explicit LineBlock(const std::vector<std::string>& lines);
 
   size_t Count() const { return keys_.size(); }
+  bool operator==(const LineBlock& other) const { return keys_ == other.keys_; }
   const std::string& Key(size_t i) const { return keys_[i]; }
   uint32_t Hash(size_t i) const { return hashes_[i]; }
 
@@ -151,10 +155,12 @@ class EditableText {
   bool LocateAdded(uint64_t id, Cursor* at) const;
 
   // Index.
-  using IndexEntry = std::vector<uint64_t>::const_iterator;
+  int64_t Search(const LineBlock& block);
   void BuildIndex();
-  // The lines read whose key has the hash, in text order.
-  std::pair<IndexEntry, IndexEntry> ReadOccurrences(uint32_t hash) const;
+  // The lines read whose key may have the hash, in text order: the lines
+  // of its bucket.
+  std::pair<const uint32_t*, const uint32_t*> ReadCandidates(
+      uint32_t hash) const;
   // Whether the block's lines stand from `start` on.
   bool BlockAt(const LineBlock& block, Cursor start) const;
   // Tries the occurrences of block line `k`; the first place where the
@@ -172,8 +178,16 @@ class EditableText {
   void Rebalance(size_t block);
   void AddLineMeasure(const LineView& line, uint64_t epoch, int sign);
 
+  void AddReadStart(uint64_t offset);
+  // Where line read `i` starts; ReadStart(read_count_) is the end.
+  uint64_t ReadStart(uint64_t i) const;
+
   std::string read_;
-  std::vector<uint64_t> read_starts_;  // where each line read starts; + size
+  uint64_t read_count_ = 0;  // lines read
+  // The starts of the lines read take four bytes each: their low 32 bits,
+  // and the lines from which on each further 4 GiB begins.
+  std::vector<uint32_t> read_start_low_;
+  std::vector<uint64_t> read_start_wraps_;
   std::vector<bool> read_dead_;
   bool read_all_lf_ = true;  // every line read ends with LF
 
@@ -188,8 +202,18 @@ class EditableText {
   uint64_t epoch_ = 0;    // counts edits
   uint64_t lf_below_ = 0;  // lines of an older epoch end with LF
 
+  bool searched_ = false;  // a search went through the lines already
+  // The last search and where it found its block, while nothing changed:
+  // a level's requirements and the level itself look for the same block.
+  std::optional<LineBlock> last_block_;
+  int64_t last_found_ = -1;
+  uint64_t last_epoch_ = 0;
   bool indexed_ = false;
-  std::vector<uint64_t> read_index_;  // hash << 32 | line, sorted
+  // The lines read by the top bits of their key's hash: the lines of
+  // bucket b are bucket_lines_[bucket_start_[b] .. bucket_start_[b + 1]).
+  int bucket_shift_ = 32;
+  std::vector<uint32_t> bucket_start_;
+  std::vector<uint32_t> bucket_lines_;
   std::unordered_map<uint32_t, std::vector<uint64_t>> added_index_;
 };
 

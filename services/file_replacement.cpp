@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <utility>
@@ -260,22 +261,28 @@ bool FileReplacement::CommitFrom(const Producer& produce, std::string* err) {
   if (temporary_.fd < 0 && !CreateTemporary(err)) {
     return false;
   }
+  // Written by position: the reservation has not moved the file offset,
+  // but an earlier Write may have.
   int error = 0;
   uint64_t written = 0;
-  if (::lseek(temporary_.fd, 0, SEEK_SET) != 0) {
-    error = errno;
-  } else {
-    produce([this, &written, &error](std::string_view bytes) {
-      const uint64_t done =
-          WriteToHandle(temporary_.fd, bytes.data(), bytes.size(), &error);
-      written += done;
-      if (done != bytes.size()) {
-        error = error != 0 ? error : EIO;
+  produce([this, &written, &error](std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t n =
+          ::pwrite(temporary_.fd, bytes.data(),
+                   std::min<size_t>(bytes.size(), kMaxTransferChunk),
+                   static_cast<off_t>(written));
+      if (n <= 0) {
+        if (n < 0 && errno == EINTR) {
+          continue;
+        }
+        error = n < 0 ? errno : EIO;
         return false;
       }
-      return true;
-    });
-  }
+      written += static_cast<uint64_t>(n);
+      bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+  });
   if (error == 0 && written < file_size_ &&
       ::ftruncate(temporary_.fd, static_cast<off_t>(written)) != 0) {
     error = errno;
