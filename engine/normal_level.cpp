@@ -87,20 +87,24 @@ struct Replacement {
 };
 
 // Looks for the search data in the text as ReplaceCode does; false when
-// it is not there or a type is unknown.
-bool FindReplacement(EditableText& text, std::string_view search,
-                     std::string_view search_type, std::string_view put,
-                     std::string_view put_type, Replacement* replacement) {
+// it is not there or a type is unknown. Lines are looked for through the
+// held file when there is one, which remembers its last search.
+bool FindReplacement(EditableText& text, HeldFile* file,
+                     std::string_view search, std::string_view search_type,
+                     std::string_view put, std::string_view put_type,
+                     Replacement* replacement) {
   if (search_type == kTypeText) {
     if (put_type != kTypeText && put_type != kTypeBinary) {
       return false;
     }
-    LineList block;
-    DataToStrings(search, &block);
-    const int64_t at = text.FindLines(LineBlock(block.lines()));
+    const int64_t at = file != nullptr
+                           ? file->FindLines(search)
+                           : text.FindLines(LineBlockFromData(search));
     if (at < 0) {
       return false;
     }
+    ListView block;
+    block.Parse(search);
     replacement->kind = Replacement::Kind::kLines;
     replacement->at = static_cast<uint64_t>(at);
     replacement->count = block.Count();
@@ -206,8 +210,8 @@ bool ReplaceCode(std::string* content, std::string_view search,
                  std::string_view put_type) {
   EditableText text(std::move(*content));
   Replacement replacement;
-  const bool found = FindReplacement(text, search, search_type, put, put_type,
-                                     &replacement);
+  const bool found = FindReplacement(text, nullptr, search, search_type, put,
+                                     put_type, &replacement);
   if (found) {
     CarryOut(text, replacement);
   }
@@ -237,8 +241,8 @@ LevelOutcome ApplyNormalLevel(const LevelCall& call) {
     put = parts.binary;
   }
   Replacement replacement;
-  if (!FindReplacement(file->text(), parts.old_code, parts.old_type, put,
-                       put_type, &replacement)) {
+  if (!FindReplacement(file->text(), file, parts.old_code, parts.old_type,
+                       put, put_type, &replacement)) {
     return LevelOutcome::Failed("");
   }
   if (!ChangeHeldFile(file, replacement, false)) {
@@ -296,7 +300,7 @@ LevelOutcome ReverseNormalLevel(const LevelCall& call) {
   Replacement replacement;
   bool found = false;
   for (const auto& [data, type] : searches) {
-    if (FindReplacement(file->text(), data, type, put, put_type,
+    if (FindReplacement(file->text(), file, data, type, put, put_type,
                         &replacement)) {
       found = true;
       break;

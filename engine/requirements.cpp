@@ -11,14 +11,18 @@ namespace {
 bool EntryMet(const ListView& entry, TargetFiles* files) {
   // A file that is missing or is a directory cannot be read either.
   const std::string file_name(entry.Item(kEntryPath));
+  const std::string_view type = entry.Item(kEntryType);
+  const std::string_view wanted = entry.Item(kEntryContent);
+  if (type != kTypeText && type != kTypeBinary) {
+    return false;  // content of no known type is never found
+  }
+  HeldFile* held = nullptr;
   EditableText unheld;
-  EditableText* text = &unheld;
   if (files != nullptr) {
-    HeldFile* held = files->Hold(file_name);
+    held = files->Hold(file_name);
     if (held == nullptr) {
       return false;
     }
-    text = &held->text();
   } else {
     std::string content;
     if (!FileToString(file_name, &content)) {
@@ -26,18 +30,13 @@ bool EntryMet(const ListView& entry, TargetFiles* files) {
     }
     unheld = EditableText(std::move(content));
   }
-  const std::string_view type = entry.Item(kEntryType);
-  const std::string_view wanted = entry.Item(kEntryContent);
+  EditableText& text = held != nullptr ? held->text() : unheld;
   if (type == kTypeText) {
-    LineList block;
-    DataToStrings(wanted, &block);
-    return text->FindLines(LineBlock(block.lines())) >= 0;
+    return (held != nullptr ? held->FindLines(wanted)
+                            : text.FindLines(LineBlockFromData(wanted))) >= 0;
   }
-  if (type == kTypeBinary) {
-    uint64_t position = 0;
-    return text->FindBytes(wanted, &position);
-  }
-  return false;
+  uint64_t position = 0;
+  return text.FindBytes(wanted, &position);
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "fastmemlist/handle_io.h"
+#include "fastmemlist/list_view.h"
 #include "services/failure.h"
 #include "services/posix_error.h"
 
@@ -17,23 +19,28 @@ constexpr uint64_t kMaxHeldBytes = uint64_t{256} << 20;
 
 // Reads the file from the start: the `size` bytes it had, and any that it
 // gained meanwhile. The byte asked for beyond the size shows whether the
-// end has been reached.
-bool ReadAll(int fd, uint64_t size, std::string* bytes) {
-  bytes->resize(size + 1);
+// end has been reached. The buffer is not cleared first: it is read into.
+bool ReadAll(int fd, uint64_t size, std::unique_ptr<char[]>* bytes,
+             uint64_t* length) {
+  auto buffer = std::make_unique_for_overwrite<char[]>(size + 1);
   int error = 0;
-  const uint64_t got = ReadFromHandle(fd, bytes->data(), size + 1, &error);
+  const uint64_t got = ReadFromHandle(fd, buffer.get(), size + 1, &error);
   if (error != 0) {
     return false;
   }
-  bytes->resize(got);
   if (got <= size) {
+    *bytes = std::move(buffer);
+    *length = got;
     return true;
   }
   std::string more;
   if (!ReadWholeHandle(fd, &more, &error)) {
     return false;
   }
-  bytes->append(more);
+  *length = got + more.size();
+  *bytes = std::make_unique_for_overwrite<char[]>(*length);
+  std::memcpy(bytes->get(), buffer.get(), got);
+  std::memcpy(bytes->get() + got, more.data(), more.size());
   return true;
 }
 
@@ -59,6 +66,30 @@ bool HeldFile::PrepareChange(uint64_t size, std::string* err) {
     replacement_ = std::move(replacement);
   }
   return replacement_->Reserve(size, err);
+}
+
+LineBlock LineBlockFromData(std::string_view data) {
+  std::vector<std::string_view> lines;
+  ListView block;
+  if (block.Parse(data)) {
+    lines.reserve(block.Count());
+    for (uint64_t i = 0; i < block.Count(); ++i) {
+      lines.push_back(block.Item(i));
+    }
+  }
+  return LineBlock(lines);
+}
+
+int64_t HeldFile::FindLines(std::string_view block_data) {
+  if (searched_ && last_version_ == text_.Version() &&
+      last_block_ == block_data) {
+    return last_found_;
+  }
+  last_found_ = text_.FindLines(LineBlockFromData(block_data));
+  last_block_ = block_data;
+  last_version_ = text_.Version();
+  searched_ = true;
+  return last_found_;
 }
 
 TargetFiles::~TargetFiles() {
@@ -99,8 +130,10 @@ HeldFile* TargetFiles::Hold(const std::string& path, Access* access) {
     // Another name of a file held already.
     file = known->second;
   } else {
-    std::string bytes;
-    if (!ReadAll(fd.get(), static_cast<uint64_t>(st.st_size), &bytes)) {
+    std::unique_ptr<char[]> bytes;
+    uint64_t length = 0;
+    if (!ReadAll(fd.get(), static_cast<uint64_t>(st.st_size), &bytes,
+                 &length)) {
       *access = Access::kUnreadable;
       return nullptr;
     }
@@ -108,8 +141,8 @@ HeldFile* TargetFiles::Hold(const std::string& path, Access* access) {
     held->name_ = path;
     held->fd_ = std::move(fd);
     held->read_stat_ = st;
-    held->read_bytes_ = bytes.size();
-    held->text_ = EditableText(std::move(bytes));
+    held->read_bytes_ = length;
+    held->text_ = EditableText(std::move(bytes), length);
     held_bytes_ += held->read_bytes_;
     held_.push_front(std::move(held));
     file = held_.begin();

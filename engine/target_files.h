@@ -27,12 +27,22 @@
 #include "services/file_replacement.h"
 #include "services/unique_fd.h"
 
+// The block of lines serialized in `data` (no lines when it is not a
+// serialized list), ready to be looked for.
+LineBlock LineBlockFromData(std::string_view data);
+
 // One held file: its text, the descriptor it was read through, what the
 // file was then, and its rewrite once a level changed it.
 class HeldFile {
  public:
   EditableText& text() { return text_; }
   const std::string& name() const { return name_; }
+
+  // The first line of the text from which the lines serialized in
+  // `block_data` stand in turn (compared as EditableText::FindLines does),
+  // or -1. The answer is kept while the text stays as it is: a level's
+  // requirements and the level itself look for the same block.
+  int64_t FindLines(std::string_view block_data);
 
   // Before a change that leaves the text `size` bytes long: makes room for
   // the rewrite. False, with *err saying why, when the disk or a limit
@@ -49,6 +59,10 @@ class HeldFile {
   uint64_t read_bytes_ = 0;  // what the bound on held files counts
   EditableText text_;
   std::unique_ptr<FileReplacement> replacement_;  // once changed
+  std::string last_block_;  // the last block looked for, serialized
+  uint64_t last_version_ = 0;
+  int64_t last_found_ = -1;
+  bool searched_ = false;
 };
 
 class TargetFiles {

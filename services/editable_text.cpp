@@ -1,6 +1,9 @@
 #include "services/editable_text.h"
 
 #include <algorithm>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -10,6 +13,9 @@
 namespace {
 
 constexpr size_t kWriteChunk = 1 << 16;
+// Runs of lines read at least this long are handed out where they stand
+// rather than copied into the write buffer.
+constexpr size_t kDirectWrite = 1 << 14;
 
 uint8_t Upper(uint8_t byte) {
   return byte >= 'a' && byte <= 'z' ? static_cast<uint8_t>(byte - 32) : byte;
@@ -41,6 +47,29 @@ const char* LineStop(const char* at, const char* end, bool may_have_cr) {
     }
   }
   return stop;
+}
+
+// Calls `found` with every place of `byte` in [at, end), in order; sixteen
+// bytes at a time where the processor allows.
+template <typename Found>
+void ForEachByte(const char* at, const char* end, char byte, Found found) {
+#ifdef __SSE2__
+  const __m128i wanted = _mm_set1_epi8(byte);
+  for (; end - at >= 16; at += 16) {
+    const __m128i bytes =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    for (unsigned mask = static_cast<unsigned>(
+             _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
+         mask != 0; mask &= mask - 1) {
+      found(at + __builtin_ctz(mask));
+    }
+  }
+#endif
+  for (; at < end; ++at) {
+    if (*at == byte) {
+      found(at);
+    }
+  }
 }
 
 // The bytes after a line's text that end it, at `stop` (see LineStop).
@@ -113,7 +142,9 @@ class StreamSearch {
 
 }  // namespace
 
-uint32_t LineKeyHash(std::string_view line) {
+namespace {
+
+inline uint32_t KeyHash(std::string_view line) {
   // The length and the first and last eight bytes of the key: cheap, and
   // enough to tell lines apart for an index whose every match is checked.
   // The letters a to z of a word are upper-cased all at once (bytes of 128
@@ -141,6 +172,10 @@ uint32_t LineKeyHash(std::string_view line) {
   return static_cast<uint32_t>(hash ^ (hash >> 32));
 }
 
+}  // namespace
+
+uint32_t LineKeyHash(std::string_view line) { return KeyHash(line); }
+
 LineBlock::LineBlock(const std::vector<std::string_view>& lines) {
   for (std::string_view line : lines) {
     Add(line);
@@ -158,18 +193,50 @@ void LineBlock::Add(std::string_view line) {
   hashes_.push_back(LineKeyHash(line));
 }
 
-EditableText::EditableText(std::string bytes) : read_(std::move(bytes)) {
+EditableText::EditableText(std::string bytes)
+    : read_owner_(new char[bytes.size()]) {
+  std::memcpy(read_owner_.get(), bytes.data(), bytes.size());
+  read_ = std::string_view(read_owner_.get(), bytes.size());
+  SplitRead();
+}
+
+EditableText::EditableText(std::unique_ptr<char[]> bytes, size_t size)
+    : read_owner_(std::move(bytes)), read_(read_owner_.get(), size) {
+  SplitRead();
+}
+
+void EditableText::SplitRead() {
   const char* const begin = read_.data();
   const char* const end = begin + read_.size();
-  const bool may_have_cr = std::memchr(begin, '\r', read_.size()) != nullptr;
-  for (const char* at = begin; at < end;) {
-    const char* stop = LineStop(at, end, may_have_cr);
-    const size_t end_length = EndLength(stop, end);
-    AddReadStart(static_cast<uint64_t>(at - begin));
-    text_bytes_ += static_cast<uint64_t>(stop - at);
-    extra_end_bytes_ += static_cast<int64_t>(end_length) - 1;
-    read_all_lf_ = read_all_lf_ && end_length == 1 && *stop == '\n';
-    at = stop + end_length;
+  // A line takes about 32 bytes in most sources; room for that many saves
+  // growing the table again and again.
+  read_start_low_.reserve(read_.size() / 32 + 2);
+  if (std::memchr(begin, '\r', read_.size()) == nullptr) {
+    // Only LF ends lines: a line starts at 0 and after every LF but a
+    // last one.
+    if (!read_.empty()) {
+      AddReadStart(0);
+    }
+    ForEachByte(begin, end, '\n', [&](const char* lf) {
+      if (lf + 1 < end) {
+        AddReadStart(static_cast<uint64_t>(lf + 1 - begin));
+      }
+    });
+    const bool last_ended = read_.empty() || read_.back() == '\n';
+    const uint64_t lines = read_start_low_.size();
+    text_bytes_ = read_.size() - (last_ended ? lines : lines - 1);
+    extra_end_bytes_ = last_ended ? 0 : -1;
+    read_all_lf_ = last_ended;
+  } else {
+    for (const char* at = begin; at < end;) {
+      const char* stop = LineStop(at, end, true);
+      const size_t end_length = EndLength(stop, end);
+      AddReadStart(static_cast<uint64_t>(at - begin));
+      text_bytes_ += static_cast<uint64_t>(stop - at);
+      extra_end_bytes_ += static_cast<int64_t>(end_length) - 1;
+      read_all_lf_ = read_all_lf_ && end_length == 1 && *stop == '\n';
+      at = stop + end_length;
+    }
   }
   read_count_ = read_start_low_.size();
   line_count_ = read_count_;
@@ -387,28 +454,48 @@ bool EditableText::LocateAdded(uint64_t id, Cursor* at) const {
 void EditableText::BuildIndex() {
   indexed_ = true;
   // About one bucket for every eight lines read, at most 2^16 so that the
-  // counts stay in the processor's cache, chosen by the top bits of the
-  // hash. The lines of a bucket are kept in text order: a counting pass,
-  // then a placing pass.
+  // heads and counts stay in the processor's cache, chosen by the top bits
+  // of the hash. The lines of a bucket form a chain in text order.
   int bits = 1;
   while (bits < 16 && (uint64_t{8} << bits) < read_count_) {
     ++bits;
   }
   bucket_shift_ = 32 - bits;
-  std::vector<uint32_t> bucket_of(read_count_);
-  bucket_start_.assign((size_t{1} << bits) + 1, 0);
-  for (uint64_t i = 0; i < read_count_; ++i) {
-    bucket_of[i] = LineKeyHash(ReadLine(i).text) >> bucket_shift_;
-    ++bucket_start_[bucket_of[i] + 1];
+  // First the bucket of every line, while the text streams through...
+  next_in_bucket_.resize(read_count_);
+  uint32_t* const bucket_of = next_in_bucket_.data();
+  if (read_start_wraps_.empty()) {
+    // Below 4 GiB the starts are the offsets: the lines go by in one walk.
+    const char* const data = read_.data();
+    const uint32_t* const starts = read_start_low_.data();
+    for (uint64_t i = 0; i < read_count_; ++i) {
+      const uint32_t begin = starts[i];
+      uint32_t stop = starts[i + 1];
+      if (data[stop - 1] == '\n') {
+        --stop;
+        if (stop > begin && data[stop - 1] == '\r') {
+          --stop;
+        }
+      } else if (data[stop - 1] == '\r') {
+        --stop;
+      }
+      bucket_of[i] =
+          KeyHash(std::string_view(data + begin, stop - begin)) >> bucket_shift_;
+    }
+  } else {
+    for (uint64_t i = 0; i < read_count_; ++i) {
+      bucket_of[i] = KeyHash(ReadLine(i).text) >> bucket_shift_;
+    }
   }
-  for (size_t b = 1; b < bucket_start_.size(); ++b) {
-    bucket_start_[b] += bucket_start_[b - 1];
-  }
-  bucket_lines_.resize(read_count_);
-  std::vector<uint32_t> next(bucket_start_.begin(), bucket_start_.end() - 1);
-  bucket_of.swap(next);  // next now holds the buckets, bucket_of the places
-  for (uint64_t i = 0; i < read_count_; ++i) {
-    bucket_lines_[bucket_of[next[i]]++] = static_cast<uint32_t>(i);
+  // ... then the chains, from the last line up, each bucket's link taking
+  // the place of the line's bucket.
+  bucket_head_.assign(size_t{1} << bits, kNoLine);
+  bucket_count_.assign(bucket_head_.size(), 0);
+  for (uint64_t i = read_count_; i-- > 0;) {
+    const uint32_t bucket = bucket_of[i];
+    next_in_bucket_[i] = bucket_head_[bucket];
+    bucket_head_[bucket] = static_cast<uint32_t>(i);
+    ++bucket_count_[bucket];
   }
   for (uint64_t id = 0; id < added_.size(); ++id) {
     if (!added_[id].dead) {
@@ -431,25 +518,7 @@ bool EditableText::BlockAt(const LineBlock& block, Cursor start) const {
   }
 }
 
-std::pair<const uint32_t*, const uint32_t*> EditableText::ReadCandidates(
-    uint32_t hash) const {
-  const uint32_t bucket = hash >> bucket_shift_;
-  const uint32_t* lines = bucket_lines_.data();
-  return {lines + bucket_start_[bucket], lines + bucket_start_[bucket + 1]};
-}
-
 int64_t EditableText::FindLines(const LineBlock& block) {
-  if (last_block_.has_value() && last_epoch_ == epoch_ &&
-      *last_block_ == block) {
-    return last_found_;
-  }
-  last_found_ = Search(block);
-  last_block_ = block;
-  last_epoch_ = epoch_;
-  return last_found_;
-}
-
-int64_t EditableText::Search(const LineBlock& block) {
   if (block.Count() == 0 || block.Count() > line_count_) {
     return -1;
   }
@@ -458,7 +527,7 @@ int64_t EditableText::Search(const LineBlock& block) {
   // every search of a text with too many lines for the index.
   if (!indexed_ &&
       (!searched_ ||
-       read_count_ > std::numeric_limits<uint32_t>::max())) {
+       read_count_ >= kNoLine)) {
     searched_ = true;
     for (Cursor at; !AtEnd(at);) {
       if (SameKey(LineAt(at).text, block.Key(0)) && BlockAt(block, at)) {
@@ -477,8 +546,7 @@ int64_t EditableText::Search(const LineBlock& block) {
   size_t rarest = 0;
   uint64_t fewest = std::numeric_limits<uint64_t>::max();
   for (size_t k = 0; k < block.Count() && fewest > 0; ++k) {
-    const auto [lower, upper] = ReadCandidates(block.Hash(k));
-    uint64_t occurrences = static_cast<uint64_t>(upper - lower);
+    uint64_t occurrences = bucket_count_[block.Hash(k) >> bucket_shift_];
     const auto added = added_index_.find(block.Hash(k));
     if (added != added_index_.end()) {
       occurrences += added->second.size();
@@ -492,7 +560,7 @@ int64_t EditableText::Search(const LineBlock& block) {
 }
 
 int64_t EditableText::FindThrough(const LineBlock& block, size_t k) {
-  const auto [lower, upper] = ReadCandidates(block.Hash(k));
+  const uint32_t first = bucket_head_[block.Hash(k) >> bucket_shift_];
   // Whether the block stands with its line k at `at`; *start then tells
   // where it begins.
   const auto holds = [&](Cursor at, Cursor* start) {
@@ -511,11 +579,10 @@ int64_t EditableText::FindThrough(const LineBlock& block, size_t k) {
   Cursor at;
   Cursor start;
   if (added_entry == added_index_.end()) {
-    // Lines read only: the index holds them in text order.
-    for (auto entry = lower; entry != upper; ++entry) {
-      if (!read_dead_[*entry] &&
-          SameKey(ReadLine(*entry).text, block.Key(k)) &&
-          LocateRead(*entry, &at) && holds(at, &start)) {
+    // Lines read only: the chain holds them in text order.
+    for (uint32_t line = first; line != kNoLine; line = next_in_bucket_[line]) {
+      if (!read_dead_[line] && SameKey(ReadLine(line).text, block.Key(k)) &&
+          LocateRead(line, &at) && holds(at, &start)) {
         return static_cast<int64_t>(IndexOf(start));
       }
     }
@@ -523,8 +590,8 @@ int64_t EditableText::FindThrough(const LineBlock& block, size_t k) {
   }
   // Added lines stand anywhere: every occurrence is put in text order.
   std::vector<std::pair<uint64_t, Cursor>> places;
-  for (auto entry = lower; entry != upper; ++entry) {
-    if (LocateRead(*entry, &at)) {
+  for (uint32_t line = first; line != kNoLine; line = next_in_bucket_[line]) {
+    if (LocateRead(line, &at)) {
       places.emplace_back(IndexOf(at), at);
     }
   }
@@ -789,7 +856,7 @@ bool EditableText::WriteTo(
         const std::string_view bytes(
             read_.data() + ReadStart(piece.start),
             ReadStart(piece.start + piece.count) - ReadStart(piece.start));
-        if (bytes.size() >= kWriteChunk) {
+        if (bytes.size() >= kDirectWrite) {
           if (!flush() || !write(bytes)) {
             return false;
           }

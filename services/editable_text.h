@@ -15,8 +15,8 @@
 // leading and trailing blanks (bytes up to 32) and ignoring the case of a
 // to z: the line's key. The first search of a text goes through its lines,
 // since most texts are searched once. From the second on, the keys of the
-// lines read are hashed once, into an index of hash buckets that keep their
-// lines in text order; added lines are indexed as they come. A block is
+// lines read are hashed once, into an index of hash buckets that chain
+// their lines in text order; added lines are indexed as they come. A block is
 // looked for through its rarest line: the places of that line, in text
 // order, are the only places the block can start from, so the first that
 // holds the whole block is the first match from the top.
@@ -31,7 +31,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -46,7 +46,6 @@ class LineBlock {
   explicit LineBlock(const std::vector<std::string>& lines);
 
   size_t Count() const { return keys_.size(); }
-  bool operator==(const LineBlock& other) const { return keys_ == other.keys_; }
   const std::string& Key(size_t i) const { return keys_[i]; }
   uint32_t Hash(size_t i) const { return hashes_[i]; }
 
@@ -63,10 +62,15 @@ uint32_t LineKeyHash(std::string_view line);
 class EditableText {
  public:
   explicit EditableText(std::string bytes = {});
+  // Takes `size` bytes that need not have been set to anything before they
+  // were read (a std::string would set them first).
+  EditableText(std::unique_ptr<char[]> bytes, size_t size);
   EditableText(EditableText&&) = default;
   EditableText& operator=(EditableText&&) = default;
 
   uint64_t LineCount() const { return line_count_; }
+  // Changes with every edit.
+  uint64_t Version() const { return epoch_; }
   // The length of the text in bytes, as WriteTo hands it out.
   uint64_t Size() const;
   // The line at `index` (< LineCount()), without its line end.
@@ -155,12 +159,7 @@ class EditableText {
   bool LocateAdded(uint64_t id, Cursor* at) const;
 
   // Index.
-  int64_t Search(const LineBlock& block);
   void BuildIndex();
-  // The lines read whose key may have the hash, in text order: the lines
-  // of its bucket.
-  std::pair<const uint32_t*, const uint32_t*> ReadCandidates(
-      uint32_t hash) const;
   // Whether the block's lines stand from `start` on.
   bool BlockAt(const LineBlock& block, Cursor start) const;
   // Tries the occurrences of block line `k`; the first place where the
@@ -182,7 +181,11 @@ class EditableText {
   // Where line read `i` starts; ReadStart(read_count_) is the end.
   uint64_t ReadStart(uint64_t i) const;
 
-  std::string read_;
+  // Splits the bytes read into lines.
+  void SplitRead();
+
+  std::unique_ptr<char[]> read_owner_;
+  std::string_view read_;
   uint64_t read_count_ = 0;  // lines read
   // The starts of the lines read take four bytes each: their low 32 bits,
   // and the lines from which on each further 4 GiB begins.
@@ -203,17 +206,15 @@ class EditableText {
   uint64_t lf_below_ = 0;  // lines of an older epoch end with LF
 
   bool searched_ = false;  // a search went through the lines already
-  // The last search and where it found its block, while nothing changed:
-  // a level's requirements and the level itself look for the same block.
-  std::optional<LineBlock> last_block_;
-  int64_t last_found_ = -1;
-  uint64_t last_epoch_ = 0;
   bool indexed_ = false;
-  // The lines read by the top bits of their key's hash: the lines of
-  // bucket b are bucket_lines_[bucket_start_[b] .. bucket_start_[b + 1]).
+  // The lines read by the top bits of their key's hash: bucket b's chain
+  // starts at bucket_head_[b] and goes on through next_in_bucket_, in text
+  // order, to kNoLine.
+  static constexpr uint32_t kNoLine = 0xFFFFFFFF;
   int bucket_shift_ = 32;
-  std::vector<uint32_t> bucket_start_;
-  std::vector<uint32_t> bucket_lines_;
+  std::vector<uint32_t> bucket_head_;
+  std::vector<uint32_t> bucket_count_;
+  std::vector<uint32_t> next_in_bucket_;
   std::unordered_map<uint32_t, std::vector<uint64_t>> added_index_;
 };
 
