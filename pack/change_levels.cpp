@@ -46,6 +46,15 @@ Json TextLinesJson(const LineList& lines) {
   return array;
 }
 
+// The levels as one JSON array, moved rather than copied.
+Json JsonArray(std::vector<Json>* levels) {
+  Json array = Json::array();
+  for (Json& level : *levels) {
+    array.push_back(std::move(level));
+  }
+  return array;
+}
+
 bool EndsWithLineFeedOnly(std::string_view text) {
   return text.find('\r') == std::string_view::npos &&
          (text.empty() || text.back() == '\n');
@@ -285,7 +294,8 @@ bool NormalLevelMaker::Make(std::vector<Json>* levels, FileLevels* info) {
     info->hunks.push_back(hunk);
   }
   info->applied = JoinTextLines(state_, true);
-  levels->insert(levels->end(), made.begin(), made.end());
+  levels->insert(levels->end(), std::make_move_iterator(made.begin()),
+                 std::make_move_iterator(made.end()));
   return true;
 }
 
@@ -412,7 +422,7 @@ bool DescribeChange(const ChangeSet& changes, MarkerStyle markers,
         if (nested) {
           // Levels without markers need settings without them.
           Json inner = Json::object();
-          inner["levels"] = std::move(normal);
+          inner["levels"] = JsonArray(&normal);
           Json level = NewLevel(base, "Package",
                                 change.path +
                                     ": levels without markers (no comment "
@@ -420,7 +430,8 @@ bool DescribeChange(const ChangeSet& changes, MarkerStyle markers,
           level["code"] = Json::object({{"package", std::move(inner)}});
           levels.push_back(std::move(level));
         } else {
-          levels.insert(levels.end(), normal.begin(), normal.end());
+          levels.insert(levels.end(), std::make_move_iterator(normal.begin()),
+                        std::make_move_iterator(normal.end()));
         }
       } else {
         info = FileLevels{change.path, {}, true, *change.after};
@@ -452,6 +463,6 @@ bool DescribeChange(const ChangeSet& changes, MarkerStyle markers,
       " files. Run it with MACRO{ROOT}=/path/to/tree/ (with the final /).";
   *description = Json::object();
   (*description)["settings"] = std::move(settings);
-  (*description)["levels"] = std::move(levels);
+  (*description)["levels"] = JsonArray(&levels);
   return true;
 }
