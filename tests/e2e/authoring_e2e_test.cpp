@@ -221,6 +221,10 @@ TEST_F(AuthoringEndToEnd, CarriesChangesToTheNextReleaseAsTheReadmeShows) {
                 "PROCESS WITH PRESENTATION: src/greeting.c, hunk #1 (@@ "
                 "-4,6 +4,7 @@)\n");
   EXPECT_EQ(failed.exit_code, 3);
+  EXPECT_NE(ReadFile(SourcePath("README.md"))
+                .find(failed.out.substr(BannerLine().size())),
+            std::string::npos)
+      << "the README shows this failure";
   EXPECT_TRUE(Exists(Path("tree-1.2/src/NOTES")));  // level 1000 ran
   const ProgramResult restored =
       RunConsole({Path("mine.qrl.backup"), "restorebackup"});
