@@ -4,6 +4,8 @@
 #include <optional>
 
 #include "engine/normal_level.h"
+#include "pack/level_writer.h"
+#include "package/package.h"
 #include "package/settings_block.h"
 #include "services/line_list.h"
 #include "services/string_utils.h"
@@ -21,38 +23,20 @@ std::string Rooted(std::string_view path) {
   return std::string(kRootMacro) + std::string(path);
 }
 
-Json NewLevel(int64_t number, std::string_view kind,
-              std::string_view presentation) {
-  Json level = Json::object();
-  level["number"] = number;
-  level["kind"] = kind;
-  level["presentation"] = TextToJson(presentation);
+LevelFields NewLevel(int64_t number, std::string_view kind,
+                     std::string presentation) {
+  LevelFields level;
+  level.number = number;
+  level.kind = kind;
+  level.presentation = std::move(presentation);
   return level;
 }
 
-Json BinaryEntry(std::string_view path, std::string_view bytes) {
-  Json entry = Json::object();
-  entry["path"] = TextToJson(Rooted(path));
-  entry["type"] = "binary";
-  entry["bytes"] = BinaryToJson(bytes);
+EntryFields BinaryEntry(std::string_view path, std::string_view bytes) {
+  EntryFields entry;
+  entry.path = Rooted(path);
+  entry.bytes = std::string(bytes);
   return entry;
-}
-
-Json TextLinesJson(const LineList& lines) {
-  Json array = Json::array();
-  for (const std::string& line : lines) {
-    array.push_back(TextToJson(line));
-  }
-  return array;
-}
-
-// The levels as one JSON array, moved rather than copied.
-Json JsonArray(std::vector<Json>* levels) {
-  Json array = Json::array();
-  for (Json& level : *levels) {
-    array.push_back(std::move(level));
-  }
-  return array;
 }
 
 bool EndsWithLineFeedOnly(std::string_view text) {
@@ -73,10 +57,11 @@ bool NamesRoot(const LineList& lines) {
 // file holds exactly `expected`, and otherwise fails the level, leaving the
 // file as it is. The level ignores macros, so the bytes stay as they are;
 // the program reads {ROOT} by name.
-Json RestoreProgram(std::string_view path, std::string_view expected,
-                    std::string_view content) {
+std::vector<std::string> RestoreProgram(std::string_view path,
+                                        std::string_view expected,
+                                        std::string_view content) {
   const std::string name(path);
-  const std::vector<std::string> lines = {
+  return {
       "# Puts back what " + name +
           " held before the change, when it is as the change left it.",
       "BUFFERSETFROMMACRO " + std::string(kRootMacro),
@@ -96,21 +81,16 @@ Json RestoreProgram(std::string_view path, std::string_view expected,
       "RETURN FALSE",
       "#END",
   };
-  Json code = Json::array();
-  for (const std::string& line : lines) {
-    code.push_back(TextToJson(line));
-  }
-  return code;
 }
 
 // The reverse-only level that runs RestoreProgram.
-Json RestoreLevel(int64_t number, std::string_view presentation,
-                  std::string_view path, std::string_view expected,
-                  std::string_view content) {
-  Json level = NewLevel(number, "Complex", presentation);
-  level["requirements"] = kReverseOnly;
-  level["options"] = "IGNOREMACROS";
-  level["code"] = RestoreProgram(path, expected, content);
+LevelFields RestoreLevel(int64_t number, std::string presentation,
+                         std::string_view path, std::string_view expected,
+                         std::string_view content) {
+  LevelFields level = NewLevel(number, kKindComplex, std::move(presentation));
+  level.requirements = kReverseOnly;
+  level.options = "IGNOREMACROS";
+  level.code = RestoreProgram(path, expected, content);
   return level;
 }
 
@@ -141,13 +121,14 @@ class NormalLevelMaker {
                    const TSETTINGSBLOCK& settings)
       : change_(change), base_(base), syntax_(syntax), settings_(settings) {}
 
-  bool Make(std::vector<Json>* levels, FileLevels* info);
+  bool Make(std::vector<LevelFields>* levels, FileLevels* info);
 
  private:
   // Tries the hunk with `above` and `below` lines of context; true when
   // its levels are the first matches both ways, then `state_` is updated.
   bool TryHunk(const LineHunk& hunk, const LineHunk& last, size_t above,
-               size_t below, bool* names_root, std::vector<Json>* levels);
+               size_t below, bool* names_root,
+               std::vector<LevelFields>* levels);
 
   const FileChange& change_;
   int64_t base_;
@@ -166,7 +147,7 @@ class NormalLevelMaker {
 
 bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
                                size_t above, size_t below, bool* names_root,
-                               std::vector<Json>* levels) {
+                               std::vector<LevelFields>* levels) {
   const size_t start = Now(hunk.old_start);
   const size_t end = start + hunk.old_count;
   const size_t first = start - above;
@@ -225,21 +206,21 @@ bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
   if (!hunk.heading.empty()) {
     presentation += " " + hunk.heading;
   }
-  Json level = NewLevel(number, "Normal", presentation);
-  level["label"] = TextToJson(label_text);
-  if (!comments.Empty()) {
-    level["comment_lines"] = TextLinesJson(comments);
-  }
-  Json entry = Json::object();
-  entry["path"] = TextToJson(Rooted(change_.path));
-  entry["lines"] = TextLinesJson(obsolete);
-  level["entries"] = Json::array({entry});
-  level["code"] = TextLinesJson(code);
+  LevelFields level = NewLevel(number, kKindNormal, std::move(presentation));
+  level.label = std::move(label_text);
+  level.comment_lines = std::move(comments.lines());
+  EntryFields entry;
+  entry.path = Rooted(change_.path);
+  entry.type = kTypeText;
+  entry.lines = std::move(obsolete.lines());
+  level.entries.push_back(std::move(entry));
+  level.code = std::move(code.lines());
   levels->push_back(std::move(level));
   return true;
 }
 
-bool NormalLevelMaker::Make(std::vector<Json>* levels, FileLevels* info) {
+bool NormalLevelMaker::Make(std::vector<LevelFields>* levels,
+                            FileLevels* info) {
   const std::string& before = *change_.before;
   const std::string& after = *change_.after;
   if (change_.hunks.empty() || before.empty() || after.empty() ||
@@ -249,7 +230,7 @@ bool NormalLevelMaker::Make(std::vector<Json>* levels, FileLevels* info) {
   state_ = SplitTextLines(before).lines;
   new_text_ = SplitTextLines(after);
   std::vector<LineHunk> hunks = change_.hunks;
-  std::vector<Json> made;
+  std::vector<LevelFields> made;
   for (size_t i = 0; i < hunks.size(); ++i) {
     LineHunk& hunk = hunks[i];
     LineHunk last = hunk;
@@ -302,16 +283,16 @@ bool NormalLevelMaker::Make(std::vector<Json>* levels, FileLevels* info) {
 // The levels that put a whole file in place under apply and the content
 // it had back under reverse, each only when the file is as expected.
 void WholeFileLevels(const FileChange& change, int64_t base,
-                     std::vector<Json>* levels) {
+                     std::vector<LevelFields>* levels) {
   const std::string& path = change.path;
   const std::string why = change.whole_file_reason.empty()
                               ? std::string()
                               : " (" + change.whole_file_reason + ")";
-  Json write = NewLevel(base + 1, "FileExport",
-                        path + ": the whole file as changed" + why);
-  write["requirements"] = kApplyOnly;
-  write["entries"] = Json::array(
-      {BinaryEntry(path, *change.after), BinaryEntry(path, *change.before)});
+  LevelFields write = NewLevel(base + 1, kKindFileExport,
+                               path + ": the whole file as changed" + why);
+  write.requirements = kApplyOnly;
+  write.entries = {BinaryEntry(path, *change.after),
+                   BinaryEntry(path, *change.before)};
   levels->push_back(std::move(write));
   levels->push_back(RestoreLevel(base + 1,
                                  path + ": the whole file as it was" + why,
@@ -319,59 +300,65 @@ void WholeFileLevels(const FileChange& change, int64_t base,
 }
 
 void NewFileLevels(const FileChange& change, int64_t base,
-                   std::vector<Json>* levels) {
+                   std::vector<LevelFields>* levels) {
   const std::string& path = change.path;
-  Json create =
-      NewLevel(base, "FileDirectoryCreationRemoval", path + ": new file");
-  create["code"] = Json::array({TextToJson("+/" + Rooted(path))});
+  LevelFields create =
+      NewLevel(base, kKindFileDirectoryCreationRemoval, path + ": new file");
+  create.code = {"+/" + Rooted(path)};
   levels->push_back(std::move(create));
   if (!change.after->empty()) {
-    Json write =
-        NewLevel(base + 1, "FileExport", path + ": the new file's content");
-    write["requirements"] = kApplyOnly;
-    write["entries"] = Json::array({BinaryEntry(path, *change.after)});
+    LevelFields write =
+        NewLevel(base + 1, kKindFileExport, path + ": the new file's content");
+    write.requirements = kApplyOnly;
+    write.entries = {BinaryEntry(path, *change.after)};
     levels->push_back(std::move(write));
   }
   if (change.make_executable) {
-    Json executable =
-        NewLevel(base + 2, "Complex", path + ": the new file is executable");
-    executable["requirements"] = kApplyOnly;
-    executable["code"] = Json::array(
-        {TextToJson("TRYTOASSUREEXECUTEPERMISSIONS " + Rooted(path))});
+    LevelFields executable =
+        NewLevel(base + 2, kKindComplex, path + ": the new file is executable");
+    executable.requirements = kApplyOnly;
+    executable.code = {"TRYTOASSUREEXECUTEPERMISSIONS " + Rooted(path)};
     levels->push_back(std::move(executable));
   }
 }
 
 void RemovedFileLevels(const FileChange& change, int64_t base,
-                       std::vector<Json>* levels) {
+                       std::vector<LevelFields>* levels) {
   const std::string& path = change.path;
   levels->push_back(RestoreLevel(base,
                                  path + ": the removed file's content back",
                                  path, "", *change.before));
-  Json remove = NewLevel(base + 1, "FileDirectoryCreationRemoval",
-                         path + ": removed file");
-  remove["entries"] = Json::array({BinaryEntry(path, *change.before)});
-  remove["code"] = Json::array({TextToJson("-/" + Rooted(path))});
+  LevelFields remove = NewLevel(base + 1, kKindFileDirectoryCreationRemoval,
+                                path + ": removed file");
+  remove.entries = {BinaryEntry(path, *change.before)};
+  remove.code = {"-/" + Rooted(path)};
   levels->push_back(std::move(remove));
 }
 
-Json DirectoryLevel(int64_t number, std::string_view presentation, char op,
-                    const std::vector<std::string>& directories) {
-  Json level = NewLevel(number, "FileDirectoryCreationRemoval", presentation);
-  Json code = Json::array();
+LevelFields DirectoryLevel(int64_t number, std::string presentation, char op,
+                           const std::vector<std::string>& directories) {
+  LevelFields level = NewLevel(number, kKindFileDirectoryCreationRemoval,
+                               std::move(presentation));
   for (const std::string& directory : directories) {
-    code.push_back(
-        TextToJson(std::string(1, op) + "/" + Rooted(directory) + "/"));
+    level.code.push_back(std::string(1, op) + "/" + Rooted(directory) + "/");
   }
-  level["code"] = std::move(code);
   return level;
+}
+
+// The records of `levels` as a level list.
+TFASTMEMLIST LevelList(const std::vector<LevelFields>& levels) {
+  TFASTMEMLIST list;
+  for (const LevelFields& level : levels) {
+    list.Add(LevelRecordData(level));
+  }
+  return list;
 }
 
 }  // namespace
 
-bool DescribeChange(const ChangeSet& changes, MarkerStyle markers,
-                    Json* description, TreeState* applied,
-                    std::vector<FileLevels>* files, std::string* err) {
+bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
+                        std::string* package, TreeState* applied,
+                        std::vector<FileLevels>* files, std::string* err) {
   size_t most_hunks = 0;
   for (const FileChange& change : changes.files) {
     most_hunks = std::max(most_hunks, change.hunks.size());
@@ -396,7 +383,7 @@ bool DescribeChange(const ChangeSet& changes, MarkerStyle markers,
   }
   *applied = changes.after;
   files->clear();
-  std::vector<Json> levels;
+  std::vector<LevelFields> levels;
   if (!changes.created_directories.empty()) {
     levels.push_back(
         DirectoryLevel(0, "New directories", '+', changes.created_directories));
@@ -414,20 +401,20 @@ bool DescribeChange(const ChangeSet& changes, MarkerStyle markers,
       const std::optional<CommentSyntax> syntax =
           CommentSyntaxFor(markers, change.path);
       const bool nested = markers != MarkerStyle::kNone && !syntax.has_value();
-      std::vector<Json> normal;
+      std::vector<LevelFields> normal;
       NormalLevelMaker maker(change, base, syntax,
                              nested ? unframed_settings : framed_settings);
       if (maker.Make(&normal, &info)) {
         applied->files[change.path] = info.applied;
         if (nested) {
           // Levels without markers need settings without them.
-          Json inner = Json::object();
-          inner["levels"] = JsonArray(&normal);
-          Json level = NewLevel(base, "Package",
-                                change.path +
-                                    ": levels without markers (no comment "
-                                    "syntax known for this file)");
-          level["code"] = Json::object({{"package", std::move(inner)}});
+          LevelFields level =
+              NewLevel(base, kKindPackage,
+                       change.path +
+                           ": levels without markers (no comment "
+                           "syntax known for this file)");
+          level.code_type = kTypeBinary;
+          level.code = {PackageToData(LevelList(normal), unframed_settings)};
           levels.push_back(std::move(level));
         } else {
           levels.insert(levels.end(), std::make_move_iterator(normal.begin()),
@@ -452,17 +439,11 @@ bool DescribeChange(const ChangeSet& changes, MarkerStyle markers,
     *err = "the change is empty: nothing to put into a package";
     return false;
   }
-  Json settings = Json::object();
-  if (markers != MarkerStyle::kNone) {
-    settings["label_marker"] = Json::object({{"position", "after"}});
-    settings["comment_block"] = Json::object({{"position", "before"}});
-  }
-  settings["user_information"] =
+  TSETTINGSBLOCK settings = framed_settings;
+  settings.user_information =
       "Made by qrlpack from a change of " +
       std::to_string(changes.files.size()) +
       " files. Run it with MACRO{ROOT}=/path/to/tree/ (with the final /).";
-  *description = Json::object();
-  (*description)["settings"] = std::move(settings);
-  (*description)["levels"] = JsonArray(&levels);
+  *package = PackageToData(LevelList(levels), settings);
   return true;
 }

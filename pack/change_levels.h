@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "pack/comment_markers.h"
-#include "pack/json_bytes.h"
 #include "pack/tree_change.h"
 
 // The macro under which every path of the package stands.
@@ -29,11 +28,11 @@ struct FileLevels {
   std::string applied;  // the file after apply, markers included
 };
 
-// The package description that carries `changes`, and for each changed file
-// what its levels are. The tree that apply leaves is changes.after with the
-// marker lines that `markers` adds: *applied.
-bool DescribeChange(const ChangeSet& changes, MarkerStyle markers,
-                    Json* description, TreeState* applied,
-                    std::vector<FileLevels>* files, std::string* err);
+// The package that carries `changes`, and for each changed file what its
+// levels are. The tree that apply leaves is changes.after with the marker
+// lines that `markers` adds: *applied.
+bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
+                        std::string* package, TreeState* applied,
+                        std::vector<FileLevels>* files, std::string* err);
 
 #endif  // QRL_PACK_CHANGE_LEVELS_H_

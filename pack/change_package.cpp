@@ -1,6 +1,5 @@
 #include "pack/change_package.h"
 
-#include "pack/assemble.h"
 #include "pack/change_levels.h"
 #include "pack/verify_package.h"
 
@@ -28,16 +27,10 @@ std::string LevelsAt(const FileLevels& file, size_t line) {
 
 bool MakeChangePackage(const ChangeSet& changes, MarkerStyle markers,
                        std::string* package, std::string* err) {
-  Json description;
+  std::string bytes;
   TreeState applied;
   std::vector<FileLevels> files;
-  if (!DescribeChange(changes, markers, &description, &applied, &files, err)) {
-    return false;
-  }
-  std::string bytes;
-  std::string why;
-  if (!AssemblePackage(description, &bytes, &why)) {
-    *err = "the package cannot be built: " + why;
+  if (!BuildChangePackage(changes, markers, &bytes, &applied, &files, err)) {
     return false;
   }
   VerifyFailure failure;
