@@ -100,10 +100,12 @@ TEST_F(AuthoringEndToEnd, PackagesFromDiffsDoWhatPatchDoesAndUndoIt) {
        "they empty",
        {{"keep/k.txt", "k\n"},
         {"old/deep/o.txt", "o\n"},
-        {"keep/x.txt", "x\n"}},
+        {"keep/x.txt", "x\n"},
+        {"keep/gone-empty", ""}},
        {{"keep/k.txt", "k\n"},
         {"new/sub/n.txt", "n\n"},
-        {"keep/y.txt", "y\n"}}},
+        {"keep/y.txt", "y\n"},
+        {"keep/new-empty", ""}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
