@@ -345,6 +345,28 @@ LevelFields DirectoryLevel(int64_t number, std::string presentation, char op,
   return level;
 }
 
+// Directories that the change leaves empty, deepest first. Apply removes
+// each only when it is empty, so files that a later release added there
+// stay; reverse makes them again.
+void RemovedDirectoryLevels(int64_t number,
+                            const std::vector<std::string>& directories,
+                            std::vector<LevelFields>* levels) {
+  LevelFields remove =
+      NewLevel(number, kKindComplex, "Directories left empty, when they are");
+  remove.requirements = kApplyOnly;
+  for (const std::string& directory : directories) {
+    const std::string path = Rooted(directory) + "/";
+    remove.code.push_back("GETSUBDIRECTORIESANDFILES " + path);
+    remove.code.push_back("IFBUFFERTEXTLINESCOUNT = 1");
+    remove.code.push_back("DELETEFILESANDDIRECTORIES " + path);
+  }
+  levels->push_back(std::move(remove));
+  LevelFields restore =
+      DirectoryLevel(number, "Directories left empty", '-', directories);
+  restore.requirements = kReverseOnly;
+  levels->push_back(std::move(restore));
+}
+
 // The records of `levels` as a level list.
 TFASTMEMLIST LevelList(const std::vector<LevelFields>& levels) {
   TFASTMEMLIST list;
@@ -431,9 +453,9 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
     files->push_back(std::move(info));
   }
   if (!changes.removed_directories.empty()) {
-    levels.push_back(DirectoryLevel(
+    RemovedDirectoryLevels(
         (static_cast<int64_t>(changes.files.size()) + 1) * stride,
-        "Directories left empty", '-', changes.removed_directories));
+        changes.removed_directories, &levels);
   }
   if (levels.empty()) {
     *err = "the change is empty: nothing to put into a package";

@@ -127,11 +127,20 @@ TEST(MakeChangePackage, NewAndRemovedFilesAndDirectories) {
             "FileDirectoryCreationRemoval FileExport "  // new/sub/hello.txt
             "Complex FileDirectoryCreationRemoval "     // old/deep/g
             "Complex FileDirectoryCreationRemoval "     // old/gone.txt
-            "FileDirectoryCreationRemoval");            // old/deep/, old/
+            "Complex FileDirectoryCreationRemoval");    // old/deep/, old/
   EXPECT_EQ(made.description["levels"][0]["code"],
             Json::parse(R"(["+/{ROOT}new/", "+/{ROOT}new/sub/"])"));
-  EXPECT_EQ(made.description["levels"].back()["code"],
+  const Json& levels = made.description["levels"];
+  EXPECT_EQ(levels[levels.size() - 2]["code"], Json::parse(R"([
+                "GETSUBDIRECTORIESANDFILES {ROOT}old/deep/",
+                "IFBUFFERTEXTLINESCOUNT = 1",
+                "DELETEFILESANDDIRECTORIES {ROOT}old/deep/",
+                "GETSUBDIRECTORIESANDFILES {ROOT}old/",
+                "IFBUFFERTEXTLINESCOUNT = 1",
+                "DELETEFILESANDDIRECTORIES {ROOT}old/"])"));
+  EXPECT_EQ(levels.back()["code"],
             Json::parse(R"(["-/{ROOT}old/deep/", "-/{ROOT}old/"])"));
+  EXPECT_EQ(levels.back()["requirements"], "ACTION_REVERSE");
 }
 
 TEST(MakeChangePackage, MarkersFrameEachLevelInTheFilesCommentSyntax) {

@@ -180,6 +180,27 @@ TEST_F(AuthoringEndToEnd, RefusesWhatItCannotCarryAndWritesNothing) {
   EXPECT_EQ(usage.exit_code, 2);
 }
 
+// A directory that the change empties is removed only when it is empty:
+// what a later release added there stays.
+TEST_F(AuthoringEndToEnd, KeepsADirectoryThatALaterReleaseFilled) {
+  MakeTree(Path("a"), {{"old/o.txt", "o\n"}, {"k", "k\n"}});
+  MakeTree(Path("b"), {{"k", "k\n"}});
+  ASSERT_EQ(Shell("diff -ruN a b > c.diff", dir_.path()).exit_code, 1);
+  const ProgramResult made = RunPack(
+      {"from-diff", "--tree", "a", "-o", "c.qrl", "c.diff"}, dir_.path());
+  ASSERT_EQ(made.exit_code, 0) << made.err;
+  MakeTree(Path("later"),
+           {{"old/o.txt", "o\n"}, {"old/added.txt", "+\n"}, {"k", "k\n"}});
+  Apply(Path("c.qrl"), Path("later"), "apply");
+  EXPECT_EQ(TreeContents(Path("later")),
+            (FileTree{{"k", "k\n"}, {"old/", ""}, {"old/added.txt", "+\n"}}));
+  Apply(Path("c.qrl"), Path("later"), "reverse");
+  EXPECT_EQ(TreeContents(Path("later")), (FileTree{{"k", "k\n"},
+                                                   {"old/", ""},
+                                                   {"old/added.txt", "+\n"},
+                                                   {"old/o.txt", "o\n"}}));
+}
+
 // The workflow of the README's "Carrying your changes to a new release",
 // with its commands.
 TEST_F(AuthoringEndToEnd, CarriesChangesToTheNextReleaseAsTheReadmeShows) {
