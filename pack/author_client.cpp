@@ -201,6 +201,9 @@ int RunFromDiff(const std::vector<std::string>& args, std::ostream& out,
                  "unexpected argument '" + parsed.files[1] + "'");
   }
   const std::string input = parsed.files.empty() ? "-" : parsed.files[0];
+  if (!DirectoryExists(options.tree)) {
+    return Refuse(err, {options.tree + ": not a directory"});
+  }
   return Guarded(err, [&] {
     std::string diff;
     if (input == "-") {

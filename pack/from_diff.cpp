@@ -9,6 +9,7 @@
 #include <set>
 
 #include "pack/change_package.h"
+#include "pack/from_trees.h"
 #include "pack/patch_file.h"
 #include "pack/unified_diff.h"
 #include "services/file_services.h"
@@ -81,6 +82,10 @@ class DiffReader {
     errors_->push_back("diff line " + std::to_string(file.line) + ": " + path +
                        ": " + what);
   }
+  // A file that an earlier part of the diff changed already (a series of
+  // patches from git format-patch): its hunks apply to the changed
+  // content, and the levels take the line differences of the whole.
+  void AddAgain(const DiffFile& file, const std::string& path);
   // Records the existing directories above `path` in the state before, and
   // plans the missing ones when `create` says so.
   void NoteParents(const std::string& path, bool create);
@@ -163,9 +168,7 @@ void DiffReader::Add(const DiffFile& file) {
     return;  // a git header without any change to the content
   }
   if (!seen_.insert(path).second) {
-    Error(file, path,
-          "the diff changes this file twice; join the changes "
-          "into one diff of the file");
+    AddAgain(file, path);
     return;
   }
   const std::string full = root_ + path;
@@ -239,6 +242,33 @@ void DiffReader::Add(const DiffFile& file) {
     removed_names_[Parent(path)].insert(BaseName(path));
   }
   changes_->files.push_back(std::move(change));
+}
+
+void DiffReader::AddAgain(const DiffFile& file, const std::string& path) {
+  FileChange* change = nullptr;
+  for (FileChange& earlier : changes_->files) {
+    if (earlier.path == path) {
+      change = &earlier;
+    }
+  }
+  if (change == nullptr || !change->before.has_value() ||
+      !change->after.has_value() || file.old_absent || file.new_absent) {
+    Error(file, path,
+          "the diff creates or removes this file and changes it elsewhere; "
+          "make one diff of the whole change");
+    return;
+  }
+  std::string after;
+  std::vector<LineHunk> located;
+  std::vector<std::string> failed;
+  if (!PatchFile(path, *change->after, file.hunks, &after, &located, &failed)) {
+    errors_->insert(errors_->end(), failed.begin(), failed.end());
+    return;
+  }
+  change->after = after;
+  changes_->after.files[path] = after;
+  change->hunks =
+      LineHunks(SplitTextLines(*change->before), SplitTextLines(after));
 }
 
 void DiffReader::RemoveEmptiedDirectories() {

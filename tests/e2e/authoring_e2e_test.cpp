@@ -180,6 +180,34 @@ TEST_F(AuthoringEndToEnd, RefusesWhatItCannotCarryAndWritesNothing) {
   EXPECT_EQ(usage.exit_code, 2);
 }
 
+// A series from git format-patch that changes one file in two commits,
+// with its mail headers, diffstat and signatures.
+TEST_F(AuthoringEndToEnd, TakesAFormatPatchSeries) {
+  const std::string git =
+      "git -c user.name=A -c user.email=a@example.org -c init.defaultBranch=m ";
+  const std::string commands =
+      git +
+      "init -q r && cd r && printf '1\\n2\\n3\\n4\\n5\\n6\\n7\\n8\\n9\\n' > f "
+      "&& " +
+      git + "add f && " + git + "commit -qm one && cp -r ../r ../before && " +
+      "sed -i 's/^2$/two/' f && " + git + "commit -qam two && " +
+      "sed -i 's/^9$/nine/; s/^two$/TWO/' f && printf 'n\\n' > n && " + git +
+      "add n && " + git + "commit -qam three && " + git +
+      "format-patch -q --stdout HEAD~2 > ../series.patch";
+  const ProgramResult made_repo = Shell(commands, dir_.path());
+  ASSERT_EQ(made_repo.exit_code, 0) << made_repo.err;
+  const ProgramResult made =
+      RunPack({"from-diff", "--tree", "before", "-o", "s.qrl", "series.patch"},
+              dir_.path());
+  ASSERT_EQ(made.exit_code, 0) << made.err;
+  Apply(Path("s.qrl"), Path("before"), "apply");
+  EXPECT_EQ(ReadFile(Path("before/f")), "1\nTWO\n3\n4\n5\n6\n7\n8\nnine\n");
+  EXPECT_EQ(ReadFile(Path("before/n")), "n\n");
+  Apply(Path("s.qrl"), Path("before"), "reverse");
+  EXPECT_EQ(ReadFile(Path("before/f")), "1\n2\n3\n4\n5\n6\n7\n8\n9\n");
+  EXPECT_FALSE(Exists(Path("before/n")));
+}
+
 // A directory that the change empties is removed only when it is empty:
 // what a later release added there stays.
 TEST_F(AuthoringEndToEnd, KeepsADirectoryThatALaterReleaseFilled) {
