@@ -196,9 +196,11 @@ TEST_F(AuthoringEndToEnd, TakesAFormatPatchSeries) {
       "format-patch -q --stdout HEAD~2 > ../series.patch";
   const ProgramResult made_repo = Shell(commands, dir_.path());
   ASSERT_EQ(made_repo.exit_code, 0) << made_repo.err;
+  // The diff comes on standard input.
   const ProgramResult made =
-      RunPack({"from-diff", "--tree", "before", "-o", "s.qrl", "series.patch"},
-              dir_.path());
+      Shell(std::string(QRLPACK_BIN) +
+                " from-diff --tree before -o s.qrl - < series.patch",
+            dir_.path());
   ASSERT_EQ(made.exit_code, 0) << made.err;
   Apply(Path("s.qrl"), Path("before"), "apply");
   EXPECT_EQ(ReadFile(Path("before/f")), "1\nTWO\n3\n4\n5\n6\n7\n8\nnine\n");
