@@ -302,6 +302,14 @@ void WholeFileLevels(const FileChange& change, int64_t base,
 void NewFileLevels(const FileChange& change, int64_t base,
                    std::vector<LevelFields>* levels) {
   const std::string& path = change.path;
+  // A later release may have a file of that name: it is not replaced.
+  LevelFields guard =
+      NewLevel(base, kKindComplex, path + ": new file, not there yet");
+  guard.requirements = kApplyOnly;
+  guard.code = {"IFNOTFILEEXISTS " + Rooted(path), "GOTO #END",
+                "MESSAGE " + path + " is there already; it stays as it is.",
+                "RETURN FALSE", "#END"};
+  levels->push_back(std::move(guard));
   LevelFields create =
       NewLevel(base, kKindFileDirectoryCreationRemoval, path + ": new file");
   create.code = {"+/" + Rooted(path)};

@@ -122,12 +122,12 @@ TEST(MakeChangePackage, NewAndRemovedFilesAndDirectories) {
       {{"keep.txt", "k\n"}, {"new/sub/hello.txt", "hi\n"}, {"new/empty", ""}});
   ASSERT_TRUE(made.ok) << made.err;
   EXPECT_EQ(Levels(made.description["levels"], false),
-            "FileDirectoryCreationRemoval "             // new/ and new/sub/
-            "FileDirectoryCreationRemoval "             // new/empty
-            "FileDirectoryCreationRemoval FileExport "  // new/sub/hello.txt
-            "Complex FileDirectoryCreationRemoval "     // old/deep/g
-            "Complex FileDirectoryCreationRemoval "     // old/gone.txt
-            "Complex FileDirectoryCreationRemoval");    // old/deep/, old/
+            "FileDirectoryCreationRemoval "          // new/ and new/sub/
+            "Complex FileDirectoryCreationRemoval "  // new/empty
+            "Complex FileDirectoryCreationRemoval FileExport "  // new/sub/...
+            "Complex FileDirectoryCreationRemoval "             // old/deep/g
+            "Complex FileDirectoryCreationRemoval "             // old/gone.txt
+            "Complex FileDirectoryCreationRemoval");  // old/deep/, old/
   EXPECT_EQ(made.description["levels"][0]["code"],
             Json::parse(R"(["+/{ROOT}new/", "+/{ROOT}new/sub/"])"));
   const Json& levels = made.description["levels"];

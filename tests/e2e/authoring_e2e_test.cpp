@@ -210,6 +210,28 @@ TEST_F(AuthoringEndToEnd, TakesAFormatPatchSeries) {
   EXPECT_FALSE(Exists(Path("before/n")));
 }
 
+// A file that the change creates but a later release already has stays as
+// that release has it: apply stops before it.
+TEST_F(AuthoringEndToEnd, NeverReplacesAFileItWouldCreate) {
+  MakeTree(Path("a"), {{"k", "k\n"}});
+  MakeTree(Path("b"), {{"k", "k\n"}, {"n", "mine\n"}});
+  ASSERT_EQ(Shell("diff -ruN a b > c.diff", dir_.path()).exit_code, 1);
+  ASSERT_EQ(RunPack({"from-diff", "--tree", "a", "-o", "c.qrl", "c.diff"},
+                    dir_.path())
+                .exit_code,
+            0);
+  MakeTree(Path("later"), {{"k", "k\n"}, {"n", "theirs\n"}});
+  const ProgramResult run =
+      RunConsole({Path("c.qrl"), "apply", Root(Path("later"))});
+  EXPECT_EQ(run.out, BannerLine() +
+                         "n is there already; it stays as it is.\n"
+                         "ERROR! COMPLEX ACTIONS FAILED FOR LEVEL 1000 "
+                         "PROCESS WITH PRESENTATION: n: new file, not there "
+                         "yet\n");
+  EXPECT_EQ(run.exit_code, 3);
+  EXPECT_EQ(ReadFile(Path("later/n")), "theirs\n");
+}
+
 // A directory that the change empties is removed only when it is empty:
 // what a later release added there stays.
 TEST_F(AuthoringEndToEnd, KeepsADirectoryThatALaterReleaseFilled) {
