@@ -122,6 +122,8 @@ class NormalLevelMaker {
       : change_(change), base_(base), syntax_(syntax), settings_(settings) {}
 
   bool Make(std::vector<LevelFields>* levels, FileLevels* info);
+  // Why Make refused.
+  const std::string& why() const { return why_; }
 
  private:
   // Tries the hunk with `above` and `below` lines of context; true when
@@ -143,6 +145,7 @@ class NormalLevelMaker {
   std::vector<std::string_view> state_;  // the file as apply leaves it so far
   std::deque<LineList> frames_;          // the framed code `state_` shows
   int64_t shift_ = 0;  // where old line x stands now: x + shift_
+  std::string why_;
 };
 
 bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
@@ -223,8 +226,19 @@ bool NormalLevelMaker::Make(std::vector<LevelFields>* levels,
                             FileLevels* info) {
   const std::string& before = *change_.before;
   const std::string& after = *change_.after;
-  if (change_.hunks.empty() || before.empty() || after.empty() ||
-      !EndsWithLineFeedOnly(before) || !EndsWithLineFeedOnly(after)) {
+  if (change_.hunks.empty()) {
+    why_ = change_.whole_file_reason;
+    return false;
+  }
+  if (before.empty() || after.empty()) {
+    why_ = "an empty file";
+    return false;
+  }
+  if (!EndsWithLineFeedOnly(before) || !EndsWithLineFeedOnly(after)) {
+    why_ = before.find('\r') != std::string::npos ||
+                   after.find('\r') != std::string::npos
+               ? "CR line ends"
+               : "no line end at the end";
     return false;
   }
   state_ = SplitTextLines(before).lines;
@@ -243,6 +257,7 @@ bool NormalLevelMaker::Make(std::vector<LevelFields>* levels,
         break;
       }
       if (names_root) {
+        why_ = "its text names " + std::string(kRootMacro);
         return false;  // macro expansion would change the text
       }
       const size_t start = Now(hunk.old_start);
@@ -254,6 +269,7 @@ bool NormalLevelMaker::Make(std::vector<LevelFields>* levels,
       const bool can_up = first > 0;
       if ((!can_down && !can_up) || above + below >= kMaxGrowth) {
         if (i + 1 == hunks.size()) {
+          why_ = "no context makes its levels the first matches";
           return false;
         }
         // One level for both hunks and the lines between them.
@@ -283,11 +299,11 @@ bool NormalLevelMaker::Make(std::vector<LevelFields>* levels,
 // The levels that put a whole file in place under apply and the content
 // it had back under reverse, each only when the file is as expected.
 void WholeFileLevels(const FileChange& change, int64_t base,
+                     std::string_view reason,
                      std::vector<LevelFields>* levels) {
   const std::string& path = change.path;
-  const std::string why = change.whole_file_reason.empty()
-                              ? std::string()
-                              : " (" + change.whole_file_reason + ")";
+  const std::string why =
+      reason.empty() ? std::string() : " (" + std::string(reason) + ")";
   LevelFields write = NewLevel(base + 1, kKindFileExport,
                                path + ": the whole file as changed" + why);
   write.requirements = kApplyOnly;
@@ -452,7 +468,7 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
         }
       } else {
         info = FileLevels{change.path, {}, true, *change.after};
-        WholeFileLevels(change, base, &levels);
+        WholeFileLevels(change, base, maker.why(), &levels);
       }
     }
     if (info.applied.empty() && change.after.has_value()) {
