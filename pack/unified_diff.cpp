@@ -458,6 +458,18 @@ size_t Parser::ParseFile(size_t index, DiffFile* file) {
 }
 
 void Parser::Run() {
+  // A diff whose own lines end in CR LF (one that went through a system
+  // with those line ends) loses the CRs, as patch does it.
+  for (const std::string_view line : lines_) {
+    if (StartsWith(line, "--- ")) {
+      if (line.ends_with('\r')) {
+        for (std::string_view& each : lines_) {
+          each = WithoutCarriageReturn(each);
+        }
+      }
+      break;
+    }
+  }
   size_t i = 0;
   while (i < lines_.size()) {
     const std::string_view line = WithoutCarriageReturn(lines_[i]);

@@ -98,6 +98,9 @@ TEST(ParseUnifiedDiff, ReadsWhatDiffGitAndFormatPatchWrite) {
       {"an empty line in a hunk is an empty context line; CR bytes stay",
        "--- a/w\n+++ b/w\n@@ -1,3 +1,3 @@\n a\r\n\n-b\r\n+c\r\n",
        "a/w -> b/w; @@ -1,3 +1,3 @@ [a\r||b\r|] [a\r||c\r|]\n"},
+      {"a diff whose own lines end in CR LF loses the CRs",
+       "--- a/v\r\n+++ b/v\r\n@@ -1 +1 @@\r\n-a\r\n+b\r\n",
+       "a/v -> b/v; @@ -1 +1 @@ [a|] [b|]\n"},
       {"quoted names and names with blanks",
        "diff --git \"a/t\\303\\244st\" \"b/t\\303\\244st\"\n"
        "--- \"a/t\\303\\244st\"\n+++ \"b/t\\303\\244st\"\n"
