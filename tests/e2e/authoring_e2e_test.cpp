@@ -4,7 +4,9 @@
 // this project is replayed commit by commit (a sample of it under the
 // sanitizers).
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -308,6 +310,30 @@ TEST_F(AuthoringEndToEnd, CarriesChangesToTheNextReleaseAsTheReadmeShows) {
             (FileTree{{"src/", ""}, {"src/greeting.c", changed}}));
 }
 
+// While it lives, scratch directories go to memory-backed /dev/shm when
+// no temporary directory is set: the replay makes and removes tens of
+// thousands of files, which a shared disk makes slow.
+class MemoryBackedScratch {
+ public:
+  MemoryBackedScratch() {
+    if (std::getenv("TMPDIR") == nullptr &&
+        ::access("/dev/shm", W_OK | X_OK) == 0) {
+      ::setenv("TMPDIR", "/dev/shm", 1);
+      set_ = true;
+    }
+  }
+  ~MemoryBackedScratch() {
+    if (set_) {
+      ::unsetenv("TMPDIR");
+    }
+  }
+  MemoryBackedScratch(const MemoryBackedScratch&) = delete;
+  MemoryBackedScratch& operator=(const MemoryBackedScratch&) = delete;
+
+ private:
+  bool set_ = false;
+};
+
 // Every commit of this project's history: its parent's tree, the commit's
 // diff made into a package, applied and reversed.
 TEST(AuthoringHistory, EveryCommitOfThisProjectReplays) {
@@ -336,22 +362,35 @@ TEST(AuthoringHistory, EveryCommitOfThisProjectReplays) {
 #endif
   size_t replayed = 0;
   size_t from_trees = 0;
+  size_t mode_changes = 0;
+  // The trees stay from one commit to the next: in a line of commits the
+  // tree after one is the tree before the next.
+  const MemoryBackedScratch memory;
+  ScratchDir dir;
+  std::string previous;
+  const auto extract = [&](const std::string& id, const std::string& into) {
+    std::filesystem::remove_all(dir.Path(into));
+    ASSERT_TRUE(std::filesystem::create_directories(dir.Path(into)));
+    if (id != empty_tree) {
+      const ProgramResult run = Shell("git -C " + repo + " archive " + id +
+                                      " | tar -x -C " + Quoted(dir.Path(into)));
+      ASSERT_EQ(run.exit_code, 0) << run.err;
+    }
+  };
   for (size_t k = 0; k < commits.size(); k += step) {
     const auto& [commit, parent] = commits[k];
     SCOPED_TRACE(commit);
-    ScratchDir dir;
-    const auto extract = [&](const std::string& id, const std::string& into) {
-      ASSERT_TRUE(std::filesystem::create_directories(dir.Path(into)));
-      if (id != empty_tree) {
-        const ProgramResult run =
-            Shell("git -C " + repo + " archive " + id + " | tar -x -C " +
-                  Quoted(dir.Path(into)));
-        ASSERT_EQ(run.exit_code, 0) << run.err;
-      }
-    };
-    extract(parent, "old");
-    extract(parent, "work");
+    if (parent == previous) {
+      std::filesystem::remove_all(dir.Path("old"));
+      std::filesystem::rename(dir.Path("new"), dir.Path("old"));
+    } else {
+      extract(parent, "old");
+    }
     extract(commit, "new");
+    previous = commit;
+    std::filesystem::remove_all(dir.Path("work"));
+    ASSERT_EQ(Shell("cp -a old work", dir.path()).exit_code, 0);
+    std::filesystem::remove(dir.Path("c.qrl"));
     const ProgramResult diff =
         Shell("git -C " + repo +
               " diff --no-renames --no-ext-diff --no-textconv --no-color "
@@ -368,6 +407,11 @@ TEST(AuthoringHistory, EveryCommitOfThisProjectReplays) {
                       dir.Path("c.qrl")});
       ++from_trees;
     }
+    if (made.exit_code == 1 &&
+        made.err.find("cannot change a file's mode") != std::string::npos) {
+      ++mode_changes;  // refused, as it must be
+      continue;
+    }
     ASSERT_EQ(made.exit_code, 0) << made.err;
     Apply(dir.Path("c.qrl"), dir.Path("work"), "apply");
     EXPECT_EQ(TreeWithModes(dir.Path("work")), TreeWithModes(dir.Path("new")));
@@ -377,7 +421,8 @@ TEST(AuthoringHistory, EveryCommitOfThisProjectReplays) {
   }
   std::cout << "[ replayed ] " << replayed << " of " << commits.size()
             << " commits, " << from_trees
-            << " of them from the trees (binary changes)\n";
+            << " of them from the trees (binary changes); " << mode_changes
+            << " refused for a mode change\n";
   EXPECT_GT(replayed, 0u);
 }
 
