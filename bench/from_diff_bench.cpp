@@ -44,18 +44,25 @@ std::string FileName(int file) {
 }
 
 struct Workload {
+  std::string base;  // removed with the trees when the program ends
   std::string old_root;
   std::string new_root;
   std::string diff;
+  ~Workload() {
+    std::error_code ec;
+    if (!base.empty()) {
+      std::filesystem::remove_all(base, ec);
+    }
+  }
 };
 
 Workload& TheWorkload() {
-  static Workload* workload = [] {
-    auto* w = new Workload;
-    const std::string base = TemporaryDirectory() + "qrl-from-diff-bench";
-    std::filesystem::remove_all(base);
-    w->old_root = base + "/old/";
-    w->new_root = base + "/new/";
+  static Workload workload = [] {
+    Workload w;
+    w.base = TemporaryDirectory() + "qrl-from-diff-bench";
+    std::filesystem::remove_all(w.base);
+    w.old_root = w.base + "/old/";
+    w.new_root = w.base + "/new/";
     for (int f = 0; f < kFiles; ++f) {
       std::string before;
       std::string after;
@@ -90,15 +97,15 @@ Workload& TheWorkload() {
                      : Line(f, line) + "\n";
       }
       const std::string name = FileName(f);
-      MakeDirectoryPath(w->old_root + "src");
-      MakeDirectoryPath(w->new_root + "src");
-      StringToFile(w->old_root + name, before);
-      StringToFile(w->new_root + name, after);
-      w->diff += "--- a/" + name + "\n+++ b/" + name + "\n" + hunks;
+      MakeDirectoryPath(w.old_root + "src");
+      MakeDirectoryPath(w.new_root + "src");
+      StringToFile(w.old_root + name, before);
+      StringToFile(w.new_root + name, after);
+      w.diff += "--- a/" + name + "\n+++ b/" + name + "\n" + hunks;
     }
     return w;
   }();
-  return *workload;
+  return workload;
 }
 
 void BM_FromDiff(benchmark::State& state) {
