@@ -132,13 +132,13 @@ class NormalLevelMaker {
                size_t below, bool* names_root,
                std::vector<LevelFields>* levels);
 
-  const FileChange& change_;
-  int64_t base_;
   // Where line x of the file before stands in `state_`.
   size_t Now(size_t x) const {
     return static_cast<size_t>(static_cast<int64_t>(x) + shift_);
   }
 
+  const FileChange& change_;
+  int64_t base_;
   const std::optional<CommentSyntax>& syntax_;
   const TSETTINGSBLOCK& settings_;
   TextLines new_text_;

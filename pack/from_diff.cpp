@@ -198,7 +198,6 @@ void DiffReader::Add(const DiffFile& file) {
   }
   std::string before;
   if (kind == Kind::kFile) {
-    std::string why;
     if (!FileToString(full, &before)) {
       Error(file, path, "cannot be read");
       return;
