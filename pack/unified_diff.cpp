@@ -289,10 +289,22 @@ size_t Parser::ParseGitHeader(size_t index, DiffFile* file, bool* refused) {
   }
   std::string old_mode;
   std::string new_mode;
+  std::string link_mode;  // of a symbolic link or a submodule
+  const auto note_mode = [&link_mode](std::string_view mode) {
+    if (StartsWith(mode, "120") || StartsWith(mode, "160")) {
+      link_mode = std::string(mode);
+    }
+  };
   size_t i = index + 1;
   for (; i < lines_.size(); ++i) {
     const std::string_view line = WithoutCarriageReturn(lines_[i]);
+    if (StartsWith(line, "index ") && line.rfind(' ') > 6) {
+      note_mode(line.substr(line.rfind(' ') + 1));
+    } else if (StartsWith(line, "deleted file mode ")) {
+      note_mode(line.substr(18));
+    }
     if (StartsWith(line, "new file mode ")) {
+      note_mode(line.substr(14));
       file->old_absent = true;
       file->new_file_mode = std::string(line.substr(14));
     } else if (StartsWith(line, "deleted file mode ")) {
@@ -323,7 +335,14 @@ size_t Parser::ParseGitHeader(size_t index, DiffFile* file, bool* refused) {
       break;
     }
   }
-  if (!old_mode.empty() && !new_mode.empty() && old_mode != new_mode) {
+  note_mode(old_mode);
+  note_mode(new_mode);
+  if (!link_mode.empty()) {
+    Error(index, Name(*file) + ": a symbolic link or a submodule (mode " +
+                     link_mode +
+                     "): a package carries only files and directories");
+    *refused = true;
+  } else if (!old_mode.empty() && !new_mode.empty() && old_mode != new_mode) {
     Error(index, Name(*file) + ": mode change from " + old_mode + " to " +
                      new_mode + ": a package cannot change a file's mode");
     *refused = true;

@@ -139,6 +139,14 @@ TEST(ParseUnifiedDiff, RefusesWhatAPackageCannotCarryNamingLineAndFile) {
       {"diff --git a/s b/s\nold mode 100644\nnew mode 100755\n",
        "diff line 1: b/s: mode change from 100644 to 100755: a package cannot "
        "change a file's mode"},
+      {"diff --git a/l b/l\nnew file mode 120000\nindex 0..1\n--- /dev/null\n"
+       "+++ b/l\n@@ -0,0 +1 @@\n+target\n\\ No newline at end of file\n",
+       "diff line 1: b/l: a symbolic link or a submodule (mode 120000): a "
+       "package carries only files and directories"},
+      {"diff --git a/m b/m\nindex 1..2 160000\n--- a/m\n+++ b/m\n"
+       "@@ -1 +1 @@\n-Subproject commit 1\n+Subproject commit 2\n",
+       "diff line 1: b/m: a symbolic link or a submodule (mode 160000): a "
+       "package carries only files and directories"},
       {"Only in b: new.c\n",
        "diff line 1: \"Only in b: new.c\": the diff does not carry this file; "
        "make it with diff -ruN (-N carries new and removed files)"},
