@@ -5,6 +5,7 @@
 
 #include "fastmemlist/handle_io.h"
 #include "pack/assemble.h"
+#include "pack/author_client.h"
 #include "pack/describe.h"
 #include "services/file_services.h"
 #include "services/posix_error.h"
@@ -22,6 +23,13 @@ constexpr std::string_view kGeneralHelp =
     "describes\n"
     "  dump PKG.qrl [-o DESC.json]   describe a package (on standard output "
     "by default)\n"
+    "  from-diff [-p N] [--tree DIR] [--markers STYLE] [-o OUT] [DIFF]\n"
+    "                                the package that applies a unified diff "
+    "to DIR\n"
+    "                                and reverses it\n"
+    "  from-trees OLD NEW [--markers STYLE] [-o OUT]\n"
+    "                                the package that turns the tree OLD into "
+    "NEW\n"
     "  help [COMMAND]                show this help, or the help of a "
     "command\n"
     "\n"
@@ -268,13 +276,32 @@ int RunQrlpack(const std::vector<std::string>& args, std::ostream& out,
       out << kGeneralHelp;
       return kPackExitOk;
     }
+    if (args.size() == 3 && args[2] == "from-diff") {
+      out << kFromDiffHelp;
+      return kPackExitOk;
+    }
+    if (args.size() == 3 && args[2] == "from-trees") {
+      out << kFromTreesHelp;
+      return kPackExitOk;
+    }
     const Command* command = FindCommand(args[2]);
     if (command == nullptr || args.size() > 3) {
-      return UsageError(err, "help: expected one of the commands build, dump",
-                        "");
+      return UsageError(
+          err,
+          "help: expected one of the commands build, dump, from-diff, "
+          "from-trees",
+          "");
     }
     out << command->help;
     return kPackExitOk;
+  }
+  // The commands that make a package from a change parse their own
+  // arguments.
+  if (first == "from-diff") {
+    return RunFromDiff(args, out, err);
+  }
+  if (first == "from-trees") {
+    return RunFromTrees(args, out, err);
   }
   const Command* command = FindCommand(first);
   if (command == nullptr) {

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libdtl-dev
+  git patch
 )
 
 missing=()
