@@ -8,6 +8,7 @@
 #include "engine/external_level.h"
 #include "engine/file_directory_level.h"
 #include "engine/file_export_level.h"
+#include "engine/level_observer.h"
 #include "engine/normal_level.h"
 #include "engine/package_level.h"
 #include "engine/requirements.h"
@@ -83,13 +84,17 @@ bool RequirementPass(DriverState& state, const std::string& number,
     }
     uint8_t severity = LevelSeverity(level, i);
     const LevelCall call{level, number, state};
+    NotifyLevelStarts(call, i);
     std::string message;
     if (LocalRequirementsMet(level, &state.files) &&
         (level.View(kRequirements).empty() ||
          GlobalRequirementsMet(level.View(kRequirements), state.symbols))) {
       severity = 0;
+      NotifyLevelEnds(call, i, LevelResult::kDone);
     } else {
       message = RequirementsMessage("LOCAL", call);
+      NotifyLevelEnds(call, i, LevelResult::kRequirementsNotMet, severity,
+                      message);
     }
     if (!WeighOutcome(level, severity, message, state)) {
       // An error that ends the run is an error of the run.
@@ -101,19 +106,22 @@ bool RequirementPass(DriverState& state, const std::string& number,
 }
 
 // Runs one selected level; returns its severity (0 on success) and sets
-// *message.
+// *message and *result.
 uint8_t RunLevel(const LevelCall& call, uint64_t position,
-                 std::string* message) {
+                 std::string* message, LevelResult* result) {
   const TFASTMEMLIST& level = call.level;
   const uint8_t severity = LevelSeverity(level, position);
   const std::string_view kind = level.View(kKindCode);
+  *result = LevelResult::kDone;
   if (kind == kKindRequirement) {
     return 0;
   }
   const ApplyKind* handler = FindApplyKind(kind);
   if (handler == nullptr) {
+    *result = LevelResult::kFailed;
     return severity;  // an unknown kind does nothing
   }
+  *result = LevelResult::kRequirementsNotMet;
   if (!LocalRequirementsMet(level, &call.state.files)) {
     *message = RequirementsMessage("LOCAL", call);
     return severity;
@@ -128,8 +136,10 @@ uint8_t RunLevel(const LevelCall& call, uint64_t position,
   }
   LevelOutcome outcome = handler->handler(call);
   if (outcome.success) {
+    *result = LevelResult::kDone;
     return 0;
   }
+  *result = LevelResult::kFailed;
   *message = std::move(outcome.message);
   return outcome.severity.value_or(severity);
 }
@@ -137,8 +147,17 @@ uint8_t RunLevel(const LevelCall& call, uint64_t position,
 // The main pass of one level number. False when the run is to stop.
 bool MainPass(DriverState& state, const std::string& number, uint8_t* status) {
   return state.RunPass(number, [status](const LevelCall& call, uint64_t i) {
+    // Requirement levels were told of in their own pass.
+    const bool told = call.level.View(kKindCode) == kKindRequirement;
+    if (!told) {
+      NotifyLevelStarts(call, i);
+    }
     std::string message;
-    const uint8_t severity = RunLevel(call, i, &message);
+    LevelResult result;
+    const uint8_t severity = RunLevel(call, i, &message, &result);
+    if (!told) {
+      NotifyLevelEnds(call, i, result, severity, message);
+    }
     *status = std::max(*status, severity);
     if (!WeighOutcome(call.level, severity, message, call.state)) {
       call.state.run_flags |= kRunStop;

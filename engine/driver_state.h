@@ -144,13 +144,19 @@ using LevelHandler = LevelOutcome (*)(const LevelCall& call);
 // failure message of a level ends with.
 std::string LevelMessage(std::string_view text, const LevelCall& call);
 
+// Tells the level observer, if any, that the level is left out of `number`
+// by its action names or symbols (or is not of that number).
+void NotifyLevelNotSelected(const LevelCall& call, uint64_t index);
+
 template <typename Visit>
 bool DriverState::RunPass(const std::string& number, Visit visit) {
   TFASTMEMLIST level;
   for (uint64_t i = NextCandidate(0, number); i < levels.Count();
        i = NextAfterVisit(i, number)) {
     Prepare(i, &level);
-    if (Selected(level, number)) {
+    if (!Selected(level, number)) {
+      NotifyLevelNotSelected(LevelCall{level, number, *this}, i);
+    } else {
       visit(LevelCall{level, number, *this}, i);
       if ((run_flags & kRunStop) != 0) {
         return false;

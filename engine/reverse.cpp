@@ -6,6 +6,7 @@
 #include "engine/driver_state.h"
 #include "engine/external_level.h"
 #include "engine/file_directory_level.h"
+#include "engine/level_observer.h"
 #include "engine/normal_level.h"
 #include "engine/package_level.h"
 #include "engine/requirements.h"
@@ -44,17 +45,23 @@ const ReverseKind* FindReverseKind(std::string_view code) {
 }
 
 // Undoes one selected level; failures are written at once.
-void ReverseLevel(const LevelCall& call) {
+void ReverseLevel(const LevelCall& call, uint64_t index) {
+  NotifyLevelStarts(call, index);
   const ReverseKind* kind = FindReverseKind(call.level.View(kKindCode));
   if (kind == nullptr) {
-    return;  // Requirement, FileExport and unknown kinds have nothing to undo
+    // Requirement, FileExport and unknown kinds have nothing to undo.
+    NotifyLevelEnds(call, index, LevelResult::kDone);
+    return;
   }
   if (kind->guard != Guard::kNone &&
       !LocalRequirementsMet(call.level, &call.state.files)) {
+    std::string message;
     if (kind->guard == Guard::kLocalReported) {
-      call.state.output->Add(LevelMessage(
-          "LOCAL REQUIREMENTS ARE NOT FULFILLED FOR LEVEL ", call));
+      message = LevelMessage("LOCAL REQUIREMENTS ARE NOT FULFILLED FOR LEVEL ",
+                             call);
+      call.state.output->Add(message);
     }
+    NotifyLevelEnds(call, index, LevelResult::kRequirementsNotMet, 0, message);
     return;
   }
   if (kind->code != kKindNormal) {
@@ -65,6 +72,9 @@ void ReverseLevel(const LevelCall& call) {
   if (!outcome.success && !outcome.message.empty()) {
     call.state.output->Add(outcome.message);
   }
+  NotifyLevelEnds(call, index,
+                  outcome.success ? LevelResult::kDone : LevelResult::kFailed,
+                  0, outcome.message);
 }
 
 }  // namespace
@@ -75,8 +85,8 @@ void ReverseLevels(const TFASTMEMLIST& levels, TSETTINGSBLOCK* settings,
                     depth);
   const std::vector<std::string> numbers = LevelNumbers(state.levels);
   for (auto number = numbers.rbegin(); number != numbers.rend(); ++number) {
-    if (!state.RunPass(*number, [](const LevelCall& call, uint64_t) {
-          ReverseLevel(call);
+    if (!state.RunPass(*number, [](const LevelCall& call, uint64_t index) {
+          ReverseLevel(call, index);
         })) {
       break;
     }

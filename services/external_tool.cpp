@@ -175,7 +175,26 @@ void CollectOutput(pid_t pid, int fd, std::string* output, bool* ended,
 
 }  // namespace
 
+namespace {
+
+ToolRunner& InstalledRunner() {
+  static ToolRunner runner;
+  return runner;
+}
+
+}  // namespace
+
+ScopedToolRunner::ScopedToolRunner(ToolRunner runner)
+    : previous_(std::exchange(InstalledRunner(), std::move(runner))) {}
+
+ScopedToolRunner::~ScopedToolRunner() {
+  InstalledRunner() = std::move(previous_);
+}
+
 ExternalToolResult RunExternalTool(const ExternalToolRequest& request) {
+  if (const ToolRunner& runner = InstalledRunner()) {
+    return runner(request);
+  }
   ExternalToolResult result;
   std::string path;
   if (!ResolveExecutable(request.executable, &path)) {

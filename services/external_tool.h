@@ -5,6 +5,7 @@
 #ifndef QRL_SERVICES_EXTERNAL_TOOL_H_
 #define QRL_SERVICES_EXTERNAL_TOOL_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,24 @@ struct ExternalToolResult {
 // pipe is drained; output that a left-behind background process writes
 // later is not waited for.
 ExternalToolResult RunExternalTool(const ExternalToolRequest& request);
+
+// What runs tools in place of the system, for a run that must not start
+// any (a dry run): RunExternalTool hands every request to it instead.
+using ToolRunner =
+    std::function<ExternalToolResult(const ExternalToolRequest& request)>;
+
+// Installs `runner` for as long as the object lives and puts the one
+// before it back afterwards.
+class ScopedToolRunner {
+ public:
+  explicit ScopedToolRunner(ToolRunner runner);
+  ~ScopedToolRunner();
+  ScopedToolRunner(const ScopedToolRunner&) = delete;
+  ScopedToolRunner& operator=(const ScopedToolRunner&) = delete;
+
+ private:
+  ToolRunner previous_;
+};
 
 // Splits a command line into words at blanks (TAB, LF, CR, SPACE) outside
 // quoted stretches. A double quote or apostrophe opens a stretch that the
