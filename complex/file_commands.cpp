@@ -59,13 +59,14 @@ Step AppendExecutableExtension(ComplexRun& run, std::string_view argument) {
 
 // The change lasts for the rest of the run and beyond. A directory that
 // exists but cannot be entered ends the action: what follows would work in
-// the wrong place.
+// the wrong place. A stored path that converts to nothing is an empty
+// argument, as for the other "+" rows.
 template <Paths paths>
 Step ChangeWorkingDirectory(ComplexRun& run, std::string_view argument) {
-  if (argument.empty()) {
+  const std::string directory = PathOperand<paths>(argument);
+  if (directory.empty()) {
     return Step::Next();
   }
-  const std::string directory = PathOperand<paths>(argument);
   if (!DirectoryExists(directory)) {
     return Fail(run);
   }

@@ -80,6 +80,11 @@ TEST(FileCommands, CreateAndChangeDirectories) {
                    "CHANGEWORKINGDIRECTORY ", "CREATEDIRECTORY y"},
        .after = {{"f", ""}, {"y/", ""}},
        .run_flags = 0},
+      {.what = "a stored path that converts to nothing does nothing",
+       .before = {{"sub/", ""}},
+       .program = {"CHANGEWORKINGDIRECTORY sub", "CHANGEWORKINGDIRECTORY+ /",
+                   "CHANGEWORKINGDIRECTORY+ \\", "CREATEDIRECTORY y"},
+       .after = {{"sub/", ""}, {"sub/y/", ""}}},
   });
 }
 
