@@ -108,9 +108,8 @@ LevelOutcome RunTool(const LevelCall& call, WorkingDirectoryChange* cwd) {
 
   // A start directory that does not exist is silently not entered.
   const std::string start = StoredPathToPath(CodeItem(code, kStartDirectory));
-  if (!start.empty() && DirectoryExists(start) && !cwd->Enter(start)) {
-    return cannot_execute;
-  }
+  const bool entered =
+      start.empty() || !DirectoryExists(start) || cwd->Enter(start);
 
   ExternalToolRequest request;
   request.executable = StoredPathToPath(CodeItem(code, kExecutable));
@@ -125,7 +124,7 @@ LevelOutcome RunTool(const LevelCall& call, WorkingDirectoryChange* cwd) {
   for (size_t i = kFirstParameter; i < code.Count(); ++i) {
     request.parameters.Add(code.Get(i));
   }
-  if (HasOption(options, kAssureExecute)) {
+  if (entered && HasOption(options, kAssureExecute)) {
     AssureExecutePermissions(request.executable);  // a failure is no matter
   }
   if (HasOption(options, kReplaceSeparators)) {
@@ -139,12 +138,20 @@ LevelOutcome RunTool(const LevelCall& call, WorkingDirectoryChange* cwd) {
       FindItemWithPrefix(kOutputMacro, options, ',');
   request.capture_output = !output_item.empty();
 
-  ExternalToolResult result = RunExternalTool(request);
+  ExternalToolResult result;
+  if (entered) {
+    result = RunExternalTool(request);
+  }
+  // The output macro gets what the tool printed, nothing when it did not
+  // run, before the outcome is decided: later levels never see the value
+  // from before the level.
+  if (request.capture_output) {
+    StoreOutput(output_item,
+                result.started ? std::move(result.output) : std::string(),
+                call.state);
+  }
   if (!result.started) {
     return cannot_execute;
-  }
-  if (request.capture_output) {
-    StoreOutput(output_item, std::move(result.output), call.state);
   }
   if (result.wait_status != 0 && !HasOption(options, kIgnoreExitCode)) {
     return LevelOutcome::Failed(
