@@ -15,7 +15,7 @@ constexpr std::string_view kParameterFileError =
     "An error occured trying to load a text file filled with parameters.";
 
 void ReportFailure(std::ostream& err, std::string_view text) {
-  err << "qrlconsole: " << text << '\n';
+  err << "qrlconsole: " << EscapeForTerminal(text) << '\n';
 }
 
 // Runs one action; a failure raised out of it ends the action, keeps the

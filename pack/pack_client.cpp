@@ -6,6 +6,7 @@
 #include "fastmemlist/handle_io.h"
 #include "pack/assemble.h"
 #include "pack/describe.h"
+#include "services/diagnostics.h"
 #include "services/file_services.h"
 #include "services/posix_error.h"
 
@@ -80,7 +81,7 @@ struct Command {
 };
 
 int Fail(std::ostream& err, const std::string& text) {
-  err << "qrlpack: " << text << '\n';
+  err << "qrlpack: " << EscapeForTerminal(text) << '\n';
   return kPackExitInvalid;
 }
 
@@ -172,8 +173,8 @@ const Command* FindCommand(std::string_view name) {
 
 int UsageError(std::ostream& err, const std::string& text,
                std::string_view help_command) {
-  err << "qrlpack: " << text << "\nTry 'qrlpack " << help_command
-      << "--help'.\n";
+  err << "qrlpack: " << EscapeForTerminal(text) << "\nTry 'qrlpack "
+      << help_command << "--help'.\n";
   return kPackExitUsage;
 }
 
