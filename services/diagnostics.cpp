@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "services/string_utils.h"
+
 namespace {
 
 // One run is one thread; the sink is the program's, not a run's.
@@ -18,38 +20,6 @@ void AppendHexEscape(uint8_t byte, std::string* out) {
   *out += kDigits[byte & 0xF];
 }
 
-// The length of the well-formed UTF-8 sequence at the start of `text`
-// (no overlong forms, no surrogates, nothing above U+10FFFF), or 0.
-size_t Utf8SequenceLength(std::string_view text) {
-  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
-  const uint8_t lead = byte(0);
-  size_t length = 0;
-  uint8_t low = 0x80;  // bounds of the second byte
-  uint8_t high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    low = lead == 0xE0 ? 0xA0 : 0x80;
-    high = lead == 0xED ? 0x9F : 0xBF;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    low = lead == 0xF0 ? 0x90 : 0x80;
-    high = lead == 0xF4 ? 0x8F : 0xBF;
-  } else {
-    return 0;
-  }
-  if (text.size() < length || byte(1) < low || byte(1) > high) {
-    return 0;
-  }
-  for (size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) {
-      return 0;
-    }
-  }
-  return length;
-}
-
 }  // namespace
 
 std::string EscapeForTerminal(std::string_view line) {
@@ -61,7 +31,7 @@ std::string EscapeForTerminal(std::string_view line) {
       out += line[i++];
       continue;
     }
-    const size_t length = byte < 0x80 ? 0 : Utf8SequenceLength(line.substr(i));
+    const size_t length = byte < 0x80 ? 0 : Utf8SequenceLength(line, i);
     // U+0080 to U+009F, the C1 controls, are 0xC2 0x80 to 0xC2 0x9F.
     const bool c1_control =
         length == 2 && byte == 0xC2 && static_cast<uint8_t>(line[i + 1]) < 0xA0;
