@@ -35,7 +35,8 @@ void AddBackupRecord(TFASTMEMLIST* backup, bool existed, std::string_view path,
 
 // Reads a backup file. False, with the list empty, when the file cannot be
 // read or is malformed: not one well-formed list, an item count that is
-// not a multiple of 4, or an empty state item.
+// not a multiple of 4, an empty state item, or a path or directory that
+// holds a NUL byte.
 bool LoadBackupFile(const std::string& file_name, TFASTMEMLIST* backup);
 
 #endif  // QRL_BACKUP_BACKUP_RECORDS_H_

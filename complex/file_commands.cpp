@@ -17,6 +17,7 @@
 #include "services/failure.h"
 #include "services/file_services.h"
 #include "services/posix_error.h"
+#include "services/system_path.h"
 #include "services/working_directory.h"
 
 namespace {
@@ -115,6 +116,9 @@ Step CopyFiles(ComplexRun& run, std::string_view source) {
 // A path that ends in "/" names a directory tree, any other a file; a
 // link is deleted as a link. Nothing there is nothing to do.
 bool DeletePath(const std::string& path) {
+  if (!UsablePath(path)) {
+    return false;
+  }
   if (path.back() == '/') {
     return !DirectoryExists(path) || DeleteDirectoryTree(path);
   }

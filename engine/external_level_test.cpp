@@ -105,6 +105,21 @@ TEST_F(ExternalLevelTest, OutputMacroIsReplacedOrAddedAndCwdComesBack) {
   }
 }
 
+TEST_F(ExternalLevelTest, PathsWithANulByteAreNotRun) {
+  // The system would run /bin/sh, in the scratch directory.
+  using namespace std::string_literals;
+  LevelSpec in_nul_directory = Tool("", "/bin/sh", {"-c", "echo ran >log"});
+  in_nul_directory.code[4] = "/" + dir_.path() + "\0x"s;
+  const DriverRun run = RunApply(
+      {Tool("", "/bin/sh\0x"s, {"-c", "echo ran >log"}), in_nul_directory});
+  EXPECT_EQ(run.output,
+            (LineList{"WARNING! EXTERNAL TOOL CAN'T BE EXECUTED! LEVEL 1 "
+                      "PROCESS WITH PRESENTATION: Tool",
+                      "WARNING! EXTERNAL TOOL CAN'T BE EXECUTED! LEVEL 1 "
+                      "PROCESS WITH PRESENTATION: Tool"}));
+  EXPECT_FALSE(Exists(dir_.Path("log")));
+}
+
 TEST_F(ExternalLevelTest, ToolThatCannotStartEmptiesItsOutputMacro) {
   // A later level must not go on with the value from before the tool.
   TSETTINGSBLOCK settings;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "services/file_services.h"
+#include "services/system_path.h"
 #include "services/unique_fd.h"
 
 extern char** environ;
@@ -73,7 +74,7 @@ std::string FindInPath(const std::string& name) {
 // absolute, because the child changes to its running directory before it
 // runs the file.
 bool ResolveExecutable(const std::string& executable, std::string* path) {
-  if (executable.empty()) {
+  if (executable.empty() || !UsablePath(executable)) {
     return false;
   }
   if (FileExists(executable)) {
@@ -178,7 +179,8 @@ void CollectOutput(pid_t pid, int fd, std::string* output, bool* ended,
 ExternalToolResult RunExternalTool(const ExternalToolRequest& request) {
   ExternalToolResult result;
   std::string path;
-  if (!ResolveExecutable(request.executable, &path)) {
+  if (!UsablePath(request.running_directory) ||
+      !ResolveExecutable(request.executable, &path)) {
     return result;
   }
   // Everything the child needs is prepared here: between fork and exec it
