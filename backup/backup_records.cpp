@@ -1,5 +1,9 @@
 #include "backup/backup_records.h"
 
+#include <utility>
+
+#include "fastmemlist/handle_io.h"
+#include "fastmemlist/list_view.h"
 #include "services/system_path.h"
 
 void AddBackupRecord(TFASTMEMLIST* backup, bool existed, std::string_view path,
@@ -11,20 +15,56 @@ void AddBackupRecord(TFASTMEMLIST* backup, bool existed, std::string_view path,
   backup->Add(content);
 }
 
-bool LoadBackupFile(const std::string& file_name, TFASTMEMLIST* backup) {
+namespace {
+
+bool Malformed(TFASTMEMLIST* backup, std::string* why, std::string text) {
   backup->Clear();
-  bool well_formed = backup->LoadFromFile(file_name) &&
-                     backup->Count() % kBackupRecordItemCount == 0;
+  if (why != nullptr) {
+    *why = "not a backup file: " + std::move(text);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool LoadBackupData(std::string_view data, TFASTMEMLIST* backup,
+                    std::string* why) {
+  DecodeError error;
+  if (!backup->LoadFromData(data, &error)) {
+    return Malformed(backup, why, error.Text());
+  }
+  if (backup->Count() % kBackupRecordItemCount != 0) {
+    return Malformed(backup, why,
+                     std::to_string(backup->Count()) +
+                         " items, not records of 4 items each");
+  }
   // A path that holds a NUL byte would restore or delete another path
   // than the one recorded: such a record spoils the whole backup.
-  for (uint64_t i = 0; well_formed && i < backup->Count();
-       i += kBackupRecordItemCount) {
-    well_formed = backup->ItemLength(i + kBackupState) > 0 &&
-                  UsablePath(backup->View(i + kBackupPath)) &&
-                  UsablePath(backup->View(i + kBackupNearestDirectory));
+  for (uint64_t i = 0; i < backup->Count(); i += kBackupRecordItemCount) {
+    const std::string record =
+        "record " + std::to_string(i / kBackupRecordItemCount + 1) + ": ";
+    std::string nul;
+    if (backup->ItemLength(i + kBackupState) == 0) {
+      return Malformed(backup, why, record + "no state");
+    }
+    if (!UsablePath(backup->View(i + kBackupPath), &nul) ||
+        !UsablePath(backup->View(i + kBackupNearestDirectory), &nul)) {
+      return Malformed(backup, why, record + nul);
+    }
   }
-  if (!well_formed) {
-    backup->Clear();
+  return true;
+}
+
+bool LoadBackupFile(const std::string& file_name, TFASTMEMLIST* backup,
+                    std::string* why) {
+  backup->Clear();
+  std::string data;
+  std::string err;
+  if (!ReadWholeFile(file_name, &data, &err)) {
+    if (why != nullptr) {
+      *why = std::move(err);
+    }
+    return false;
   }
-  return well_formed;
+  return LoadBackupData(data, backup, why);
 }

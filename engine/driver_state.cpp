@@ -51,12 +51,17 @@ void DriverState::Finish(TSETTINGSBLOCK* settings_block) {
 
 void DriverState::Prepare(uint64_t index, TFASTMEMLIST* level) {
   level->LoadFromData(levels.View(index));
-  if (!IgnoresMacros(level->View(kOptions)) &&
-      !ExpandMacros(level, macros, CaseSensitive::kYes) &&
+  const Expansion expansion =
+      IgnoresMacros(level->View(kOptions))
+          ? Expansion::kComplete
+          : ExpandMacros(level, macros, CaseSensitive::kYes);
+  if (expansion != Expansion::kComplete &&
       expansion_cut_reported_.insert(index).second) {
     output->Add("MACRO EXPANSION CUT FOR LEVEL " + level->Get(kLevelNumber) +
                 " PROCESS WITH PRESENTATION: " + level->Get(kPresentation) +
-                " (A MACRO VALUE BRINGS BACK ITS OWN NAME)");
+                (expansion == Expansion::kCutSelfReference
+                     ? " (A MACRO VALUE BRINGS BACK ITS OWN NAME)"
+                     : " (THE EXPANDED LEVEL GROWS TOO LARGE)"));
   }
   if (convert) {
     ConvertSeparators(level, "", "/");
