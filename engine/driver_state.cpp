@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/macros.h"
+#include "engine/run_limits.h"
 #include "engine/separators.h"
 #include "engine/symbols.h"
 #include "package/level_record.h"
@@ -128,7 +129,14 @@ uint64_t DriverState::NextCandidate(uint64_t from, const std::string& number) {
 
 uint64_t DriverState::NextAfterVisit(uint64_t index,
                                      const std::string& number) {
+  CheckOutputLimit(*output);
+  CheckMacroLimit(&macros);
   if ((run_flags & kRunRestart) != 0) {
+    if (++restarts_ > CurrentRunLimits().restarts) {
+      throw RunLimitExceeded("level number " + number + " was restarted " +
+                             std::to_string(CurrentRunLimits().restarts) +
+                             " times");
+    }
     run_flags = kRunSuccess;
     return NextCandidate(0, number);
   }

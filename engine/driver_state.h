@@ -58,7 +58,9 @@ struct DriverState {
 
   // The level to visit after level `index`: the restart flag starts the
   // pass again at the first level, the finish flag ends it (the number of
-  // levels); both reset the run flags to success.
+  // levels); both reset the run flags to success. Raises RunLimitExceeded
+  // when the report or the macros grew too large, or when the pass was
+  // restarted too often.
   uint64_t NextAfterVisit(uint64_t index, const std::string& number);
 
   // Visits every level selected for `number` in package order, honouring
@@ -92,6 +94,7 @@ struct DriverState {
   std::map<std::string, std::vector<uint64_t>, std::less<>> by_number_;
   std::vector<uint64_t> variable_;
   std::set<uint64_t> expansion_cut_reported_;
+  uint64_t restarts_ = 0;  // of the pass that runs
 };
 
 // The distinct level numbers of the records, ascending, as plain decimal
@@ -135,6 +138,7 @@ std::string LevelMessage(std::string_view text, const LevelCall& call);
 
 template <typename Visit>
 bool DriverState::RunPass(const std::string& number, Visit visit) {
+  restarts_ = 0;
   TFASTMEMLIST level;
   for (uint64_t i = NextCandidate(0, number); i < levels.Count();
        i = NextAfterVisit(i, number)) {

@@ -134,3 +134,21 @@ TEST_F(ComplexEndToEnd, DemoPackageReportsWhatItDid) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ComplexRunLimits, AProgramThatNeverStopsTalkingEndsTheRunWithThree) {
+  ScratchDir dir;
+  BuildPackageFromJson(R"({"levels": [{"kind": "Complex",
+      "presentation": "Talk", "code": ["#L", "MESSAGE x", "GOTO #L"]}]})",
+                       dir.Path("q.qrl"));
+  const ProgramResult result = RunConsole({"q.qrl", "apply"}, dir.path());
+  EXPECT_EQ(result.exit_code, 3);
+  EXPECT_EQ(result.err,
+            "qrlconsole: APPLY: level 1 PROCESS WITH PRESENTATION: Talk: the "
+            "report grew past 1000000 lines\n");
+  // What was collected is still printed.
+  EXPECT_EQ(result.out.size(), BannerLine().size() + 2 * 1000001);
+}
+
+}  // namespace
