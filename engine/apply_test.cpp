@@ -172,6 +172,36 @@ TEST(ApplyLevels, CutExpansionIsReportedOnceWithItsCauseAndTheRunGoesOn) {
   }
 }
 
+TEST(ApplyLevels, ProgramsThatRenumberLevelsAreFollowed) {
+  // Level 1 makes the macro "2" stand for "3", so the level numbered "2"
+  // runs in the pass of 3; with MACROSAPPLY the change is written into the
+  // record and lasts after the macro is gone.
+  const std::vector<std::string> add_macro = {
+      "0", "MACROFIRSTADDEMPTY", "MACROFIRSTSETNAME 2", "BUFFERSET 3",
+      "MACROFIRSTSETVALUE"};
+  struct Case {
+    std::vector<std::string> program;
+    std::string symbols;
+  };
+  std::vector<std::string> applied = add_macro;
+  applied.insert(applied.end(), {"MACROSAPPLY", "MACROFIRSTDELETE"});
+  std::vector<std::string> forgotten = add_macro;
+  forgotten.push_back("MACROFIRSTDELETE");
+  const std::vector<Case> cases = {
+      {add_macro, "ACTION_APPLY,+THREE,+RENUMBERED"},
+      {applied, "ACTION_APPLY,+THREE,+RENUMBERED"},
+      {forgotten, "ACTION_APPLY,+RENUMBERED,+THREE"},
+  };
+  for (const Case& c : cases) {
+    LevelSpec renumber;
+    renumber.kind = "2";
+    renumber.code = c.program;
+    const DriverRun run =
+        RunApply({renumber, Marker("3", "+THREE"), Marker("2", "+RENUMBERED")});
+    EXPECT_EQ(run.settings.symbols, c.symbols) << c.program.size();
+  }
+}
+
 TEST(ApplyLevels, NonIntegerNumberOrSeverityRaisesAndKeepsTheSettings) {
   TSETTINGSBLOCK settings;
   settings.symbols = "+KEEP";

@@ -20,6 +20,10 @@ LevelOutcome RunComplexLevel(const LevelCall& call) {
                            exceeded.what());
   }
   state.MacrosOrLevelsMayHaveChanged();
+  if ((state.run_flags & kRunLevelsChanged) != 0) {
+    state.LevelRecordsChanged();
+    state.run_flags &= static_cast<uint8_t>(~kRunLevelsChanged);
+  }
   if ((state.run_flags & kRunSuccess) != 0) {
     return LevelOutcome::Success();
   }

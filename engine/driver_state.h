@@ -5,6 +5,7 @@
 #ifndef QRL_ENGINE_DRIVER_STATE_H_
 #define QRL_ENGINE_DRIVER_STATE_H_
 
+#include <bitset>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -20,12 +21,14 @@
 
 enum class Direction { kApply, kReverse };
 
-// Run flags, shared with the complex interpreter.
+// Run flags, shared with the complex interpreter. The last one tells the
+// driver that a program changed the working level records (MACROSAPPLY).
 enum RunFlag : uint8_t {
   kRunSuccess = 1,
   kRunStop = 2,
   kRunRestart = 4,
   kRunFinish = 8,
+  kRunLevelsChanged = 16,
 };
 
 struct DriverState {
@@ -69,9 +72,13 @@ struct DriverState {
   template <typename Visit>
   bool RunPass(const std::string& number, Visit visit);
 
-  // After anything that may have changed the macros or the level records
-  // (a Complex, External or Package level), the candidates are found anew.
-  void MacrosOrLevelsMayHaveChanged() { index_valid_ = false; }
+  // After anything that may have changed the macros (a Complex, External
+  // or Package level) the index is checked before it is used again: it is
+  // built anew only when the macro names that could stand in a level
+  // number changed, so a run of many such levels stays linear.
+  void MacrosOrLevelsMayHaveChanged() { index_checked_ = false; }
+  // After a change of the level records themselves.
+  void LevelRecordsChanged() { index_valid_ = false; }
 
   TFASTMEMLIST levels;  // the working copy of the level records
   TFASTMEMLIST macros;  // name, value, name, value ...
@@ -86,9 +93,15 @@ struct DriverState {
 
  private:
   void BuildCandidateIndex();
+  // The names of the macro list that could stand in a level number: those
+  // made only of bytes that occur in some level number text. Sorted.
+  std::vector<std::string> NumberNames() const;
 
   bool index_valid_ = false;
+  bool index_checked_ = true;
   uint64_t indexed_count_ = 0;
+  std::bitset<256> number_bytes_;          // bytes of the level number texts
+  std::vector<std::string> number_names_;  // NumberNames() at the build
   // Levels by their fixed number text, and the levels whose number text a
   // macro may change; both in package order.
   std::map<std::string, std::vector<uint64_t>, std::less<>> by_number_;

@@ -320,8 +320,9 @@ Expansion ExpandMacros(TFASTMEMLIST* level, const TFASTMEMLIST& macros,
   return Expansion::kCutSelfReference;
 }
 
-void ExpandMacrosOnce(TFASTMEMLIST* levels, const TFASTMEMLIST& macros,
+bool ExpandMacrosOnce(TFASTMEMLIST* levels, const TFASTMEMLIST& macros,
                       int64_t level_index, CaseSensitive sensitive) {
+  bool changed = false;
   // Each level is independent of the others, so every macro can be applied
   // to one decoded level before the next level is decoded.
   for (uint64_t i = 0; i < levels->Count(); ++i) {
@@ -339,6 +340,8 @@ void ExpandMacrosOnce(TFASTMEMLIST* levels, const TFASTMEMLIST& macros,
     }
     if (replaced) {
       levels->PutList(i, level);
+      changed = true;
     }
   }
+  return changed;
 }

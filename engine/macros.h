@@ -51,8 +51,9 @@ Expansion ExpandMacros(TFASTMEMLIST* level, const TFASTMEMLIST& macros,
 
 // Replaces each macro once, in list order, in every level of a list of
 // serialized records (`level_index` -1) or in one of them; a name that a
-// value brings in is replaced only when its own macro comes later.
-void ExpandMacrosOnce(TFASTMEMLIST* levels, const TFASTMEMLIST& macros,
+// value brings in is replaced only when its own macro comes later. True
+// when a record changed.
+bool ExpandMacrosOnce(TFASTMEMLIST* levels, const TFASTMEMLIST& macros,
                       int64_t level_index, CaseSensitive sensitive);
 
 #endif  // QRL_ENGINE_MACROS_H_

@@ -42,8 +42,7 @@ TEST(RunLimits, EachBoundEndsTheRunWithItsReason) {
       {{"#L", "GOTO #L"}, level + "the program ran more than 1000 lines"},
       // A sub-program that runs itself twice would take 2^64 runs.
       {{"MACROFIRSTADDEMPTY", "MACROFIRSTSETNAME {M}",
-        "BUFFERSET EXECUTECOMPLEXMACRO {M}",
-        "BUFFEREPILOGUETEXTLINESEPARATOR",
+        "BUFFERSET EXECUTECOMPLEXMACRO {M}", "BUFFEREPILOGUETEXTLINESEPARATOR",
         "BUFFEREPILOGUE EXECUTECOMPLEXMACRO {M}", "MACROFIRSTSETVALUE",
         "EXECUTECOMPLEXMACRO {M}"},
        level + "the program ran more than 1000 lines"},
