@@ -1,6 +1,7 @@
 #include "engine/external_level.h"
 
 #include "engine/macros.h"
+#include "engine/run_limits.h"
 #include "engine/separators.h"
 #include "package/level_record.h"
 #include "services/external_tool.h"
@@ -137,10 +138,17 @@ LevelOutcome RunTool(const LevelCall& call, WorkingDirectoryChange* cwd) {
   const std::string output_item =
       FindItemWithPrefix(kOutputMacro, options, ',');
   request.capture_output = !output_item.empty();
+  // The output becomes a macro: it may grow no larger than the macros.
+  request.output_limit = CurrentRunLimits().macro_bytes;
 
   ExternalToolResult result;
   if (entered) {
     result = RunExternalTool(request);
+  }
+  if (result.output_cut) {
+    throw RunLimitExceeded(LevelMessage("level ", call) +
+                           ": the tool's output grew past " +
+                           std::to_string(request.output_limit) + " bytes");
   }
   // The output macro gets what the tool printed, nothing when it did not
   // run, before the outcome is decided: later levels never see the value

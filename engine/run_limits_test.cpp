@@ -56,6 +56,9 @@ TEST(RunLimits, EachBoundEndsTheRunWithItsReason) {
       {{"BUFFERSET x", "MACROFIRSTADDEMPTY", "#L", "MACROFIRSTSETVALUE",
         "BUFFEREPILOGUEWITHFIRSTMACROVALUE", "GOTO #L"},
        level + "the program's buffer grew past 10000 bytes"},
+      // A command that never stops writing is killed.
+      {{"IFEXECUTECOMMAND yes"},
+       level + "the command's output grew past 10000 bytes"},
   };
   for (const Case& c : cases) {
     try {
@@ -64,6 +67,22 @@ TEST(RunLimits, EachBoundEndsTheRunWithItsReason) {
     } catch (const RunLimitExceeded& exceeded) {
       EXPECT_EQ(exceeded.what(), c.what);
     }
+  }
+}
+
+TEST(RunLimits, AToolThatNeverStopsWritingIsKilled) {
+  const ScopedRunLimits small(Small());
+  LevelSpec tool;
+  tool.kind = "5";
+  tool.presentation = "Yes";
+  tool.code = {"0", "OUTPUTMACRO={Y}", "", "/yes", ""};
+  try {
+    RunApply({tool});
+    ADD_FAILURE() << "the tool ran on";
+  } catch (const RunLimitExceeded& exceeded) {
+    EXPECT_STREQ(exceeded.what(),
+                 "level 1 PROCESS WITH PRESENTATION: Yes: the tool's output "
+                 "grew past 10000 bytes");
   }
 }
 
