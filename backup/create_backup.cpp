@@ -13,6 +13,7 @@
 #include "package/level_record.h"
 #include "services/file_services.h"
 #include "services/string_utils.h"
+#include "services/system_path.h"
 
 namespace {
 
@@ -51,12 +52,17 @@ struct Step {
 // Appends one record for `path`; false, with the step set, when the file
 // cannot be read.
 bool RecordPath(const std::string& path, TFASTMEMLIST* backup, Step* step) {
+  // The system would read such a path cut short: no record for it could
+  // ever be restored.
+  step->message = "Unable to read file: " + path;
+  if (!UsablePath(path, &step->why)) {
+    return false;
+  }
   const std::string nearest = NearestExistingDirectory(path);
   if (LastCharacter(path) == '/') {
     AddBackupRecord(backup, DirectoryExists(path), path, nearest, "");
     return true;
   }
-  step->message = "Unable to read file: " + path;
   if (!FileExists(path)) {
     AddBackupRecord(backup, false, path, nearest, "");
     return true;

@@ -70,6 +70,20 @@ TEST(RunConsole, ReportsALoadFailureOnStandardError) {
                            "end of the data\n");
 }
 
+TEST(RunConsole, PackageNameWithANulByteFromAParameterFileIsRefused) {
+  // The system would load "q.qrl".
+  ScratchDir dir(ScratchDir::Enter::kYes);
+  WriteFile("q.qrl", PackageData({NormalLevel("1")}));
+  WriteFile("params.txt", std::string("q.qrl\0x\napply\n", 15));
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(RunConsole({"qrlconsole", "params.txt"}, out, err), 3);
+  EXPECT_EQ(out.str(), BannerLine());
+  EXPECT_EQ(err.str(),
+            "qrlconsole: cannot load package 'q.qrl\\x00x': q.qrl\\x00x: the "
+            "path holds a NUL byte\n");
+}
+
 TEST(RunConsole, EscapesControlCharactersOnStandardError) {
   ScratchDir dir;
   const std::string name = dir.Path("\x1b[2Jbad\nqrlconsole: forged.qrl");
