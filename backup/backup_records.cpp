@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "fastmemlist/handle_io.h"
 #include "fastmemlist/list_view.h"
 #include "services/system_path.h"
 
@@ -25,14 +24,8 @@ bool Malformed(TFASTMEMLIST* backup, std::string* why, std::string text) {
   return false;
 }
 
-}  // namespace
-
-bool LoadBackupData(std::string_view data, TFASTMEMLIST* backup,
-                    std::string* why) {
-  DecodeError error;
-  if (!backup->LoadFromData(data, &error)) {
-    return Malformed(backup, why, error.Text());
-  }
+// Whether a decoded list is made of whole records.
+bool CheckRecords(TFASTMEMLIST* backup, std::string* why) {
   if (backup->Count() % kBackupRecordItemCount != 0) {
     return Malformed(backup, why,
                      std::to_string(backup->Count()) +
@@ -55,16 +48,30 @@ bool LoadBackupData(std::string_view data, TFASTMEMLIST* backup,
   return true;
 }
 
+}  // namespace
+
+bool LoadBackupData(std::string_view data, TFASTMEMLIST* backup,
+                    std::string* why) {
+  DecodeError error;
+  if (!backup->LoadFromData(data, &error)) {
+    return Malformed(backup, why, error.Text());
+  }
+  return CheckRecords(backup, why);
+}
+
 bool LoadBackupFile(const std::string& file_name, TFASTMEMLIST* backup,
                     std::string* why) {
-  backup->Clear();
-  std::string data;
+  // Read straight into the list: a backup holds whole trees, and the
+  // bytes are not copied a second time.
   std::string err;
-  if (!ReadWholeFile(file_name, &data, &err)) {
+  if (!backup->LoadFromFile(file_name, &err)) {
+    backup->Clear();
     if (why != nullptr) {
-      *why = std::move(err);
+      // The reader's faults ("cannot open: ...") and the decoder's ("at
+      // byte 3: ...") read apart.
+      *why = err.starts_with("at byte") ? "not a backup file: " + err : err;
     }
     return false;
   }
-  return LoadBackupData(data, backup, why);
+  return CheckRecords(backup, why);
 }
