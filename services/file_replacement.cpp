@@ -12,6 +12,7 @@
 #include "fastmemlist/handle_io.h"
 #include "services/file_services.h"
 #include "services/posix_error.h"
+#include "services/system_path.h"
 #include "services/unique_fd.h"
 
 namespace {
@@ -137,6 +138,9 @@ bool FileReplacement::Begin(const std::string& file_name, std::string* err) {
   file_size_ = 0;
   if (file_name.empty()) {
     return Fail(err, "cannot write a file without a name", ENOENT);
+  }
+  if (!UsablePath(file_name, err)) {
+    return false;
   }
   if (!ResolveLinks(file_name, &target_, &target_exists_, &target_stat_, err)) {
     return false;
