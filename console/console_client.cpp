@@ -2,8 +2,10 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 
 #include "console/actions.h"
+#include "console/progress_line.h"
 #include "package/package.h"
 #include "services/diagnostics.h"
 #include "services/failure.h"
@@ -14,14 +16,24 @@ namespace {
 constexpr std::string_view kParameterFileError =
     "An error occured trying to load a text file filled with parameters.";
 
-void ReportFailure(std::ostream& err, std::string_view text) {
-  err << "qrlconsole: " << EscapeForTerminal(text) << '\n';
+// Standard error, which a progress line may share: the line is wiped
+// before anything else is written there.
+struct ErrorStream {
+  std::ostream& err;
+  ProgressLine* progress = nullptr;
+};
+
+void ReportFailure(ErrorStream& err, std::string_view text) {
+  if (err.progress != nullptr) {
+    err.progress->Wipe();
+  }
+  err.err << "qrlconsole: " << EscapeForTerminal(text) << '\n';
 }
 
 // Runs one action; a failure raised out of it ends the action, keeps the
 // lines collected so far, and is named on standard error.
 void RunAction(const ConsoleAction& action, ConsoleRun* run,
-               std::ostream& err) {
+               ErrorStream& err) {
   try {
     action.run(run);
   } catch (const Failure& failure) {
@@ -35,7 +47,7 @@ void RunAction(const ConsoleAction& action, ConsoleRun* run,
 
 // Collects arguments, loads the package and runs the action; the caller
 // prints what ends up in run->output.
-void Run(ConsoleRun* run, std::ostream& err) {
+void Run(ConsoleRun* run, ErrorStream& err) {
   std::string why;
   if (run->arguments.Count() == 2 &&
       !ReadParameterFile(run->arguments.Get(1), &run->arguments, &why)) {
@@ -74,11 +86,20 @@ void Run(ConsoleRun* run, std::ostream& err) {
 }  // namespace
 
 int RunConsole(const std::vector<std::string>& args, std::ostream& out,
-               std::ostream& err) {
+               std::ostream& error_stream, int progress_fd) {
   // The banner goes out at once: a tool run without output capture writes
   // to the same standard output later.
   out << kBanner << '\n';
   out.flush();
+
+  // A long run on a terminal shows how far it has come.
+  std::optional<ProgressLine> progress;
+  std::optional<ScopedLevelObserver> watching;
+  if (progress_fd >= 0) {
+    progress.emplace(progress_fd);
+    watching.emplace(&*progress);
+  }
+  ErrorStream err{error_stream, progress ? &*progress : nullptr};
 
   // What the engine and the services have to say beyond the report lines
   // goes to standard error as it comes.
@@ -93,6 +114,8 @@ int RunConsole(const std::vector<std::string>& args, std::ostream& out,
     run.arguments.Add("qrlconsole");
   }
   Run(&run, err);
+  watching.reset();
+  progress.reset();  // wiped before the report lines come
 
   for (const std::string& line : run.output) {
     out << line << '\n';

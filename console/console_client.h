@@ -37,9 +37,11 @@ struct ConsoleRun {
 
 // Runs the client on `args` (args[0] is the program path) and returns the
 // process exit code. Report lines go to `out`; a failure that a script must
-// not mistake for success also writes one line to `err`.
+// not mistake for success also writes one line to `err`. With a
+// `progress_fd` (the terminal that `err` writes to) a long run shows a
+// progress line there.
 int RunConsole(const std::vector<std::string>& args, std::ostream& out,
-               std::ostream& err);
+               std::ostream& err, int progress_fd = -1);
 
 // Appends the 25 lines of the usage text.
 void AppendUsage(LineList* output);

@@ -1,4 +1,6 @@
 // qrlconsole: applies, reverses, checks and backs up quorl packages.
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
 #include <string>
@@ -12,5 +14,7 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   std::ios::sync_with_stdio(false);
   const std::vector<std::string> args(argv, argv + argc);
-  return RunConsole(args, std::cout, std::cerr);
+  // Progress is shown only to a person at a terminal.
+  const int progress_fd = ::isatty(STDERR_FILENO) ? STDERR_FILENO : -1;
+  return RunConsole(args, std::cout, std::cerr, progress_fd);
 }
