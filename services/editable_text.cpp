@@ -518,18 +518,17 @@ bool EditableText::BlockAt(const LineBlock& block, Cursor start) const {
   }
 }
 
-int64_t EditableText::FindLines(const LineBlock& block) {
-  if (block.Count() == 0 || block.Count() > line_count_) {
+int64_t EditableText::FindLines(const LineBlock& block, uint64_t from) {
+  if (block.Count() == 0 || from >= line_count_ ||
+      block.Count() > line_count_ - from) {
     return -1;
   }
   // The first search goes through the lines: a text searched once (most
   // files that a package changes) is cheaper so than indexed. So does
   // every search of a text with too many lines for the index.
-  if (!indexed_ &&
-      (!searched_ ||
-       read_count_ >= kNoLine)) {
+  if (!indexed_ && (!searched_ || read_count_ >= kNoLine)) {
     searched_ = true;
-    for (Cursor at; !AtEnd(at);) {
+    for (Cursor at = CursorAt(from); !AtEnd(at);) {
       if (SameKey(LineAt(at).text, block.Key(0)) && BlockAt(block, at)) {
         return static_cast<int64_t>(IndexOf(at));
       }
@@ -556,10 +555,11 @@ int64_t EditableText::FindLines(const LineBlock& block) {
       rarest = k;
     }
   }
-  return fewest == 0 ? -1 : FindThrough(block, rarest);
+  return fewest == 0 ? -1 : FindThrough(block, rarest, from);
 }
 
-int64_t EditableText::FindThrough(const LineBlock& block, size_t k) {
+int64_t EditableText::FindThrough(const LineBlock& block, size_t k,
+                                  uint64_t from) {
   const uint32_t first = bucket_head_[block.Hash(k) >> bucket_shift_];
   // Whether the block stands with its line k at `at`; *start then tells
   // where it begins.
@@ -573,7 +573,7 @@ int64_t EditableText::FindThrough(const LineBlock& block, size_t k) {
       }
     }
     *start = at;
-    return BlockAt(block, at);
+    return (from == 0 || IndexOf(at) >= from) && BlockAt(block, at);
   };
   const auto added_entry = added_index_.find(block.Hash(k));
   Cursor at;
@@ -608,6 +608,18 @@ int64_t EditableText::FindThrough(const LineBlock& block, size_t k) {
     }
   }
   return -1;
+}
+
+void EditableText::ForEachLine(
+    const std::function<void(uint64_t index, std::string_view line)>& visit)
+    const {
+  uint64_t index = 0;
+  for (Cursor at; !AtEnd(at); ++index) {
+    visit(index, LineAt(at).text);
+    if (!Next(&at)) {
+      break;
+    }
+  }
 }
 
 uint64_t EditableText::SizeAfterReplaceLines(uint64_t index, uint64_t count,

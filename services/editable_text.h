@@ -76,9 +76,15 @@ class EditableText {
   // The line at `index` (< LineCount()), without its line end.
   std::string_view Line(uint64_t index) const;
 
-  // The index of the first line from the top where every line of `block`
-  // stands in turn; -1 when it stands nowhere. An empty block never stands.
-  int64_t FindLines(const LineBlock& block);
+  // The index of the first line from the top (at `from` or below) where
+  // every line of `block` stands in turn; -1 when it stands nowhere. An
+  // empty block never stands.
+  int64_t FindLines(const LineBlock& block, uint64_t from = 0);
+
+  // Calls `visit` with the index and text of every line, from the top.
+  void ForEachLine(
+      const std::function<void(uint64_t index, std::string_view line)>& visit)
+      const;
 
   // What Size() would be after ReplaceLines(index, count, put).
   uint64_t SizeAfterReplaceLines(uint64_t index, uint64_t count,
@@ -164,7 +170,7 @@ class EditableText {
   bool BlockAt(const LineBlock& block, Cursor start) const;
   // Tries the occurrences of block line `k`; the first place where the
   // whole block stands, or -1.
-  int64_t FindThrough(const LineBlock& block, size_t k);
+  int64_t FindThrough(const LineBlock& block, size_t k, uint64_t from);
 
   // Editing.
   // Makes a piece begin at line `index` and returns where it stands.

@@ -46,12 +46,12 @@ std::string PlainKey(const std::string& line) {
 }
 
 int64_t PlainFind(const std::string& text,
-                  const std::vector<std::string>& block) {
+                  const std::vector<std::string>& block, size_t from = 0) {
   const std::vector<std::string> lines = PlainLines(text);
   if (block.empty()) {
     return -1;
   }
-  for (size_t start = 0; start + block.size() <= lines.size(); ++start) {
+  for (size_t start = from; start + block.size() <= lines.size(); ++start) {
     size_t k = 0;
     while (k < block.size() && PlainKey(lines[start + k]) == PlainKey(block[k])) {
       ++k;
@@ -196,6 +196,11 @@ TEST(EditableText, IndexedSearchAndEditsAgreeWithThePlainRules) {
         if (found < 0) {
           continue;
         }
+        // The next place below the first.
+        ASSERT_EQ(text.FindLines(LineBlock(block),
+                                 static_cast<uint64_t>(found) + 1),
+                  PlainFind(plain, block, static_cast<size_t>(found) + 1))
+            << where();
         std::string put;
         for (int i = maker.Pick(4); i > 0; --i) {
           put += maker.Line() + (i > 1 ? maker.End() : "\n");
