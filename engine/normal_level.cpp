@@ -20,50 +20,10 @@ void Place(const LineList& block, uint8_t position, LineList* code) {
   }
 }
 
-// What a Normal level works with, read from its prepared record.
-struct NormalParts {
-  bool well_formed = false;  // file entry 0 and a code type are there
-  std::string file;          // the target file
-  std::string old_type;
-  std::string old_code;  // serialized lines (text) or bytes (binary)
-  TFASTMEMLIST code;     // item 0 the type, then lines or item 1 the bytes
-  bool text_code = false;
-  LineList wrapped;    // text code: the framed lines
-  std::string binary;  // binary code: its bytes
-};
-
-NormalParts ReadParts(const LevelCall& call) {
-  NormalParts parts;
-  const TFASTMEMLIST& level = call.level;
-  parts.code.LoadFromData(level.View(kCode));
-  if (FileEntryCount(level) == 0 || parts.code.Count() == 0) {
-    return parts;
-  }
-  TFASTMEMLIST entry;
-  GetFileEntry(level, 0, &entry);
-  parts.file = entry.Get(kEntryPath);
-  parts.old_type = entry.Get(kEntryType);
-  parts.old_code = entry.Get(kEntryContent);
-  parts.text_code = parts.code.View(0) == kTypeText;
-  if (parts.text_code) {
-    for (uint64_t i = 1; i < parts.code.Count(); ++i) {
-      parts.wrapped.Add(parts.code.Get(i));
-    }
-    LineList comments;
-    DataToStrings(level.View(kCommentLines), &comments);
-    WrapCode(call.state.settings, comments, level.View(kLabel), call.number,
-             &parts.wrapped);
-  } else if (parts.code.Count() > 1) {
-    parts.binary = parts.code.Get(1);
-  }
-  parts.well_formed = true;
-  return parts;
-}
-
 // The form in which earlier versions of this program wrote new code into
 // the file wherever it was inserted as bytes: the serialized list of the
 // code items (wrapped lines, or the item that holds the bytes).
-std::string SerializedNewCode(const NormalParts& parts) {
+std::string SerializedNewCode(const NormalLevelParts& parts) {
   if (parts.text_code) {
     return DataAddStrings("", parts.wrapped);
   }
@@ -182,6 +142,34 @@ std::string CannotReadMessage(const LevelCall& call, const std::string& file) {
 
 }  // namespace
 
+NormalLevelParts ReadNormalLevelParts(const LevelCall& call) {
+  NormalLevelParts parts;
+  const TFASTMEMLIST& level = call.level;
+  parts.code.LoadFromData(level.View(kCode));
+  if (FileEntryCount(level) == 0 || parts.code.Count() == 0) {
+    return parts;
+  }
+  TFASTMEMLIST entry;
+  GetFileEntry(level, 0, &entry);
+  parts.file = entry.Get(kEntryPath);
+  parts.old_type = entry.Get(kEntryType);
+  parts.old_code = entry.Get(kEntryContent);
+  parts.text_code = parts.code.View(0) == kTypeText;
+  if (parts.text_code) {
+    for (uint64_t i = 1; i < parts.code.Count(); ++i) {
+      parts.wrapped.Add(parts.code.Get(i));
+    }
+    LineList comments;
+    DataToStrings(level.View(kCommentLines), &comments);
+    WrapCode(call.state.settings, comments, level.View(kLabel), call.number,
+             &parts.wrapped);
+  } else if (parts.code.Count() > 1) {
+    parts.binary = parts.code.Get(1);
+  }
+  parts.well_formed = true;
+  return parts;
+}
+
 void WrapCode(const TSETTINGSBLOCK& settings, const LineList& comment_lines,
               std::string_view label, std::string_view number, LineList* code) {
   if (!comment_lines.Empty()) {
@@ -220,7 +208,7 @@ bool ReplaceCode(std::string* content, std::string_view search,
 }
 
 LevelOutcome ApplyNormalLevel(const LevelCall& call) {
-  const NormalParts parts = ReadParts(call);
+  const NormalLevelParts parts = ReadNormalLevelParts(call);
   if (!parts.well_formed) {
     return LevelOutcome::Failed("");
   }
@@ -253,7 +241,7 @@ LevelOutcome ApplyNormalLevel(const LevelCall& call) {
 }
 
 LevelOutcome ReverseNormalLevel(const LevelCall& call) {
-  const NormalParts parts = ReadParts(call);
+  const NormalLevelParts parts = ReadNormalLevelParts(call);
   TargetFiles::Access access;
   HeldFile* file = call.state.files.Hold(parts.file, &access);
   if (access == TargetFiles::Access::kMissing) {

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine/driver_state.h"
+#include "fastmemlist/fastmemlist.h"
 #include "package/settings_block.h"
 #include "services/line_list.h"
 
@@ -32,6 +33,22 @@ void WrapCode(const TSETTINGSBLOCK& settings, const LineList& comment_lines,
 bool ReplaceCode(std::string* content, std::string_view search,
                  std::string_view search_type, std::string_view put,
                  std::string_view put_type);
+
+// What a Normal level works with, read from its prepared record.
+struct NormalLevelParts {
+  bool well_formed = false;  // file entry 0 and a code type are there
+  std::string file;          // the target file
+  std::string old_type;
+  std::string old_code;  // serialized lines (text) or bytes (binary)
+  TFASTMEMLIST code;     // item 0 the type, then lines or item 1 the bytes
+  bool text_code = false;
+  LineList wrapped;    // text code: the framed lines
+  std::string binary;  // binary code: its bytes
+};
+
+// The parts of the level in `call`, its new code framed for the running
+// level number as applying and reversing frame it.
+NormalLevelParts ReadNormalLevelParts(const LevelCall& call);
 
 LevelOutcome ApplyNormalLevel(const LevelCall& call);
 LevelOutcome ReverseNormalLevel(const LevelCall& call);

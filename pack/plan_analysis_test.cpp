@@ -1,0 +1,56 @@
+#include "pack/plan_analysis.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(FindBlockPlaces, FirstPlaceOthersAndWhetherTheBytesAreEqual) {
+  EditableText text(std::string("a\n  B\nc\na\nb\na\nB\n"));
+  const BlockPlaces places = FindBlockPlaces(text, {"a", "b"});
+  EXPECT_EQ(places.first, 0);
+  EXPECT_EQ(places.others, (std::vector<uint64_t>{3, 5}));
+  EXPECT_FALSE(places.exact);  // "  B" stands for "b"
+  EXPECT_TRUE(FindBlockPlaces(text, {"a", "b"}, 0).others.empty());
+  EXPECT_TRUE(FindBlockPlaces(text, {"c", "a", "b"}).exact);
+  EXPECT_EQ(FindBlockPlaces(text, {"x"}).first, -1);
+}
+
+TEST(DescribeDrift, SaysWhereTheBlockPartsFromTheFile) {
+  EditableText text(std::string(
+      "int main() {\n"
+      "  int count = 0;\n"
+      "  count += 2;\n"
+      "  return count;\n"
+      "}\n"));
+  // A reworded line inside the block: its start stands at line 0.
+  const BlockDrift inside =
+      DescribeDrift(text, {"int main() {", "  int count = 0;", "  count++;"});
+  EXPECT_EQ(inside.missing, 2u);
+  EXPECT_EQ(inside.start_at, 0);
+  EXPECT_EQ(inside.found_instead, "  count += 2;");
+  EXPECT_EQ(inside.nearest, -1);
+
+  // The first line itself changed: the most alike line is named.
+  const BlockDrift first = DescribeDrift(text, {"  int counter = 0;", "x"});
+  EXPECT_EQ(first.missing, 0u);
+  EXPECT_EQ(first.start_at, -1);
+  EXPECT_EQ(first.nearest, 1);
+  EXPECT_EQ(first.nearest_text, "  int count = 0;");
+
+  // Nothing alike at all.
+  EXPECT_EQ(DescribeDrift(text, {"zzzz qqqq"}).nearest, -1);
+  // The block runs past the end of the file.
+  const BlockDrift end = DescribeDrift(text, {"  return count;", "}", "more"});
+  EXPECT_EQ(end.missing, 2u);
+  EXPECT_EQ(end.start_at, 3);
+  EXPECT_EQ(end.found_instead, "");
+}
+
+TEST(LineLikeness, IgnoresBlanksAtTheEndsAndLetterCase) {
+  EXPECT_DOUBLE_EQ(LineLikeness("  Count = 1; ", "count = 1;"), 1.0);
+  EXPECT_DOUBLE_EQ(LineLikeness("abc", "xyz"), 0.0);
+  EXPECT_GT(LineLikeness("int count = 0;", "int counter = 0;"), 0.7);
+  EXPECT_DOUBLE_EQ(LineLikeness("}", "}"), 1.0);
+}
+
+}  // namespace
