@@ -3,6 +3,7 @@
 #include <exception>
 #include <new>
 
+#include "complex/program_level.h"
 #include "console/actions.h"
 #include "package/package.h"
 #include "services/diagnostics.h"
@@ -81,6 +82,9 @@ int RunConsole(const std::vector<std::string>& args, std::ostream& out,
   // goes to standard error as it comes.
   ScopedDiagnosticSink diagnostics(
       [&err](std::string_view line) { ReportFailure(err, line); });
+
+  // The drivers run Complex levels in the interpreter.
+  InstallProgramLevel();
 
   ConsoleRun run;
   for (const std::string& arg : args) {

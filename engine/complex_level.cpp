@@ -1,22 +1,20 @@
 #include "engine/complex_level.h"
 
-#include "complex/complex_interpreter.h"
-#include "package/level_record.h"
+#include "services/failure.h"
+
+namespace {
+
+LevelHandler complex_level_handler = nullptr;
+
+}  // namespace
+
+void SetComplexLevelHandler(LevelHandler handler) {
+  complex_level_handler = handler;
+}
 
 LevelOutcome RunComplexLevel(const LevelCall& call) {
-  DriverState& state = call.state;
-  TFASTMEMLIST program;
-  program.LoadFromData(call.level.View(kCode));
-  if (program.Count() > 0) {
-    program.Delete(0);  // the code type
+  if (complex_level_handler == nullptr) {
+    throw Failure("no interpreter is installed for Complex levels");
   }
-  state.run_flags = kRunSuccess;
-  RunComplex(program, &state.levels, &state.symbols, &state.macros,
-             state.output, &state.run_flags);
-  state.MacrosOrLevelsMayHaveChanged();
-  if ((state.run_flags & kRunSuccess) != 0) {
-    return LevelOutcome::Success();
-  }
-  return LevelOutcome::Failed(
-      LevelMessage("COMPLEX ACTIONS FAILED FOR LEVEL ", call));
+  return complex_level_handler(call);
 }

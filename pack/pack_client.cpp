@@ -3,10 +3,10 @@
 #include <new>
 #include <string_view>
 
-#include "fastmemlist/handle_io.h"
 #include "pack/assemble.h"
 #include "pack/describe.h"
 #include "services/file_services.h"
+#include "services/handle_io.h"
 #include "services/posix_error.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "package/package.h"
 
-#include "fastmemlist/handle_io.h"
 #include "package/level_record.h"
+#include "services/handle_io.h"
 
 namespace {
 

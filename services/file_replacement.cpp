@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "fastmemlist/handle_io.h"
-#include "services/file_services.h"
+#include "services/handle_io.h"
+#include "services/path_parts.h"
 #include "services/posix_error.h"
 #include "services/unique_fd.h"
 
