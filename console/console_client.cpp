@@ -37,11 +37,27 @@ void RunAction(const ConsoleAction& action, ConsoleRun* run,
 // Collects arguments, loads the package and runs the action; the caller
 // prints what ends up in run->output.
 void Run(ConsoleRun* run, std::ostream& err) {
-  if (run->arguments.Count() == 2 &&
-      !ReadParameterFile(run->arguments.Get(1), &run->arguments)) {
-    run->status = kFailureStatus;
-    run->output.Add(std::string(kParameterFileError));
-    return;
+  if (run->arguments.Count() == 2) {
+    const std::string argument = run->arguments.Get(1);
+    switch (ClassifyLoneArgument(argument)) {
+      case LoneArgument::kHelp:
+      case LoneArgument::kVersion:  // answered before the banner
+        AppendUsage(&run->output);
+        return;
+      case LoneArgument::kPackage:
+        ReportFailure(err, "an action is missing: '" + argument +
+                               "' is a package, not a parameter file");
+        AppendUsage(&run->output);
+        run->usage_error = true;
+        return;
+      case LoneArgument::kParameterFile:
+        if (!ReadParameterFile(argument, &run->arguments)) {
+          run->status = kFailureStatus;
+          run->output.Add(std::string(kParameterFileError));
+          return;
+        }
+        break;
+    }
   }
   if (run->arguments.Count() < 3) {
     AppendUsage(&run->output);
@@ -59,7 +75,8 @@ void Run(ConsoleRun* run, std::ostream& err) {
   if (!LoadPackage(run->package_file_name, &run->package, &run->settings,
                    &load_error)) {
     ReportFailure(err, "cannot load package '" + run->package_file_name +
-                           "': " + load_error);
+                           "': " + load_error +
+                           LoadFailureHint(run->package_file_name));
     run->status = kFailureStatus;
     return;
   }
@@ -73,6 +90,12 @@ void Run(ConsoleRun* run, std::ostream& err) {
 
 int RunConsole(const std::vector<std::string>& args, std::ostream& out,
                std::ostream& err) {
+  if (args.size() == 2 &&
+      ClassifyLoneArgument(args[1]) == LoneArgument::kVersion) {
+    out << VersionLine() << '\n';
+    out.flush();
+    return 0;
+  }
   // The banner goes out at once: a tool run without output capture writes
   // to the same standard output later.
   out << kBanner << '\n';
@@ -99,5 +122,8 @@ int RunConsole(const std::vector<std::string>& args, std::ostream& out,
     out << line << '\n';
   }
   out.flush();
+  if (run.usage_error) {
+    return kUsageExitCode;
+  }
   return run.status < kFailureStatus ? 0 : run.status;
 }

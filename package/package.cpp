@@ -73,6 +73,12 @@ bool LoadPackage(const std::string& file_name, TFASTMEMLIST* levels,
   return true;
 }
 
+bool HasPackageTrailer(std::string_view data) {
+  ListView view;
+  return view.Parse(data) && view.Count() > 0 &&
+         view.Item(view.Count() - 1) == kPackageTrailer;
+}
+
 std::string PackageToData(const TFASTMEMLIST& levels,
                           const TSETTINGSBLOCK& settings) {
   TFASTMEMLIST package = levels;
