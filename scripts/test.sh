@@ -2,9 +2,10 @@
 # Builds qrlconsole and qrlpack twice, warnings being errors, and runs every
 # test: first under AddressSanitizer and UndefinedBehaviorSanitizer (with the
 # package and the round-trip fuzzers), then the Release build that users
-# make. Fails on a compiler warning (but GCC 12's false -Wrestrict
-# reports), a failed test, a sanitizer report or a fuzzer finding. Ends with
-# ctest's summary of the Release build.
+# make, which is also installed with DESTDIR and packaged as a .deb, the
+# tools being run from both. Fails on a compiler warning (but GCC 12's false
+# -Wrestrict reports), a failed test, a sanitizer report or a fuzzer
+# finding. Ends with ctest's summary of the Release build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,4 +21,5 @@ ctest --test-dir build-asan --output-on-failure
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQRL_WERROR=ON
 cmake --build build
+tests/scripts/install_test.sh build
 ctest --test-dir build --output-on-failure
