@@ -24,6 +24,7 @@ check_installed() {
   for file in bin/qrlconsole bin/qrlpack share/man/man1/qrlconsole.1 \
     share/man/man1/qrlpack.1 share/doc/qrlconsole/README.md \
     share/doc/qrlconsole/docs/package-format.md \
+    share/doc/qrlconsole/docs/language.md \
     share/doc/qrlconsole/examples/demo.json \
     share/bash-completion/completions/qrlpack; do
     [[ -f $root/$file ]] || fail "$file is missing under $root"
