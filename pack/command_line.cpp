@@ -183,6 +183,20 @@ int UsageError(std::ostream& err, const std::string& text,
   return kPackExitUsage;
 }
 
+// The usage error of a command's arguments that CLI11 refused.
+std::string FailureText(const CLI::App& app, const CLI::ParseError& failure,
+                        const std::vector<std::string>& args) {
+  const CLI::Option* missing = MissingArgument(app);
+  if (missing != nullptr && failure.get_name() == "RequiredError") {
+    return MissingText(*missing);
+  }
+  if (const CLI::Option* option = OptionOfError(app, failure);
+      option != nullptr) {
+    return "option " + SpellingUsed(*option, args) + " needs a file name";
+  }
+  return failure.what();
+}
+
 // A value that may not be empty.
 const CLI::Validator kNotEmpty(
     [](const std::string& value) {
@@ -312,22 +326,22 @@ int PackCommandLine::Run(const std::vector<std::string>& args,
   show_completion_ = false;
   // CLI11 takes the arguments last first, without the program path.
   std::vector<std::string> reversed(args.rbegin(), args.rend() - 1);
-  bool help_asked = false;
-  std::unique_ptr<CLI::ParseError> failure;
+  Parse parse;
   try {
     app_->parse(reversed);
   } catch (const CLI::CallForHelp&) {
-    help_asked = true;
+    parse.help_asked = true;
   } catch (const CLI::ParseError& error) {
-    failure = std::make_unique<CLI::ParseError>(error);
+    parse.failure = std::make_unique<CLI::ParseError>(error);
   }
+  parse.extras = app_->remaining();
 
   // The first argument decides: a command, or what qrlpack itself does.
-  std::vector<std::string> extras = app_->remaining();
   const std::vector<CLI::App*> chosen = app_->get_subcommands();
   if (chosen.empty() || args[1] != chosen[0]->get_name()) {
-    if (!extras.empty()) {
-      return UsageError(streams.err, "unknown command '" + extras[0] + "'", "");
+    if (!parse.extras.empty()) {
+      return UsageError(streams.err,
+                        "unknown command '" + parse.extras[0] + "'", "");
     }
     if (show_completion_) {
       streams.out << BashCompletion();
@@ -345,37 +359,35 @@ int PackCommandLine::Run(const std::vector<std::string>& args,
   if (chosen[0] == help_) {
     return RunHelp(help_->remaining(), streams);
   }
-  const Command* command = Find(chosen[0]->get_name());
-  const std::string& name = command->text.name;
+  return RunCommand(*Find(chosen[0]->get_name()), parse, args, streams);
+}
+
+int PackCommandLine::RunCommand(const Command& command, const Parse& parse,
+                                const std::vector<std::string>& args,
+                                const PackStreams& streams) const {
+  const std::string& name = command.text.name;
   // What the command could not place, and what CLI11 handed back to
   // qrlpack after it: arguments too many after "--".
-  std::vector<std::string> command_extras = command->app->remaining();
-  if (!extras.empty() && std::find(command_extras.begin(), command_extras.end(),
-                                   "--") == command_extras.end()) {
-    command_extras.push_back("--");
+  std::vector<std::string> extras = command.app->remaining();
+  if (!parse.extras.empty() &&
+      std::find(extras.begin(), extras.end(), "--") == extras.end()) {
+    extras.push_back("--");
   }
-  command_extras.insert(command_extras.end(), extras.begin(), extras.end());
-  const std::string extra = ExtraText(command_extras);
-  if (!extra.empty()) {
+  extras.insert(extras.end(), parse.extras.begin(), parse.extras.end());
+  if (const std::string extra = ExtraText(extras); !extra.empty()) {
     return UsageError(streams.err, name + ": " + extra, name + " ");
   }
-  if (help_asked) {
+  if (parse.help_asked) {
     streams.out << CommandHelp(name);
     return kPackExitOk;
   }
-  if (failure != nullptr) {
-    std::string text = failure->what();
-    if (const CLI::Option* missing = MissingArgument(*command->app);
-        missing != nullptr && failure->get_name() == "RequiredError") {
-      text = MissingText(*missing);
-    } else if (const CLI::Option* option =
-                   OptionOfError(*command->app, *failure);
-               option != nullptr) {
-      text = "option " + SpellingUsed(*option, args) + " needs a file name";
-    }
-    return UsageError(streams.err, name + ": " + text, name + " ");
+  if (parse.failure != nullptr) {
+    return UsageError(
+        streams.err,
+        name + ": " + FailureText(*command.app, *parse.failure, args),
+        name + " ");
   }
-  return command->run(streams);
+  return command.run(streams);
 }
 
 std::string PackCommandLine::BashCompletion() const {

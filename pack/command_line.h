@@ -15,6 +15,7 @@
 namespace CLI {
 class App;
 class Option;
+class ParseError;
 }  // namespace CLI
 
 // Exit codes.
@@ -100,7 +101,17 @@ class PackCommandLine {
     CLI::App* app;
   };
 
+  // What parsing left for the command to judge.
+  struct Parse {
+    bool help_asked = false;
+    std::unique_ptr<CLI::ParseError> failure;
+    std::vector<std::string> extras;  // what qrlpack itself could not place
+  };
+
   const Command* Find(const std::string& name) const;
+  int RunCommand(const Command& command, const Parse& parse,
+                 const std::vector<std::string>& args,
+                 const PackStreams& streams) const;
   int RunHelp(const std::vector<std::string>& words,
               const PackStreams& streams) const;
   std::string CommandNames() const;
