@@ -73,10 +73,10 @@ bool WeighOutcome(const TFASTMEMLIST& level, uint8_t severity,
 // is not fulfilled: that error ends the run.
 bool RequirementPass(DriverState& state, const std::string& number,
                      uint8_t* status) {
-  TFASTMEMLIST level;
+  state.ForgetPrepared();
   for (uint64_t i = state.NextCandidate(0, number); i < state.levels.Count();
        i = state.NextCandidate(i + 1, number)) {
-    state.Prepare(i, &level);
+    const TFASTMEMLIST& level = state.PrepareAndKeep(i);
     if (level.View(kKindCode) != kKindRequirement ||
         !state.Selected(level, number)) {
       continue;

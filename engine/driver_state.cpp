@@ -49,7 +49,23 @@ void DriverState::Finish(TSETTINGSBLOCK* settings_block) {
   settings_block->symbols = JoinWithCharacter(symbols, ',');
 }
 
+const TFASTMEMLIST& DriverState::PrepareAndKeep(uint64_t index) {
+  const auto kept = prepared_.find(index);
+  if (kept != prepared_.end()) {
+    return kept->second;
+  }
+  TFASTMEMLIST level;
+  Prepare(index, &level);
+  return prepared_.emplace(index, std::move(level)).first->second;
+}
+
 void DriverState::Prepare(uint64_t index, TFASTMEMLIST* level) {
+  const auto kept = prepared_.find(index);
+  if (kept != prepared_.end()) {
+    *level = std::move(kept->second);
+    prepared_.erase(kept);
+    return;
+  }
   level->LoadFromData(levels.View(index));
   if (!IgnoresMacros(level->View(kOptions)) &&
       !ExpandMacros(level, macros, CaseSensitive::kYes) &&

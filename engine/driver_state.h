@@ -46,6 +46,13 @@ struct DriverState {
   // report line per level and run.
   void Prepare(uint64_t index, TFASTMEMLIST* level);
 
+  // Prepares level `index` and keeps it for the Prepare of the main pass
+  // that follows: between the requirement pass and the main pass of a
+  // number nothing can change what preparing gives.
+  const TFASTMEMLIST& PrepareAndKeep(uint64_t index);
+  // Forgets the levels kept.
+  void ForgetPrepared() { prepared_.clear(); }
+
   // Whether a prepared level runs for `number` under the current symbols.
   bool Selected(const TFASTMEMLIST& level, const std::string& number) const;
 
@@ -69,7 +76,10 @@ struct DriverState {
 
   // After anything that may have changed the macros or the level records
   // (a Complex, External or Package level), the candidates are found anew.
-  void MacrosOrLevelsMayHaveChanged() { index_valid_ = false; }
+  void MacrosOrLevelsMayHaveChanged() {
+    index_valid_ = false;
+    prepared_.clear();
+  }
 
   TFASTMEMLIST levels;  // the working copy of the level records
   TFASTMEMLIST macros;  // name, value, name, value ...
@@ -92,6 +102,7 @@ struct DriverState {
   std::map<std::string, std::vector<uint64_t>, std::less<>> by_number_;
   std::vector<uint64_t> variable_;
   std::set<uint64_t> expansion_cut_reported_;
+  std::map<uint64_t, TFASTMEMLIST> prepared_;
 };
 
 // The distinct level numbers of the records, ascending, as plain decimal

@@ -43,6 +43,16 @@ bool RecordMayContain(const TFASTMEMLIST& level, std::string_view name,
   return false;
 }
 
+// Whether the name can stand in the item: a quick look at its bytes, which
+// saves decoding the nested lists of an item that cannot hold it.
+bool ItemMayContain(const TFASTMEMLIST& list, uint64_t item,
+                    std::string_view name, CaseSensitive sensitive) {
+  if (sensitive == CaseSensitive::kNo) {
+    return true;  // the full replacement decides
+  }
+  return list.View(item).find(name) != std::string_view::npos;
+}
+
 // Replaces in a serialized list of text lines; stores it back when changed.
 bool ReplaceInLines(std::string* data, std::string_view name,
                     std::string_view value, CaseSensitive sensitive) {
@@ -68,13 +78,17 @@ bool ReplaceInFileEntries(TFASTMEMLIST* level, std::string_view name,
     }
     bool entry_replaced = false;
     for (uint64_t field : {kEntrySeparator, kEntryPath}) {
+      if (!ItemMayContain(entry, field, name, sensitive)) {
+        continue;
+      }
       std::string text = entry.Get(field);
       if (ReplaceAll(&text, name, value, sensitive)) {
         entry.Put(field, text);
         entry_replaced = true;
       }
     }
-    if (entry.View(kEntryType) == kTypeText) {
+    if (entry.View(kEntryType) == kTypeText &&
+        ItemMayContain(entry, kEntryContent, name, sensitive)) {
       std::string content = entry.Get(kEntryContent);
       if (ReplaceInLines(&content, name, value, sensitive)) {
         entry.Put(kEntryContent, content);
@@ -156,6 +170,9 @@ bool ReplaceInCode(TFASTMEMLIST* level, std::string_view name,
 
 bool ReplaceInItem(TFASTMEMLIST* level, uint64_t item, std::string_view name,
                    std::string_view value, CaseSensitive sensitive) {
+  if (item < level->Count() && !ItemMayContain(*level, item, name, sensitive)) {
+    return false;
+  }
   switch (item) {
     case kCommentLines: {
       std::string data = level->Get(kCommentLines);

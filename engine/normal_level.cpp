@@ -2,8 +2,11 @@
 
 #include <vector>
 
+#include "engine/target_files.h"
+#include "fastmemlist/list_view.h"
 #include "package/level_record.h"
-#include "services/file_services.h"
+#include "services/diagnostics.h"
+#include "services/editable_text.h"
 #include "services/string_utils.h"
 
 namespace {
@@ -69,10 +72,113 @@ std::string SerializedNewCode(const NormalParts& parts) {
   return items.SaveToString();
 }
 
-struct Search {
-  std::string data;
-  std::string type;
+// The bytes that a line replacement puts in: every line ended by a LF,
+// as rebuilding a file from its lines writes them.
+std::string LinesAsBytes(const LineList& lines) { return lines.Text(); }
+
+// One replacement of ReplaceCode, found but not carried out yet, so that
+// its room on disk can be made before anything changes.
+struct Replacement {
+  enum class Kind { kLines, kBytes } kind = Kind::kLines;
+  uint64_t at = 0;     // the first line, or byte offset
+  uint64_t count = 0;  // lines, or bytes, replaced
+  std::string put;     // the bytes put in
+  std::string found;   // bytes: what stood there, to put it back
 };
+
+// Looks for the search data in the text as ReplaceCode does; false when
+// it is not there or a type is unknown. Lines are looked for through the
+// held file when there is one, which remembers its last search.
+bool FindReplacement(EditableText& text, HeldFile* file,
+                     std::string_view search, std::string_view search_type,
+                     std::string_view put, std::string_view put_type,
+                     Replacement* replacement) {
+  if (search_type == kTypeText) {
+    if (put_type != kTypeText && put_type != kTypeBinary) {
+      return false;
+    }
+    const int64_t at = file != nullptr
+                           ? file->FindLines(search)
+                           : text.FindLines(LineBlockFromData(search));
+    if (at < 0) {
+      return false;
+    }
+    ListView block;
+    block.Parse(search);
+    replacement->kind = Replacement::Kind::kLines;
+    replacement->at = static_cast<uint64_t>(at);
+    replacement->count = block.Count();
+    if (put_type == kTypeText) {
+      LineList put_lines;
+      DataToStrings(put, &put_lines);
+      replacement->put = LinesAsBytes(put_lines);
+    } else if (!put.empty()) {
+      replacement->put = std::string(put) + '\n';  // the bytes as one line
+    }
+    return true;
+  }
+  if (search_type == kTypeBinary) {
+    if (!text.FindBytes(search, &replacement->at)) {
+      return false;
+    }
+    replacement->kind = Replacement::Kind::kBytes;
+    replacement->count = search.size();
+    replacement->put = put;
+    replacement->found = search;
+    return true;
+  }
+  return false;
+}
+
+uint64_t SizeAfter(const EditableText& text, const Replacement& replacement) {
+  if (replacement.kind == Replacement::Kind::kLines) {
+    return text.SizeAfterReplaceLines(replacement.at, replacement.count,
+                                      replacement.put);
+  }
+  return text.Size() - replacement.count + replacement.put.size();
+}
+
+void CarryOut(EditableText& text, const Replacement& replacement) {
+  if (replacement.kind == Replacement::Kind::kLines) {
+    text.ReplaceLines(replacement.at, replacement.count, replacement.put);
+  } else {
+    text.ReplaceBytes(replacement.at, replacement.count, replacement.put);
+  }
+}
+
+// Carries the replacement out in the held file once its rewrite has room;
+// false, with the text as it was, when it has not. With `lf_ends` every
+// line of the result then ends with a LF.
+bool ChangeHeldFile(HeldFile* file, const Replacement& replacement,
+                    bool lf_ends) {
+  EditableText& text = file->text();
+  std::string err;
+  if (!lf_ends) {
+    if (!file->PrepareChange(SizeAfter(text, replacement), &err)) {
+      Diagnose(err);
+      return false;
+    }
+    CarryOut(text, replacement);
+    return true;
+  }
+  // The size with LF ends is known once the bytes are in; putting back
+  // what stood there undoes them when there is no room.
+  CarryOut(text, replacement);
+  if (!file->PrepareChange(text.SizeWithLfEnds(), &err)) {
+    Diagnose(err);
+    text.ReplaceBytes(replacement.at, replacement.put.size(),
+                      replacement.found);
+    return false;
+  }
+  text.EndLinesWithLf();
+  return true;
+}
+
+// Why a file could not be held, as the report line words it.
+std::string CannotReadMessage(const LevelCall& call, const std::string& file) {
+  return LevelMessage("FILE " + file + " CAN'T BE READ! CAN'T APPLY LEVEL ",
+                      call);
+}
 
 }  // namespace
 
@@ -102,54 +208,15 @@ void WrapCode(const TSETTINGSBLOCK& settings, const LineList& comment_lines,
 bool ReplaceCode(std::string* content, std::string_view search,
                  std::string_view search_type, std::string_view put,
                  std::string_view put_type) {
-  if (search_type == kTypeText) {
-    if (put_type != kTypeText && put_type != kTypeBinary) {
-      return false;
-    }
-    LineList block;
-    DataToStrings(search, &block);
-    const std::vector<std::string_view> lines = SplitLines(*content);
-    const int64_t at = FindLineBlock(lines, block);
-    if (at < 0) {
-      return false;
-    }
-    LineList put_lines;
-    if (put_type == kTypeText) {
-      DataToStrings(put, &put_lines);
-    } else if (!put.empty()) {
-      put_lines.Add(std::string(put));  // the bytes as one line
-    }
-    // The file is rebuilt from its lines, each ended by a LF, with the put
-    // lines in place of the block.
-    std::string rebuilt;
-    rebuilt.reserve(content->size() + put.size() + put_lines.Count() + 1);
-    const auto add_line = [&rebuilt](std::string_view line) {
-      rebuilt += line;
-      rebuilt += '\n';
-    };
-    const size_t first = static_cast<size_t>(at);
-    for (size_t i = 0; i < first; ++i) {
-      add_line(lines[i]);
-    }
-    for (const std::string& line : put_lines) {
-      add_line(line);
-    }
-    for (size_t i = first + block.Count(); i < lines.size(); ++i) {
-      add_line(lines[i]);
-    }
-    *content = std::move(rebuilt);
-    return true;
+  EditableText text(std::move(*content));
+  Replacement replacement;
+  const bool found = FindReplacement(text, nullptr, search, search_type, put,
+                                     put_type, &replacement);
+  if (found) {
+    CarryOut(text, replacement);
   }
-  if (search_type == kTypeBinary) {
-    uint64_t at = 0;
-    if (!FindBytes(search.data(), content->data(), search.size(),
-                   content->size(), &at)) {
-      return false;
-    }
-    content->replace(at, search.size(), put);
-    return true;
-  }
-  return false;
+  *content = text.Text();
+  return found;
 }
 
 LevelOutcome ApplyNormalLevel(const LevelCall& call) {
@@ -157,10 +224,9 @@ LevelOutcome ApplyNormalLevel(const LevelCall& call) {
   if (!parts.well_formed) {
     return LevelOutcome::Failed("");
   }
-  std::string content;
-  if (!call.state.files.Read(parts.file, &content)) {
-    return LevelOutcome::Failed(LevelMessage(
-        "FILE " + parts.file + " CAN'T BE READ! CAN'T APPLY LEVEL ", call));
+  HeldFile* file = call.state.files.Hold(parts.file);
+  if (file == nullptr) {
+    return LevelOutcome::Failed(CannotReadMessage(call, parts.file));
   }
   // The file receives the new code's content: framed lines, or the bytes of
   // binary code. Lines put where bytes matched are each ended with a LF.
@@ -174,10 +240,12 @@ LevelOutcome ApplyNormalLevel(const LevelCall& call) {
     put_type = std::string(kTypeBinary);
     put = parts.binary;
   }
-  if (!ReplaceCode(&content, parts.old_code, parts.old_type, put, put_type)) {
+  Replacement replacement;
+  if (!FindReplacement(file->text(), file, parts.old_code, parts.old_type,
+                       put, put_type, &replacement)) {
     return LevelOutcome::Failed("");
   }
-  if (!call.state.files.Write(parts.file, content)) {
+  if (!ChangeHeldFile(file, replacement, false)) {
     return LevelOutcome::Failed(LevelMessage(
         "FILE " + parts.file + " CAN'T BE SAVED! CAN'T APPLY LEVEL ", call));
   }
@@ -186,68 +254,65 @@ LevelOutcome ApplyNormalLevel(const LevelCall& call) {
 
 LevelOutcome ReverseNormalLevel(const LevelCall& call) {
   const NormalParts parts = ReadParts(call);
-  if (!FileExists(parts.file)) {
+  TargetFiles::Access access;
+  HeldFile* file = call.state.files.Hold(parts.file, &access);
+  if (access == TargetFiles::Access::kMissing) {
     return LevelOutcome::Failed(LevelMessage(
         "FILE " + parts.file + " DOESN'T EXIST! CAN'T REVERSE LEVEL ", call));
   }
-  std::string content;
-  if (!call.state.files.Read(parts.file, &content)) {
-    return LevelOutcome::Failed(LevelMessage(
-        "FILE " + parts.file + " CAN'T BE READ! CAN'T APPLY LEVEL ", call));
+  if (file == nullptr) {
+    return LevelOutcome::Failed(CannotReadMessage(call, parts.file));
   }
   // Take out exactly what applying put in. Where it put bytes, look first
   // for the serialized form that earlier versions wrote (it holds the plain
   // bytes, so the other order would leave its length header behind).
-  std::vector<Search> searches;
+  std::vector<std::pair<std::string, std::string_view>> searches;
   std::string put = parts.old_code;
   std::string put_type = parts.old_type;
-  bool normalise_lines = false;
+  bool lf_ends = false;
   if (!parts.well_formed) {
     // Nothing to look for: the level names no file or no code.
   } else if (parts.text_code && parts.old_type == kTypeText) {
-    searches.push_back({DataAddStrings("", parts.wrapped), "0"});
+    searches.emplace_back(DataAddStrings("", parts.wrapped), kTypeText);
   } else if (parts.text_code && parts.old_type == kTypeBinary) {
-    searches.push_back({SerializedNewCode(parts), "1"});
+    searches.emplace_back(SerializedNewCode(parts), kTypeBinary);
     if (!parts.wrapped.Empty()) {
-      searches.push_back({parts.wrapped.Text(), "1"});
+      searches.emplace_back(parts.wrapped.Text(), kTypeBinary);
     }
   } else if (!parts.text_code && parts.old_type == kTypeText) {
     // The bytes stood as one line of their own; the obsolete lines go back
     // in their place.
-    searches.push_back({SerializedNewCode(parts) + "\n", "1"});
+    searches.emplace_back(SerializedNewCode(parts) + "\n", kTypeBinary);
     if (!parts.binary.empty()) {
-      searches.push_back({parts.binary + "\n", "1"});
+      searches.emplace_back(parts.binary + "\n", kTypeBinary);
     }
     LineList old_lines;
     DataToStrings(parts.old_code, &old_lines);
     put = old_lines.Text();
     put_type = std::string(kTypeBinary);
-    normalise_lines = true;
+    lf_ends = true;
   } else if (!parts.text_code && parts.old_type == kTypeBinary) {
-    searches.push_back({SerializedNewCode(parts), "1"});
+    searches.emplace_back(SerializedNewCode(parts), kTypeBinary);
     if (!parts.binary.empty()) {
-      searches.push_back({parts.binary, "1"});
+      searches.emplace_back(parts.binary, kTypeBinary);
     }
   }
-  bool replaced = false;
-  for (const Search& search : searches) {
-    if (ReplaceCode(&content, search.data, search.type, put, put_type)) {
-      replaced = true;
+  Replacement replacement;
+  bool found = false;
+  for (const auto& [data, type] : searches) {
+    if (FindReplacement(file->text(), file, data, type, put, put_type,
+                        &replacement)) {
+      found = true;
       break;
     }
   }
-  if (!replaced) {
+  if (!found) {
     return LevelOutcome::Failed(LevelMessage(
         "FILE " + parts.file +
             " DOESN'T CONTAIN THE OBSOLETE CODE! CAN'T REVERSE LEVEL ",
         call));
   }
-  if (normalise_lines) {
-    LineList lines;
-    lines.SetText(content);
-    content = lines.Text();
-  }
-  if (!call.state.files.Write(parts.file, content)) {
+  if (!ChangeHeldFile(file, replacement, lf_ends)) {
     return LevelOutcome::Failed(LevelMessage(
         "FILE " + parts.file + " CAN'T BE SAVED! CAN'T REVERSE LEVEL ", call));
   }

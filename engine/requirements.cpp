@@ -2,6 +2,7 @@
 
 #include "engine/target_files.h"
 #include "package/level_record.h"
+#include "services/editable_text.h"
 #include "services/file_services.h"
 #include "services/string_utils.h"
 
@@ -10,24 +11,32 @@ namespace {
 bool EntryMet(const ListView& entry, TargetFiles* files) {
   // A file that is missing or is a directory cannot be read either.
   const std::string file_name(entry.Item(kEntryPath));
-  std::string content;
-  if (files != nullptr ? !files->Read(file_name, &content)
-                       : !FileToString(file_name, &content)) {
-    return false;
-  }
   const std::string_view type = entry.Item(kEntryType);
   const std::string_view wanted = entry.Item(kEntryContent);
+  if (type != kTypeText && type != kTypeBinary) {
+    return false;  // content of no known type is never found
+  }
+  HeldFile* held = nullptr;
+  EditableText unheld;
+  if (files != nullptr) {
+    held = files->Hold(file_name);
+    if (held == nullptr) {
+      return false;
+    }
+  } else {
+    std::string content;
+    if (!FileToString(file_name, &content)) {
+      return false;
+    }
+    unheld = EditableText(std::move(content));
+  }
+  EditableText& text = held != nullptr ? held->text() : unheld;
   if (type == kTypeText) {
-    LineList block;
-    DataToStrings(wanted, &block);
-    return FindLineBlock(SplitLines(content), block) >= 0;
+    return (held != nullptr ? held->FindLines(wanted)
+                            : text.FindLines(LineBlockFromData(wanted))) >= 0;
   }
-  if (type == kTypeBinary) {
-    uint64_t position = 0;
-    return FindBytes(wanted.data(), content.data(), wanted.size(),
-                     content.size(), &position);
-  }
-  return false;
+  uint64_t position = 0;
+  return text.FindBytes(wanted, &position);
 }
 
 }  // namespace

@@ -1,45 +1,105 @@
-// The files that Normal levels rewrite during a driver run. A rewrite gets
-// its room on disk at once (so a full disk shows at the level that caused
-// it) but is installed over its target only when the run leaves the stretch
-// of Normal and Requirement levels: before any other kind of level runs, when
-// a Normal level moves on to another file, and at the end of the run. Reads
-// of a file whose rewrite is pending see the pending content, so nothing in
-// the run can tell the difference, while a file that many levels change in
-// a row is replaced once instead of once per level.
+// The files that Normal levels, and the file entries of requirements, read
+// and rewrite during a driver run. A file is read once and held as an
+// EditableText while levels search and change it; its rewrite gets room on
+// disk with every change (so a full disk or a size limit shows at the level
+// that caused it) but is produced and installed only when the run leaves
+// the stretch of Normal and Requirement levels: before any other kind of
+// level runs, and at the end of the run. Several files may be held at once,
+// within a bound on their number and size; past it the file used least
+// recently is installed early. Reads of a held file see its held text, so
+// nothing in the run can tell the difference, while a file that many levels
+// change is read once and written once.
 #ifndef QRL_ENGINE_TARGET_FILES_H_
 #define QRL_ENGINE_TARGET_FILES_H_
 
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <list>
+#include <map>
 #include <memory>
 #include <string>
-#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
+#include "services/editable_text.h"
 #include "services/file_replacement.h"
+#include "services/unique_fd.h"
+
+// The block of lines serialized in `data` (no lines when it is not a
+// serialized list), ready to be looked for.
+LineBlock LineBlockFromData(std::string_view data);
+
+// One held file: its text, the descriptor it was read through, what the
+// file was then, and its rewrite once a level changed it.
+class HeldFile {
+ public:
+  EditableText& text() { return text_; }
+  const std::string& name() const { return name_; }
+
+  // The first line of the text from which the lines serialized in
+  // `block_data` stand in turn (compared as EditableText::FindLines does),
+  // or -1. The answer is kept while the text stays as it is: a level's
+  // requirements and the level itself look for the same block.
+  int64_t FindLines(std::string_view block_data);
+
+  // Before a change that leaves the text `size` bytes long: makes room for
+  // the rewrite. False, with *err saying why, when the disk or a limit
+  // refuses; the text must then stay as it is.
+  bool PrepareChange(uint64_t size, std::string* err);
+
+ private:
+  friend class TargetFiles;
+
+  std::string name_;                // the name it was first reached by
+  std::vector<std::string> names_;  // every name known to lead to it
+  UniqueFd fd_;
+  struct stat read_stat_ = {};
+  uint64_t read_bytes_ = 0;  // what the bound on held files counts
+  EditableText text_;
+  std::unique_ptr<FileReplacement> replacement_;  // once changed
+  std::string last_block_;  // the last block looked for, serialized
+  uint64_t last_version_ = 0;
+  int64_t last_found_ = -1;
+  bool searched_ = false;
+};
 
 class TargetFiles {
  public:
-  TargetFiles();
+  TargetFiles() = default;
   // Installs what is pending; a failure here can no longer be reported.
   ~TargetFiles();
   TargetFiles(const TargetFiles&) = delete;
   TargetFiles& operator=(const TargetFiles&) = delete;
 
-  // The file's content, pending or on disk; false when it cannot be read.
-  bool Read(const std::string& path, std::string* content);
-  // Writes the new content; false when it cannot be written, the file then
-  // keeping the content it had before.
-  bool Write(const std::string& path, std::string_view content);
-  // Installs the pending rewrite. A failure raises Failure: the levels that
-  // made the rewrite have already succeeded.
+  enum class Access { kHeld, kMissing, kUnreadable };
+
+  // The held file that `path` leads to, read on first use; nullptr when it
+  // cannot be read: *access then says whether nothing or a directory stands
+  // there (kMissing) or something that cannot be read as a plain file.
+  HeldFile* Hold(const std::string& path, Access* access = nullptr);
+
+  // Installs every pending rewrite and lets go of every held file. Raises
+  // Failure when a rewrite cannot be installed (the others are installed
+  // still): the levels that made it have already succeeded.
   void Flush();
 
  private:
-  // Whether `path` names the file whose rewrite is pending.
-  bool IsPending(const std::string& path);
+  using Identity = std::pair<dev_t, ino_t>;
+  using Held = std::list<std::unique_ptr<HeldFile>>;
 
-  std::unique_ptr<FileReplacement> pending_;
-  // A name known to lead to the pending file. Nothing renames files while
-  // a rewrite is pending, so the same name saves a look at the file system.
-  std::string pending_name_;
+  // Installs (or drops) the least recently used files while the held ones
+  // are over the bound; `keep` stays.
+  void Bound(const HeldFile* keep);
+  // Installs the file's rewrite, when it has one; false with *err.
+  static bool Install(HeldFile* file, std::string* err);
+  void Release(Held::iterator file);
+
+  Held held_;  // most recently used first
+  std::unordered_map<std::string, Held::iterator> by_name_;
+  std::map<Identity, Held::iterator> by_identity_;
+  uint64_t held_bytes_ = 0;  // the bytes read of the held files
 };
 
 #endif  // QRL_ENGINE_TARGET_FILES_H_

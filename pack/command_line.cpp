@@ -7,6 +7,8 @@
 namespace {
 
 constexpr size_t kHelpWidth = 79;
+// A left entry longer than this has its description on the next line.
+constexpr size_t kMaxLeftColumn = 32;
 
 struct HelpRow {
   std::string left;
@@ -18,12 +20,18 @@ struct HelpRow {
 std::string Rows(const std::vector<HelpRow>& rows) {
   size_t width = 0;
   for (const HelpRow& row : rows) {
-    width = std::max(width, row.left.size());
+    if (row.left.size() <= kMaxLeftColumn) {
+      width = std::max(width, row.left.size());
+    }
   }
   const size_t indent = 2 + width + 3;
   std::string text;
   for (const HelpRow& row : rows) {
     std::string line = "  " + row.left;
+    if (row.left.size() > width) {
+      text += line + "\n";
+      line.clear();
+    }
     line.resize(indent, ' ');
     size_t column = indent;
     bool first_word = true;
@@ -258,8 +266,16 @@ PackCommand PackCommandLine::Add(const CommandText& text, CommandRun run) {
   CLI::App* app = app_->add_subcommand(text.name, text.summary);
   app->set_help_flag("-h,--help", "show this help");
   app->allow_extras();
-  commands_.push_back({text, std::move(run), app});
+  commands_.push_back({text, std::move(run), app, nullptr});
   return PackCommand(app);
+}
+
+void PackCommandLine::AddOwnParsing(const CommandText& text,
+                                    OwnParsingRun run) {
+  CLI::App* app = app_->add_subcommand(text.name, text.summary);
+  app->set_help_flag();
+  app->prefix_command();
+  commands_.push_back({text, nullptr, app, std::move(run)});
 }
 
 const PackCommandLine::Command* PackCommandLine::Find(
@@ -295,6 +311,9 @@ std::string PackCommandLine::CommandHelp(const std::string& name) const {
   const Command* command = Find(name);
   if (command == nullptr) {
     return std::string();
+  }
+  if (command->own_parsing) {
+    return command->text.description;
   }
   return "Usage: qrlpack " + Usage(command->text) + "\n\n" +
          command->text.description + "\nOptions:\n" +
@@ -359,7 +378,11 @@ int PackCommandLine::Run(const std::vector<std::string>& args,
   if (chosen[0] == help_) {
     return RunHelp(help_->remaining(), streams);
   }
-  return RunCommand(*Find(chosen[0]->get_name()), parse, args, streams);
+  const Command& command = *Find(chosen[0]->get_name());
+  if (command.own_parsing) {
+    return command.own_parsing(args, streams);
+  }
+  return RunCommand(command, parse, args, streams);
 }
 
 int PackCommandLine::RunCommand(const Command& command, const Parse& parse,
@@ -409,8 +432,11 @@ std::string PackCommandLine::BashCompletion() const {
     if (!valued.empty()) {
       cases += "      case $prev in " + valued + ") return ;; esac\n";
     }
-    cases += "      [[ $cur == -* ]] && COMPREPLY=($(compgen -W \"" +
-             options.substr(1) + "\" -- \"$cur\"))\n      ;;\n";
+    if (!options.empty()) {
+      cases += "      [[ $cur == -* ]] && COMPREPLY=($(compgen -W \"" +
+               options.substr(1) + "\" -- \"$cur\"))\n";
+    }
+    cases += "      ;;\n";
   }
   std::string top_options;
   for (const CLI::Option* option : app_->get_options()) {

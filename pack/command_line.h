@@ -32,6 +32,11 @@ struct PackStreams {
 // Runs a command once its arguments are parsed; returns the exit code.
 using CommandRun = std::function<int(const PackStreams& streams)>;
 
+// Runs a command that reads its own arguments: all of them, args[1] being
+// the command's name.
+using OwnParsingRun = std::function<int(const std::vector<std::string>& args,
+                                        const PackStreams& streams)>;
+
 // How a command introduces itself.
 struct CommandText {
   std::string name;         // "build"
@@ -83,6 +88,11 @@ class PackCommandLine {
   // Registers a command; the help lists commands in registration order.
   PackCommand Add(const CommandText& text, CommandRun run);
 
+  // Registers a command that reads its own arguments and words its own
+  // usage errors; `text.description` is then its whole help. The
+  // completion offers it file names only.
+  void AddOwnParsing(const CommandText& text, OwnParsingRun run);
+
   // Parses `args` (args[0] is the program path) and runs the command they
   // name: its exit code, or kPackExitUsage with the error on `err`. A
   // command's values from an earlier Run stay where not given again.
@@ -99,6 +109,7 @@ class PackCommandLine {
     CommandText text;
     CommandRun run;
     CLI::App* app;
+    OwnParsingRun own_parsing;  // set for a command that parses itself
   };
 
   // What parsing left for the command to judge.

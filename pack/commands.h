@@ -10,5 +10,9 @@
 void AddBuildCommand(PackCommandLine* command_line);
 // dump PKG.qrl [-o DESC.json]
 void AddDumpCommand(PackCommandLine* command_line);
+// from-diff [-p N] [--tree DIR] [--markers STYLE] [-o OUT] [DIFF]
+void AddFromDiffCommand(PackCommandLine* command_line);
+// from-trees OLD NEW [--markers STYLE] [-o OUT]
+void AddFromTreesCommand(PackCommandLine* command_line);
 
 #endif  // QRL_PACK_COMMANDS_H_

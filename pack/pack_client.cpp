@@ -9,6 +9,8 @@ namespace {
 constexpr void (*kCommands[])(PackCommandLine*) = {
     AddBuildCommand,
     AddDumpCommand,
+    AddFromDiffCommand,
+    AddFromTreesCommand,
 };
 
 constexpr std::string_view kDescription =

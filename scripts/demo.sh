@@ -2,7 +2,10 @@
 # Builds qrlconsole and shows what it does: the example package is checked,
 # the files it touches are backed up, it is applied to a copy of the example
 # tree and the change is shown; reversing it brings the tree back as it
-# was, and so does restoring the backup after applying it again.
+# was, and so does restoring the backup after applying it again. Then a
+# change to a copy of the tree becomes a package with qrlpack from-diff and
+# is carried to two later releases: one it applies to, and one where a
+# level fails and the backup undoes what ran.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -67,3 +70,50 @@ run build/qrlconsole "$demo/demo.qrl" apply "MACRO{ROOT}=$root" \
   "MACRO{NAME}=world" SYMBOL+LOUD
 run build/qrlconsole "$demo/demo.qrl.backup" restorebackup
 check_tree restorebackup
+
+echo
+echo "# Carrying your own change to a new release: edit a copy, take the"
+echo "# diff, and let qrlpack make the package."
+cp -r examples/tree "$demo/tree-1.0"
+cp -r examples/tree "$demo/mine"
+sed -i 's/^    printf("Hello\\n");$/    printf("Hi there\\n");\n&/' \
+  "$demo/mine/src/greeting.c"
+echo "Greets twice." > "$demo/mine/src/NOTES"
+(
+  cd "$demo"
+  echo
+  echo "\$ diff -ruN tree-1.0 mine > mine.diff"
+  diff -ruN tree-1.0 mine > mine.diff || true
+  cat mine.diff
+  echo
+  echo "\$ qrlpack from-diff --tree tree-1.0 -o mine.qrl mine.diff"
+  ../qrlpack from-diff --tree tree-1.0 -o mine.qrl mine.diff
+)
+echo
+echo "# The next release moved the code; the package still applies:"
+cp -r examples/tree "$demo/tree-1.1"
+sed -i '1i /* Release 1.1 */' "$demo/tree-1.1/src/greeting.c"
+run build/qrlconsole "$demo/mine.qrl" createbackup "MACRO{ROOT}=$PWD/$demo/tree-1.1/"
+run build/qrlconsole "$demo/mine.qrl" apply "MACRO{ROOT}=$PWD/$demo/tree-1.1/"
+echo
+cat "$demo/tree-1.1/src/greeting.c"
+echo
+echo "# A release that changed the very lines the change needs: the level"
+echo "# fails, names the file and the hunk, and the backup undoes what ran."
+cp -r examples/tree "$demo/tree-1.2"
+sed -i 's/Hello/Howdy/' "$demo/tree-1.2/src/greeting.c"
+run build/qrlconsole "$demo/mine.qrl" createbackup "MACRO{ROOT}=$PWD/$demo/tree-1.2/"
+run build/qrlconsole "$demo/mine.qrl" apply "MACRO{ROOT}=$PWD/$demo/tree-1.2/" ||
+  echo "(exit code $?)"
+run build/qrlconsole "$demo/mine.qrl.backup" restorebackup
+echo
+if [[ "$(cat "$demo/tree-1.2/src/greeting.c")" == \
+      "$(sed 's/Hello/Howdy/' examples/tree/src/greeting.c)" ]] &&
+    [[ ! -e "$demo/tree-1.2/src/NOTES" ]]; then
+  echo "# After restorebackup tree-1.2 is as it was."
+else
+  echo "# After restorebackup tree-1.2 differs from what it was!"
+  exit 1
+fi
+echo "# Now carry that hunk by hand into a copy of tree-1.2 and make the"
+echo "# package for tree-1.2 from a new diff against it."

@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <random>
 #include <utility>
 
 #include "services/handle_io.h"
@@ -17,9 +19,22 @@ namespace {
 // The system's own limit on links followed while resolving one name.
 constexpr int kMaxLinkHops = 40;
 
-// Fixed length, so that a target name of the longest allowed length still
-// leaves room for its temporary sibling.
-constexpr char kTemporaryName[] = ".qrl-tmp-XXXXXX";
+// A name beside the target for its next content: ".qrl-tmp-" and six
+// letters or digits, of fixed length so that a target name of the longest
+// allowed length still leaves room for its temporary sibling. The letters
+// come from a generator seeded once per process.
+std::string TemporaryBaseName() {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mt19937_64 generator{std::random_device{}() ^
+                                   static_cast<uint64_t>(::getpid()) << 32};
+  std::string name = ".qrl-tmp-XXXXXX";
+  uint64_t bits = generator();
+  for (size_t i = name.size() - 6; i < name.size(); ++i, bits /= 62) {
+    name[i] = kLetters[bits % 62];
+  }
+  return name;
+}
 
 bool Fail(std::string* err, std::string_view context, int error) {
   if (err != nullptr) {
@@ -103,9 +118,13 @@ bool WriteFromStart(int fd, std::string_view content, uint64_t old_size,
   return true;
 }
 
+// The process's umask, read once: the program never changes it.
 mode_t CurrentUmask() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
+  static const mode_t mask = [] {
+    const mode_t current = ::umask(0);
+    ::umask(current);
+    return current;
+  }();
   return mask;
 }
 
@@ -130,10 +149,18 @@ bool FileReplacement::Begin(const std::string& file_name, std::string* err) {
 }
 
 bool FileReplacement::CreateTemporary(std::string* err) {
-  std::string name = SystemDirectoryPart(target_) + kTemporaryName;
-  UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
-  if (!fd.valid()) {
-    return Fail(err, "cannot create a temporary file for " + target_, errno);
+  const mode_t umask = CurrentUmask();
+  const mode_t mode =
+      target_exists_ ? target_stat_.st_mode & 07777 : 0666 & ~umask;
+  std::string name;
+  UniqueFd fd;
+  for (int attempt = 0; !fd.valid(); ++attempt) {
+    name = SystemDirectoryPart(target_) + TemporaryBaseName();
+    fd.reset(::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
+                    mode & 0777));
+    if (!fd.valid() && (errno != EEXIST || attempt == 100)) {
+      return Fail(err, "cannot create a temporary file for " + target_, errno);
+    }
   }
   if (target_exists_) {
     // Keeping the owner needs privileges the program may lack; the content
@@ -143,12 +170,14 @@ bool FileReplacement::CreateTemporary(std::string* err) {
       // Ignored: the file then belongs to whoever runs the program.
     }
   }
-  const mode_t mode =
-      target_exists_ ? target_stat_.st_mode & 07777 : 0666 & ~CurrentUmask();
-  if (::fchmod(fd.get(), mode) != 0) {
-    const int error = errno;
-    ::unlink(name.c_str());
-    return Fail(err, "cannot set the mode for " + target_, error);
+  // Creating gave the file the mode less the umask, and never the set-ID
+  // or sticky bits; only a mode that differs needs setting.
+  if ((mode & ~(umask & 0777)) != mode || (mode & 07000) != 0) {
+    if (::fchmod(fd.get(), mode) != 0) {
+      const int error = errno;
+      ::unlink(name.c_str());
+      return Fail(err, "cannot set the mode for " + target_, error);
+    }
   }
   temporary_.name = std::move(name);
   temporary_.fd = fd.release();
@@ -230,6 +259,69 @@ bool FileReplacement::Commit(std::string* err) {
   }
   temporary_.name.clear();
   return true;
+}
+
+bool FileReplacement::Reserve(uint64_t size, std::string* err) {
+  if (in_place_) {
+    return Fail(err, "cannot replace " + target_, EINVAL);
+  }
+  if (temporary_.fd < 0 && !CreateTemporary(err)) {
+    return false;
+  }
+  if (size > file_size_) {
+    // The room for the growth only; posix_fallocate writes it where the
+    // file system cannot reserve.
+    const int error =
+        ::posix_fallocate(temporary_.fd, static_cast<off_t>(file_size_),
+                          static_cast<off_t>(size - file_size_));
+    if (error != 0) {
+      return Fail(err, "cannot write " + target_, error);
+    }
+    file_size_ = size;
+  }
+  return true;
+}
+
+bool FileReplacement::CommitFrom(const Producer& produce, std::string* err) {
+  if (in_place_) {
+    return Fail(err, "cannot replace " + target_, EINVAL);
+  }
+  if (temporary_.fd < 0 && !CreateTemporary(err)) {
+    return false;
+  }
+  // Written by position: the reservation has not moved the file offset,
+  // but an earlier Write may have.
+  int error = 0;
+  uint64_t written = 0;
+  produce([this, &written, &error](std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t n =
+          ::pwrite(temporary_.fd, bytes.data(),
+                   std::min<size_t>(bytes.size(), kMaxTransferChunk),
+                   static_cast<off_t>(written));
+      if (n <= 0) {
+        if (n < 0 && errno == EINTR) {
+          continue;
+        }
+        error = n < 0 ? errno : EIO;
+        return false;
+      }
+      written += static_cast<uint64_t>(n);
+      bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+  });
+  if (error == 0 && written < file_size_ &&
+      ::ftruncate(temporary_.fd, static_cast<off_t>(written)) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
+    Discard();
+    return Fail(err, "cannot write " + target_, error);
+  }
+  content_on_disk_ = true;
+  file_size_ = written;
+  return Commit(err);
 }
 
 void FileReplacement::Discard() { RemoveTemporary(); }

@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,16 @@ class FileReplacement {
   // Installs the last content written successfully; false when nothing was
   // written or the file system refuses.
   bool Commit(std::string* err);
+
+  // The other way to a replacement, for content that is held elsewhere and
+  // produced once at the end: Reserve makes sure the temporary file can
+  // take `size` bytes (it is created by the first call; later calls only
+  // give it room to grow), CommitFrom writes what `produce` hands out and
+  // installs it. A failed reservation leaves the room reserved before.
+  using Producer =
+      std::function<bool(const std::function<bool(std::string_view)>& write)>;
+  bool Reserve(uint64_t size, std::string* err);
+  bool CommitFrom(const Producer& produce, std::string* err);
   // Removes the temporary files; the target stays as it was.
   void Discard();
 

@@ -63,7 +63,8 @@ TEST(ManualPages, QrlpackPageCoversEveryCommandAndOption) {
   ASSERT_GE(commands.size(), 3u) << help;
   std::vector<std::string> options = SectionWords(help, "Options:");
   for (const std::string& command : commands) {
-    EXPECT_NE(page.find("\n.B qrlpack " + command), std::string::npos)
+    EXPECT_NE(page.find("\n.B qrlpack " + ManSpelling(command)),
+              std::string::npos)
         << command << " has no synopsis line";
     EXPECT_NE(page.find("\n.BI \"" + ManSpelling(command) + " "),
               std::string::npos)

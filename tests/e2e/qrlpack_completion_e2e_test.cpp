@@ -21,10 +21,13 @@ TEST(PackCompletion, BashCompletesCommandsOptionsAndFiles) {
     std::string completions;
   };
   const std::vector<Case> cases = {
-      {"qrlpack ''", "build dump help -h --help --version --bash-completion"},
+      {"qrlpack ''",
+       "build dump from-diff from-trees help -h --help --version "
+       "--bash-completion"},
+      {"qrlpack from-d", "from-diff"},
       {"qrlpack b", "build"},
       {"qrlpack --v", "--version"},
-      {"qrlpack help ''", "build dump"},
+      {"qrlpack help ''", "build dump from-diff from-trees"},
       {"qrlpack build -", "-h --help -o --output"},
       {"qrlpack dump p.qrl --o", "--output"},
       // A file name: bash's own file completion takes over.

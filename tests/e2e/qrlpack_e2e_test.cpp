@@ -89,7 +89,8 @@ TEST_F(PackEndToEnd, UsageErrorsExitWithTwo) {
        "qrlpack: dump: unexpected argument 'b.qrl'\n"
        "Try 'qrlpack dump --help'.\n"},
       {{"help", "pack"},
-       "qrlpack: help: expected one of the commands build, dump\n"
+       "qrlpack: help: expected one of the commands build, dump, from-diff, "
+       "from-trees\n"
        "Try 'qrlpack --help'.\n"},
   };
   for (const Case& c : cases) {

@@ -1,0 +1,18 @@
+// Makes the package that carries a tree change, and verifies it before
+// handing it out: a package that does not turn the tree before into the
+// tree after and back is never returned.
+#ifndef QRL_PACK_CHANGE_PACKAGE_H_
+#define QRL_PACK_CHANGE_PACKAGE_H_
+
+#include <string>
+
+#include "pack/comment_markers.h"
+#include "pack/tree_change.h"
+
+// The package bytes for `changes`. False with *err naming the file (and the
+// hunk, where a Normal level is at fault) when the package cannot be made
+// or does not verify.
+bool MakeChangePackage(const ChangeSet& changes, MarkerStyle markers,
+                       std::string* package, std::string* err);
+
+#endif  // QRL_PACK_CHANGE_PACKAGE_H_

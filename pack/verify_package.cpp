@@ -1,0 +1,217 @@
+#include "pack/verify_package.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <set>
+
+#include "complex/program_level.h"
+#include "engine/apply.h"
+#include "engine/reverse.h"
+#include "fastmemlist/fastmemlist.h"
+#include "pack/change_levels.h"
+#include "package/package.h"
+#include "services/failure.h"
+#include "services/file_services.h"
+#include "services/temporary_names.h"
+
+namespace {
+
+// Where scratch trees go: the temporary directory the environment names,
+// else memory-backed /dev/shm when there is one (thousands of short-lived
+// files cost far less there than on a disk), else /tmp.
+std::string ScratchParent() {
+  for (const char* variable : {"TEMP", "TMP", "TMPDIR"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') {
+      return TemporaryDirectory();
+    }
+  }
+  return ::access("/dev/shm", W_OK | X_OK) == 0 ? "/dev/shm/"
+                                                : TemporaryDirectory();
+}
+
+// A scratch tree, removed with everything in it when the object goes.
+class ScratchTree {
+ public:
+  ScratchTree() {
+    std::string name = ScratchParent() + "qrlpack-verify-XXXXXX";
+    if (::mkdtemp(name.data()) != nullptr) {
+      root_ = name + "/";
+    }
+  }
+  ~ScratchTree() {
+    if (!root_.empty()) {
+      try {
+        DeleteDirectoryTree(root_);
+      } catch (const Failure&) {
+      }
+    }
+  }
+  ScratchTree(const ScratchTree&) = delete;
+  ScratchTree& operator=(const ScratchTree&) = delete;
+
+  bool ok() const { return !root_.empty(); }
+  const std::string& root() const { return root_; }
+  std::string Path(const std::string& relative) const {
+    return root_ + relative;
+  }
+
+ private:
+  std::string root_;
+};
+
+bool IsExecutable(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0111) != 0;
+}
+
+bool Fill(const ScratchTree& tree, const TreeState& state,
+          VerifyFailure* failure) {
+  for (const std::string& directory : state.directories) {
+    if (!MakeDirectoryPath(tree.Path(directory))) {
+      failure->detail = "cannot make the scratch directory " + directory;
+      return false;
+    }
+  }
+  for (const auto& [path, content] : state.files) {
+    const std::string file = tree.Path(path);
+    const std::string parent = ExtractPathPart(file);
+    if (!MakeDirectoryPath(parent) || !StringToFile(file, content) ||
+        ::chmod(file.c_str(), state.executables.contains(path) ? 0755 : 0644) !=
+            0) {
+      failure->detail = "cannot write the scratch copy of " + path;
+      return false;
+    }
+  }
+  return true;
+}
+
+size_t FirstDifferentLine(std::string_view a, std::string_view b) {
+  size_t line = 1;
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common && a[i] == b[i]; ++i) {
+    if (a[i] == '\n') {
+      ++line;
+    }
+  }
+  return line;
+}
+
+// Compares the scratch tree with `expected` on every path of `paths` and
+// `directories`.
+bool Matches(const ScratchTree& tree, const TreeState& expected,
+             const std::set<std::string>& paths,
+             const std::set<std::string>& directories, VerifyFailure* failure) {
+  for (const std::string& path : paths) {
+    const std::string file = tree.Path(path);
+    const auto wanted = expected.files.find(path);
+    failure->path = path;
+    if (wanted == expected.files.end()) {
+      if (PathExists(file)) {
+        failure->detail = "the file is there, but should not be";
+        return false;
+      }
+      continue;
+    }
+    std::string content;
+    if (!FileExists(file) || !FileToString(file, &content)) {
+      failure->detail = "the file is missing";
+      return false;
+    }
+    if (content != wanted->second) {
+      failure->line = FirstDifferentLine(content, wanted->second);
+      failure->detail = "the content differs from line " +
+                        std::to_string(failure->line) + " on";
+      return false;
+    }
+    if (IsExecutable(file) != expected.executables.contains(path)) {
+      failure->detail = "the execute bit differs";
+      return false;
+    }
+  }
+  for (const std::string& directory : directories) {
+    failure->path = directory + "/";
+    const bool there = DirectoryExists(tree.Path(directory));
+    if (there != expected.directories.contains(directory)) {
+      failure->detail = there ? "the directory is there, but should not be"
+                              : "the directory is missing";
+      return false;
+    }
+  }
+  failure->path.clear();
+  return true;
+}
+
+// Runs one action on the scratch tree. The engine's report lines name the
+// scratch tree; they are given relative to it.
+bool Run(const TFASTMEMLIST& levels, const TSETTINGSBLOCK& loaded,
+         const ScratchTree& tree, bool apply, VerifyFailure* failure) {
+  TSETTINGSBLOCK settings = loaded;
+  TFASTMEMLIST macros;
+  macros.Add(kRootMacro);
+  macros.Add(tree.root());
+  settings.macros = macros.SaveToString();
+  LineList output;
+  uint8_t status = 0;
+  InstallProgramLevel();  // the package's Complex levels run as they would
+  try {
+    if (apply) {
+      status = ApplyLevels(levels, &settings, &output, true);
+    } else {
+      ReverseLevels(levels, &settings, &output, true);
+    }
+  } catch (const Failure& error) {
+    failure->detail = error.what();
+    return false;
+  }
+  if (status == 0 && output.Empty()) {
+    return true;
+  }
+  std::string line = output.Empty() ? "a level failed" : output.Get(0);
+  for (size_t at = line.find(tree.root()); at != std::string::npos;
+       at = line.find(tree.root())) {
+    line.replace(at, tree.root().size(), "");
+  }
+  failure->detail = "qrlconsole would print \"" + line + "\"";
+  return false;
+}
+
+}  // namespace
+
+bool VerifyPackage(std::string_view package, const TreeState& before,
+                   const TreeState& after, VerifyFailure* failure) {
+  *failure = VerifyFailure();
+  failure->action = "apply";
+  TFASTMEMLIST levels;
+  TSETTINGSBLOCK settings;
+  DecodeError error;
+  if (!LoadPackageFromData(package, &levels, &settings, &error)) {
+    failure->detail = "the package does not load: " + error.Text();
+    return false;
+  }
+  ScratchTree tree;
+  if (!tree.ok()) {
+    failure->detail =
+        "cannot make a scratch directory in " + TemporaryDirectory();
+    return false;
+  }
+  std::set<std::string> paths;
+  std::set<std::string> directories;
+  for (const TreeState* state : {&before, &after}) {
+    for (const auto& [path, content] : state->files) {
+      paths.insert(path);
+    }
+    directories.insert(state->directories.begin(), state->directories.end());
+  }
+  if (!Fill(tree, before, failure) ||
+      !Run(levels, settings, tree, true, failure) ||
+      !Matches(tree, after, paths, directories, failure)) {
+    return false;
+  }
+  failure->action = "reverse";
+  return Run(levels, settings, tree, false, failure) &&
+         Matches(tree, before, paths, directories, failure);
+}
