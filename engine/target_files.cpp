@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "fastmemlist/handle_io.h"
 #include "fastmemlist/list_view.h"
 #include "services/failure.h"
+#include "services/handle_io.h"
 #include "services/posix_error.h"
 #include "services/system_path.h"
 

@@ -9,8 +9,8 @@
 #include <random>
 #include <utility>
 
-#include "fastmemlist/handle_io.h"
-#include "services/file_services.h"
+#include "services/handle_io.h"
+#include "services/path_parts.h"
 #include "services/posix_error.h"
 #include "services/system_path.h"
 #include "services/unique_fd.h"
