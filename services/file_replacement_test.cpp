@@ -18,12 +18,12 @@ size_t EntryCount(const std::string& dir) {
                     std::filesystem::directory_iterator()));
 }
 
-TEST(FileReplacement, InstallsTheLastContentOnlyAtCommit) {
+TEST(PosixFileReplacement, InstallsTheLastContentOnlyAtCommit) {
   ScratchDir dir;
   const std::string file = dir.Path("f.txt");
   WriteFile(file, "old", 0640);
   std::string err;
-  FileReplacement replacement;
+  PosixFileReplacement replacement;
   ASSERT_TRUE(replacement.Begin(file, &err)) << err;
   ASSERT_TRUE(replacement.Write("first", &err)) << err;
   ASSERT_TRUE(replacement.Write("second, longer", &err)) << err;
@@ -34,7 +34,7 @@ TEST(FileReplacement, InstallsTheLastContentOnlyAtCommit) {
   EXPECT_EQ(FileMode(file), 0640u);
   EXPECT_EQ(EntryCount(dir.path()), 1u);
 
-  FileReplacement discarded;
+  PosixFileReplacement discarded;
   ASSERT_TRUE(discarded.Begin(file, &err));
   ASSERT_TRUE(discarded.Write("never", &err));
   discarded.Discard();
@@ -43,7 +43,7 @@ TEST(FileReplacement, InstallsTheLastContentOnlyAtCommit) {
   EXPECT_FALSE(discarded.Commit(&err));
 }
 
-TEST(FileReplacement, FailedWriteKeepsTheEarlierContentForTheCommit) {
+TEST(PosixFileReplacement, FailedWriteKeepsTheEarlierContentForTheCommit) {
   ScratchDir dir;
   const std::string file = dir.Path("f.txt");
   WriteFile(file, "old");
@@ -53,7 +53,7 @@ TEST(FileReplacement, FailedWriteKeepsTheEarlierContentForTheCommit) {
     const struct rlimit limit = {100, 100};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     std::string err;
-    FileReplacement replacement;
+    PosixFileReplacement replacement;
     const bool ok = replacement.Begin(file, &err) &&
                     replacement.Write("fits", &err) &&
                     !replacement.Write(std::string(1000, 'x'), &err) &&

@@ -78,7 +78,7 @@ bool FileToString(const std::string& file_name, std::string* out) {
 
 bool StringToFile(const std::string& file_name, std::string_view content,
                   std::string* err) {
-  FileReplacement replacement;
+  PosixFileReplacement replacement;
   return replacement.Begin(file_name, err) && replacement.Write(content, err) &&
          replacement.Commit(err);
 }

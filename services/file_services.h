@@ -10,18 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "services/file_system.h"
 #include "services/line_list.h"
 
 enum class IncludeFiles { kNo, kYes };
-
-// One entry of a directory as the listing gives it; a symbolic link is
-// never a directory here.
-struct DirectoryEntry {
-  std::string name;
-  bool is_directory;
-};
-
-enum class DirectoryRead { kOk, kCannotOpen, kCannotRead };
 
 // Appends the entries of `directory` (empty, or ending in "/"; empty is
 // the working directory) in the system's order, without "." and "..".
