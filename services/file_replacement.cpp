@@ -69,7 +69,8 @@ bool WriteFromStart(int fd, std::string_view content, uint64_t old_size,
 
 }  // namespace
 
-bool PosixFileReplacement::Begin(const std::string& file_name, std::string* err) {
+bool PosixFileReplacement::Begin(const std::string& file_name,
+                                 std::string* err) {
   Discard();
   content_.clear();
   content_on_disk_ = false;
@@ -224,7 +225,8 @@ bool PosixFileReplacement::Reserve(uint64_t size, std::string* err) {
   return true;
 }
 
-bool PosixFileReplacement::CommitFrom(const Producer& produce, std::string* err) {
+bool PosixFileReplacement::CommitFrom(const Producer& produce,
+                                      std::string* err) {
   if (in_place_) {
     return Fail(err, "cannot replace " + target_, EINVAL);
   }

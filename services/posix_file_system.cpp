@@ -99,10 +99,9 @@ class PosixOpenedFile : public OpenedFile {
 
   bool StillThere(const std::string& name, std::string* why) override {
     int ignored = 0;
-    return StillWhatWasRead(info_, InfoOf(fd_.get()),
-                            SystemFileSystem().Stat(name, FollowLinks::kYes,
-                                                    &ignored),
-                            why);
+    return StillWhatWasRead(
+        info_, InfoOf(fd_.get()),
+        SystemFileSystem().Stat(name, FollowLinks::kYes, &ignored), why);
   }
 
  private:
@@ -190,9 +189,9 @@ std::unique_ptr<OpenedFile> PosixFileSystem::Open(const std::string& path,
   }
   const FileInfo info = InfoOf(fd.get());
   if (info.type != FileType::kRegular) {
-    Failed(error, !info.exists()                        ? errno
+    Failed(error, !info.exists()                      ? errno
                   : info.type == FileType::kDirectory ? EISDIR
-                                                        : EINVAL);
+                                                      : EINVAL);
     return nullptr;
   }
   std::unique_ptr<char[]> bytes;
