@@ -1,5 +1,10 @@
 #include "backup/backup_records.h"
 
+#include <utility>
+
+#include "fastmemlist/list_view.h"
+#include "services/system_path.h"
+
 void AddBackupRecord(TFASTMEMLIST* backup, bool existed, std::string_view path,
                      std::string_view nearest_directory,
                      std::string_view content) {
@@ -9,16 +14,64 @@ void AddBackupRecord(TFASTMEMLIST* backup, bool existed, std::string_view path,
   backup->Add(content);
 }
 
-bool LoadBackupFile(const std::string& file_name, TFASTMEMLIST* backup) {
+namespace {
+
+bool Malformed(TFASTMEMLIST* backup, std::string* why, std::string text) {
   backup->Clear();
-  bool well_formed = backup->LoadFromFile(file_name) &&
-                     backup->Count() % kBackupRecordItemCount == 0;
-  for (uint64_t i = 0; well_formed && i < backup->Count();
-       i += kBackupRecordItemCount) {
-    well_formed = backup->ItemLength(i + kBackupState) > 0;
+  if (why != nullptr) {
+    *why = "not a backup file: " + std::move(text);
   }
-  if (!well_formed) {
+  return false;
+}
+
+// Whether a decoded list is made of whole records.
+bool CheckRecords(TFASTMEMLIST* backup, std::string* why) {
+  if (backup->Count() % kBackupRecordItemCount != 0) {
+    return Malformed(backup, why,
+                     std::to_string(backup->Count()) +
+                         " items, not records of 4 items each");
+  }
+  // A path that holds a NUL byte would restore or delete another path
+  // than the one recorded: such a record spoils the whole backup.
+  for (uint64_t i = 0; i < backup->Count(); i += kBackupRecordItemCount) {
+    const std::string record =
+        "record " + std::to_string(i / kBackupRecordItemCount + 1) + ": ";
+    std::string nul;
+    if (backup->ItemLength(i + kBackupState) == 0) {
+      return Malformed(backup, why, record + "no state");
+    }
+    if (!UsablePath(backup->View(i + kBackupPath), &nul) ||
+        !UsablePath(backup->View(i + kBackupNearestDirectory), &nul)) {
+      return Malformed(backup, why, record + nul);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool LoadBackupData(std::string_view data, TFASTMEMLIST* backup,
+                    std::string* why) {
+  DecodeError error;
+  if (!backup->LoadFromData(data, &error)) {
+    return Malformed(backup, why, error.Text());
+  }
+  return CheckRecords(backup, why);
+}
+
+bool LoadBackupFile(const std::string& file_name, TFASTMEMLIST* backup,
+                    std::string* why) {
+  // Read straight into the list: a backup holds whole trees, and the
+  // bytes are not copied a second time.
+  std::string err;
+  if (!backup->LoadFromFile(file_name, &err)) {
     backup->Clear();
+    if (why != nullptr) {
+      // The reader's faults ("cannot open: ...") and the decoder's ("at
+      // byte 3: ...") read apart.
+      *why = err.starts_with("at byte") ? "not a backup file: " + err : err;
+    }
+    return false;
   }
-  return well_formed;
+  return CheckRecords(backup, why);
 }

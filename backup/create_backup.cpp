@@ -3,14 +3,17 @@
 #include <exception>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "backup/backup_records.h"
 #include "engine/macros.h"
 #include "engine/separators.h"
+#include "fastmemlist/handle_io.h"
 #include "fastmemlist/list_view.h"
 #include "package/level_record.h"
 #include "services/file_services.h"
 #include "services/string_utils.h"
+#include "services/system_path.h"
 
 namespace {
 
@@ -39,16 +42,27 @@ void AddLevelTargets(std::string_view record, LineList* targets) {
   }
 }
 
-// Appends one record for `path`; false, with *message set, when the file
+// The step in force: its report line, and the system's reason when a step
+// fails and the system gave one.
+struct Step {
+  std::string message;
+  std::string why;
+};
+
+// Appends one record for `path`; false, with the step set, when the file
 // cannot be read.
-bool RecordPath(const std::string& path, TFASTMEMLIST* backup,
-                std::string* message) {
+bool RecordPath(const std::string& path, TFASTMEMLIST* backup, Step* step) {
+  // The system would read such a path cut short: no record for it could
+  // ever be restored.
+  step->message = "Unable to read file: " + path;
+  if (!UsablePath(path, &step->why)) {
+    return false;
+  }
   const std::string nearest = NearestExistingDirectory(path);
   if (LastCharacter(path) == '/') {
     AddBackupRecord(backup, DirectoryExists(path), path, nearest, "");
     return true;
   }
-  *message = "Unable to read file: " + path;
   if (!FileExists(path)) {
     AddBackupRecord(backup, false, path, nearest, "");
     return true;
@@ -56,7 +70,12 @@ bool RecordPath(const std::string& path, TFASTMEMLIST* backup,
   // A pipe, socket or device has no content to keep, and reading one could
   // wait or run forever.
   std::string content;
-  if (!RegularFileExists(path) || !FileToString(path, &content)) {
+  if (!RegularFileExists(path)) {
+    step->why = path + ": not a regular file";
+    return false;
+  }
+  if (!ReadWholeFile(path, &content, &step->why)) {
+    step->why = path + ": " + step->why;
     return false;
   }
   AddBackupRecord(backup, true, path, nearest, content);
@@ -65,8 +84,7 @@ bool RecordPath(const std::string& path, TFASTMEMLIST* backup,
 
 // Records one target: the path it names, or, for the removal of a
 // directory, the directory and everything below it.
-bool RecordTarget(std::string_view target, TFASTMEMLIST* backup,
-                  std::string* message) {
+bool RecordTarget(std::string_view target, TFASTMEMLIST* backup, Step* step) {
   if (target.size() < kShortestTarget) {
     return true;
   }
@@ -74,14 +92,14 @@ bool RecordTarget(std::string_view target, TFASTMEMLIST* backup,
   LineList paths;
   if (target[0] == '-' && LastCharacter(path) == '/') {
     if (!ListDirectoryTree(path, IncludeFiles::kYes, &paths)) {
-      *message = "Unable to read directoy content: " + path;
+      step->message = "Unable to read directoy content: " + path;
       return false;
     }
   } else {
     paths.Add(path);
   }
   for (const std::string& entry : paths) {
-    if (!RecordPath(entry, backup, message)) {
+    if (!RecordPath(entry, backup, step)) {
       return false;
     }
   }
@@ -126,29 +144,34 @@ LineList CollectBackupTargets(const TFASTMEMLIST& levels,
 std::string CreateBackup(const TFASTMEMLIST& levels,
                          const TSETTINGSBLOCK& settings,
                          const std::string& backup_file_name,
-                         bool convert_separators) {
-  // The message of the step in force; a failure raised out of a step (a
-  // file too large to hold, say) ends the operation with it, as a failed
-  // result does.
-  std::string message;
+                         bool convert_separators, std::string* why) {
+  // A failure raised out of a step (a file too large to hold, say) ends
+  // the operation with the step's message, as a failed result does.
+  Step step;
+  bool saved = true;
   try {
     const LineList targets =
         CollectBackupTargets(levels, settings, convert_separators);
     TFASTMEMLIST backup;
-    for (const std::string& target : targets) {
-      if (!RecordTarget(target, &backup, &message)) {
-        return message;
-      }
+    for (size_t i = 0; saved && i < targets.Count(); ++i) {
+      saved = RecordTarget(targets.Get(i), &backup, &step);
     }
-    message = "Unable to save content in " + backup_file_name;
-    if (!backup.SaveToFile(backup_file_name)) {
-      return message;
+    if (saved) {
+      step.message = "Unable to save content in " + backup_file_name;
+      saved = StringToFile(backup_file_name, backup.SaveToString(), &step.why);
     }
-  } catch (const std::exception&) {
-    if (message.empty()) {
+  } catch (const std::exception& failure) {
+    if (step.message.empty()) {
       throw;  // no step of its own failed: not a backup failure
     }
-    return message;
+    step.why = failure.what();
+    saved = false;
   }
-  return std::string();
+  if (saved) {
+    return std::string();
+  }
+  if (why != nullptr) {
+    *why = std::move(step.why);
+  }
+  return step.message;
 }

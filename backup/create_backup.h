@@ -25,10 +25,11 @@ LineList CollectBackupTargets(const TFASTMEMLIST& levels,
 // `backup_file_name`. A removal of a directory records the directory and
 // everything below it, entry by entry; a target shorter than 3 characters
 // records nothing. Returns an empty text on success, else the message of
-// the step that failed.
+// the step that failed; *why (when given) then receives the system's
+// reason where there is one.
 std::string CreateBackup(const TFASTMEMLIST& levels,
                          const TSETTINGSBLOCK& settings,
                          const std::string& backup_file_name,
-                         bool convert_separators);
+                         bool convert_separators, std::string* why = nullptr);
 
 #endif  // QRL_BACKUP_CREATE_BACKUP_H_

@@ -143,6 +143,11 @@ TEST_F(CreateBackupTest, FailedStepNamesItsPathAndWritesNoBackup) {
        "Unable to read file: " + root_ + "/pipe"},
       {CreationRemovalLevel({"-/" + root_ + "/tree/"}),
        "Unable to read file: " + root_ + "/tree/pipe"},
+      // A path that holds a NUL byte could never be restored.
+      {Targeting("3", "/", root_ + "/tree/f\0.new"s),
+       "Unable to read file: " + root_ + "/tree/f\0.new"s},
+      {CreationRemovalLevel({"+/" + root_ + "/d\0/"s}),
+       "Unable to read file: " + root_ + "/d\0/"s},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Create({c.level}), c.message);

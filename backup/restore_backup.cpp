@@ -5,13 +5,30 @@
 #include <cerrno>
 #include <exception>
 #include <string_view>
+#include <utility>
 
 #include "backup/backup_records.h"
 #include "fastmemlist/fastmemlist.h"
 #include "services/file_replacement.h"
 #include "services/file_services.h"
+#include "services/posix_error.h"
 
 namespace {
+
+// The step in force: its report line, and the system's reason when a step
+// fails and the system gave one.
+struct Step {
+  std::string message;
+  std::string why;
+
+  bool Fail(std::string reason) {
+    why = std::move(reason);
+    return false;
+  }
+  bool FailWithErrno(std::string_view context) {
+    return Fail(PosixError(context, errno));
+  }
+};
 
 // Creates the directory with every missing one above it; an empty name is
 // the working directory, which exists.
@@ -21,21 +38,22 @@ bool EnsureDirectory(const std::string& directory) {
 }
 
 bool RestoreFile(const std::string& path, std::string_view content,
-                 std::string* message) {
+                 Step* step) {
   const std::string directory = ExtractPathPart(path);
-  *message = "Unable to create directory " + directory;
+  step->message = "Unable to create directory " + directory;
   if (!EnsureDirectory(directory)) {
     return false;
   }
   // Written beside the file and renamed over it, so a failure leaves the
   // file as it was instead of half written.
   PosixFileReplacement replacement;
-  *message = "Unable to create file " + path;
-  if (!replacement.Begin(path, nullptr)) {
+  step->message = "Unable to create file " + path;
+  if (!replacement.Begin(path, &step->why)) {
     return false;
   }
-  *message = "Unable to write to file " + path;
-  return replacement.Write(content, nullptr) && replacement.Commit(nullptr);
+  step->message = "Unable to write to file " + path;
+  return replacement.Write(content, &step->why) &&
+         replacement.Commit(&step->why);
 }
 
 // Removes the directories created above a deleted path since the backup:
@@ -52,10 +70,9 @@ bool RemoveCreatedParents(std::string directory, std::string_view nearest) {
   return true;
 }
 
-bool DeletePath(const std::string& path, std::string_view nearest,
-                std::string* message) {
+bool DeletePath(const std::string& path, std::string_view nearest, Step* step) {
   if (LastCharacter(path) == '/') {
-    *message = "Unable to delete directory " + path;
+    step->message = "Unable to delete directory " + path;
     if (DirectoryExists(path) && !DeleteDirectoryTree(path)) {
       return false;
     }
@@ -63,48 +80,52 @@ bool DeletePath(const std::string& path, std::string_view nearest,
         ExtractPathPart(std::string_view(path).substr(0, path.size() - 1)),
         nearest);
   }
-  *message = "Unable to delete file " + path;
+  step->message = "Unable to delete file " + path;
   if (FileExists(path) && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
-    return false;
+    return step->FailWithErrno("cannot delete " + path);
   }
   return RemoveCreatedParents(ExtractPathPart(path), nearest);
 }
 
-bool RestoreRecord(const TFASTMEMLIST& backup, uint64_t first,
-                   std::string* message) {
+bool RestoreRecord(const TFASTMEMLIST& backup, uint64_t first, Step* step) {
   const std::string path = backup.Get(first + kBackupPath);
   const bool existed =
       static_cast<uint8_t>(backup.View(first + kBackupState)[0]) ==
       kStateExisted;
   if (!existed) {
-    return DeletePath(path, backup.View(first + kBackupNearestDirectory),
-                      message);
+    return DeletePath(path, backup.View(first + kBackupNearestDirectory), step);
   }
   if (LastCharacter(path) == '/') {
-    *message = "Unable to create directory " + path;
+    step->message = "Unable to create directory " + path;
     return EnsureDirectory(path);
   }
-  return RestoreFile(path, backup.View(first + kBackupContent), message);
+  return RestoreFile(path, backup.View(first + kBackupContent), step);
 }
 
 }  // namespace
 
-std::string RestoreBackup(const std::string& backup_file_name) {
-  std::string message = "Unable to read from file \"" + backup_file_name + "\"";
+std::string RestoreBackup(const std::string& backup_file_name,
+                          std::string* why) {
+  Step step;
+  step.message = "Unable to read from file \"" + backup_file_name + "\"";
   // A failure raised out of a step (a directory that stays after it was
   // emptied, say) ends the operation with that step's message.
+  bool restored = true;
   try {
     TFASTMEMLIST backup;
-    if (!LoadBackupFile(backup_file_name, &backup)) {
-      return message;
+    restored = LoadBackupFile(backup_file_name, &backup, &step.why);
+    for (uint64_t i = 0; restored && i < backup.Count();
+         i += kBackupRecordItemCount) {
+      restored = RestoreRecord(backup, i, &step);
     }
-    for (uint64_t i = 0; i < backup.Count(); i += kBackupRecordItemCount) {
-      if (!RestoreRecord(backup, i, &message)) {
-        return message;
-      }
-    }
-  } catch (const std::exception&) {
-    return message;
+  } catch (const std::exception& failure) {
+    restored = step.Fail(failure.what());
   }
-  return std::string();
+  if (restored) {
+    return std::string();
+  }
+  if (why != nullptr) {
+    *why = std::move(step.why);
+  }
+  return step.message;
 }

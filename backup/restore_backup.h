@@ -9,8 +9,10 @@
 #include <string>
 
 // Returns an empty text on success, else the message of the step that
-// failed. A backup file that cannot be read or is malformed restores
-// nothing.
-std::string RestoreBackup(const std::string& backup_file_name);
+// failed; *why (when given) then receives the system's reason, or why the
+// backup file was refused, where there is one. A backup file that cannot be
+// read or is malformed restores nothing.
+std::string RestoreBackup(const std::string& backup_file_name,
+                          std::string* why = nullptr);
 
 #endif  // QRL_BACKUP_RESTORE_BACKUP_H_

@@ -158,13 +158,21 @@ TEST_F(RestoreBackupTest, MalformedOrMissingBackupRestoresNothing) {
       first + "x",
       Serialize({"\x01", made, root_ + "/", "m", "\x01"}),
       Serialize({"\x01", made, root_ + "/", "m", "", made + "2", "", ""}),
+      // A record whose path or directory the system would read cut short
+      // at a NUL byte: the whole backup is refused.
+      BackupData({{true, made, root_ + "/", "m"},
+                  {false, root_ + "/keep.txt\0.bak"s, root_ + "/", ""}}),
+      BackupData({{true, made, root_ + "/", "m"},
+                  {false, root_ + "/keep.txt", root_ + "/\0x/"s, ""}}),
   };
+  WriteFile(root_ + "/keep.txt", "keep");
   const std::string message = "Unable to read from file \"" + backup_ + "\"";
   for (const std::string& data : malformed) {
     WriteFile(backup_, data);
     EXPECT_EQ(RestoreBackup(backup_), message);
     EXPECT_FALSE(Exists(made));
   }
+  EXPECT_EQ(ReadFile(root_ + "/keep.txt"), "keep");
   EXPECT_EQ(RestoreBackup(dir_.Path("missing")),
             "Unable to read from file \"" + dir_.Path("missing") + "\"");
 }

@@ -6,6 +6,7 @@
 #include "complex/command_table.h"
 #include "complex/complex_run.h"
 #include "engine/driver_state.h"
+#include "engine/run_limits.h"
 
 namespace {
 
@@ -35,6 +36,22 @@ Step RunLine(ComplexRun& run, std::string_view line) {
                                    : line.substr(space + 1));
 }
 
+// Ends the run when it went past a bound: too many lines run, or a buffer,
+// macro list or report that grew too large.
+void CheckLimits(ComplexRun& run) {
+  const RunLimits& limits = CurrentRunLimits();
+  if (++run.lines_run > limits.program_lines) {
+    throw RunLimitExceeded("the program ran more than " +
+                           std::to_string(limits.program_lines) + " lines");
+  }
+  if (run.buffer.size() > limits.buffer_bytes) {
+    throw RunLimitExceeded("the program's buffer grew past " +
+                           std::to_string(limits.buffer_bytes) + " bytes");
+  }
+  CheckMacroLimit(&run.macros);
+  CheckOutputLimit(run.output);
+}
+
 void RunProgram(const TFASTMEMLIST& program, const RunContext& context,
                 uint8_t* run_flags, int depth) {
   if (depth > kMaxSubProgramDepth) {
@@ -45,6 +62,7 @@ void RunProgram(const TFASTMEMLIST& program, const RunContext& context,
   while (run.pc < program.Count()) {
     const Step step = RunLine(run, program.View(run.pc));
     run.pc = step.absolute ? step.value : run.pc + step.value;
+    CheckLimits(run);
   }
 }
 
@@ -53,7 +71,9 @@ void RunProgram(const TFASTMEMLIST& program, const RunContext& context,
 void RunComplex(const TFASTMEMLIST& program, TFASTMEMLIST* levels,
                 LineList* symbols, TFASTMEMLIST* macros, LineList* output,
                 uint8_t* run_flags) {
-  RunProgram(program, RunContext{*levels, *symbols, *macros, *output},
+  uint64_t lines_run = 0;
+  RunProgram(program,
+             RunContext{*levels, *symbols, *macros, *output, lines_run},
              run_flags, 0);
 }
 

@@ -12,7 +12,9 @@
 
 // Runs `program` (one line per item). The caller sets *run_flags to 1
 // (success) before the call; on return bit 0 tells success, bit 1 asks to
-// stop the run, bit 2 to restart and bit 3 to finish the level number.
+// stop the run, bit 2 to restart and bit 3 to finish the level number. A
+// program that goes past a bound of engine/run_limits.h (lines run, the
+// size of its buffer, the macros or the report) raises RunLimitExceeded.
 void RunComplex(const TFASTMEMLIST& program, TFASTMEMLIST* levels,
                 LineList* symbols, TFASTMEMLIST* macros, LineList* output,
                 uint8_t* run_flags);

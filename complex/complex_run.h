@@ -30,12 +30,14 @@ struct Step {
   uint64_t value;
 };
 
-// The caller's objects, shared by a run and every sub-program it starts.
+// The caller's objects, shared by a run and every sub-program it starts,
+// and the count of lines they have run together.
 struct RunContext {
   TFASTMEMLIST& levels;
   LineList& symbols;
   TFASTMEMLIST& macros;
   LineList& output;
+  uint64_t& lines_run;
 };
 
 // The per-run state. A sub-program gets its own, with the same context.
@@ -47,16 +49,20 @@ struct ComplexRun {
         symbols(run_context.symbols),
         macros(run_context.macros),
         output(run_context.output),
+        lines_run(run_context.lines_run),
         run_flags(flags),
         depth(nesting) {}
 
-  RunContext Context() const { return {levels, symbols, macros, output}; }
+  RunContext Context() const {
+    return {levels, symbols, macros, output, lines_run};
+  }
 
   const TFASTMEMLIST& program;
   TFASTMEMLIST& levels;
   LineList& symbols;
   TFASTMEMLIST& macros;
   LineList& output;
+  uint64_t& lines_run;
   uint8_t* run_flags;
   int depth;  // 0 for the level's own program, 1 for its sub-programs ...
 

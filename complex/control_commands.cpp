@@ -84,13 +84,15 @@ Step ExecuteComplexMacro(ComplexRun& run, std::string_view name) {
   return RunMacro(run, name, run.run_flags) ? Step::Next() : Fail(run);
 }
 
-// Private flags: only the sub-program's success bit comes back.
+// Private flags: only the sub-program's success bit comes back (and the
+// news that it changed the level records).
 std::optional<bool> ComplexMacroSucceeds(ComplexRun& run,
                                          std::string_view name) {
   uint8_t run_flags = kRunSuccess;
   if (!RunMacro(run, name, &run_flags)) {
     return std::nullopt;
   }
+  *run.run_flags |= run_flags & kRunLevelsChanged;
   return (run_flags & kRunSuccess) != 0;
 }
 

@@ -1,6 +1,7 @@
 // The command conditions: run a command line (no shell) in the working
 // directory and wait for it; its standard output becomes the buffer.
 #include "complex/command_table.h"
+#include "engine/run_limits.h"
 #include "services/external_tool.h"
 
 namespace {
@@ -8,10 +9,19 @@ namespace {
 // Holds when the command could be started and ran to its end; with
 // CheckExitStatus::kYes only when it ended with status 0. A command that
 // cannot be started leaves the buffer empty.
+// Output that would make the buffer too large ends the run.
 template <CheckExitStatus check>
 std::optional<bool> CommandRuns(ComplexRun& run,
                                 std::string_view command_line) {
-  return ExecuteCommandLine(command_line, &run.buffer, check);
+  const uint64_t limit = CurrentRunLimits().buffer_bytes;
+  bool cut = false;
+  const bool holds =
+      ExecuteCommandLine(command_line, &run.buffer, check, limit, &cut);
+  if (cut) {
+    throw RunLimitExceeded("the command's output grew past " +
+                           std::to_string(limit) + " bytes");
+  }
+  return holds;
 }
 
 constexpr CheckExitStatus kAnyStatus = CheckExitStatus::kNo;

@@ -17,6 +17,7 @@
 #include "services/failure.h"
 #include "services/file_services.h"
 #include "services/posix_error.h"
+#include "services/system_path.h"
 #include "services/working_directory.h"
 
 namespace {
@@ -59,13 +60,14 @@ Step AppendExecutableExtension(ComplexRun& run, std::string_view argument) {
 
 // The change lasts for the rest of the run and beyond. A directory that
 // exists but cannot be entered ends the action: what follows would work in
-// the wrong place.
+// the wrong place. A stored path that converts to nothing is an empty
+// argument, as for the other "+" rows.
 template <Paths paths>
 Step ChangeWorkingDirectory(ComplexRun& run, std::string_view argument) {
-  if (argument.empty()) {
+  const std::string directory = PathOperand<paths>(argument);
+  if (directory.empty()) {
     return Step::Next();
   }
-  const std::string directory = PathOperand<paths>(argument);
   if (!DirectoryExists(directory)) {
     return Fail(run);
   }
@@ -114,6 +116,9 @@ Step CopyFiles(ComplexRun& run, std::string_view source) {
 // A path that ends in "/" names a directory tree, any other a file; a
 // link is deleted as a link. Nothing there is nothing to do.
 bool DeletePath(const std::string& path) {
+  if (!UsablePath(path)) {
+    return false;
+  }
   if (path.back() == '/') {
     return !DirectoryExists(path) || DeleteDirectoryTree(path);
   }

@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 // A program run inside a fresh scratch directory holding `before`; "<DIR>"
 // in the program and the output stands for that directory.
 struct FileCase {
@@ -80,6 +82,11 @@ TEST(FileCommands, CreateAndChangeDirectories) {
                    "CHANGEWORKINGDIRECTORY ", "CREATEDIRECTORY y"},
        .after = {{"f", ""}, {"y/", ""}},
        .run_flags = 0},
+      {.what = "a stored path that converts to nothing does nothing",
+       .before = {{"sub/", ""}},
+       .program = {"CHANGEWORKINGDIRECTORY sub", "CHANGEWORKINGDIRECTORY+ /",
+                   "CHANGEWORKINGDIRECTORY+ \\", "CREATEDIRECTORY y"},
+       .after = {{"sub/", ""}, {"sub/y/", ""}}},
   });
 }
 
@@ -174,6 +181,26 @@ TEST(FileCommands, DeleteAndListTrees) {
                    "BUFFEREPILOGUE e", "DELETEFILESANDDIRECTORIES",
                    "DELETEFILESANDDIRECTORIES missing/"},
        .after = {{"e/", ""}}},
+  });
+}
+
+TEST(FileCommands, PathsWithANulByteAreRefused) {
+  // The system would see each path cut at the NUL byte.
+  const FileTree tree = {{"keep", "k"}, {"d/f", "f"}, {"t/", ""}};
+  ExpectFileCases({
+      {.what = "nothing is deleted, created, copied or entered",
+       .before = tree,
+       .program = {"DELETEFILESANDDIRECTORIES keep\0x"s,
+                   "DELETEFILESANDDIRECTORIES d\0x/"s,
+                   "DELETEFILESANDDIRECTORIES+ /d/f\0x"s,
+                   "CREATEDIRECTORY t/n\0x"s, "COPYFILES keep\0x"s, "t/",
+                   "MOVEFILES keep", "t/\0x"s, "MOVEFILES d/*", "keep\0x/"s,
+                   "CHANGEWORKINGDIRECTORY d\0x"s, "CREATEDIRECTORY made",
+                   "GETSUBDIRECTORIESANDFILES d\0x"s, "MESSAGE"},
+       .after =
+           {{"keep", "k"}, {"d/", ""}, {"d/f", "f"}, {"t/", ""}, {"made/", ""}},
+       .output = {""},
+       .run_flags = 0},
   });
 }
 

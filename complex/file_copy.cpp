@@ -7,9 +7,13 @@
 
 #include "complex/file_search.h"
 #include "services/file_services.h"
+#include "services/system_path.h"
 
 bool CopyOneFile(const std::string& source, const std::string& target,
                  Transfer transfer) {
+  if (!UsablePath(source) || !UsablePath(target)) {
+    return false;
+  }
   // Reading a device or a pipe to its end could take forever.
   struct stat from;
   if (::stat(source.c_str(), &from) != 0 || !S_ISREG(from.st_mode)) {

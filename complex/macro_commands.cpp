@@ -2,6 +2,7 @@
 // whole name-value pairs; a command that fails leaves the macro list as it
 // was.
 #include "complex/command_table.h"
+#include "engine/driver_state.h"
 #include "engine/macros.h"
 #include "services/file_services.h"
 
@@ -17,7 +18,9 @@ Step Clear(ComplexRun& run, std::string_view) {
 // Each macro once, in list order, case-sensitively, in every level record;
 // a name that a value brings in is not expanded again.
 Step Apply(ComplexRun& run, std::string_view) {
-  ExpandMacrosOnce(&run.levels, run.macros, -1, CaseSensitive::kYes);
+  if (ExpandMacrosOnce(&run.levels, run.macros, -1, CaseSensitive::kYes)) {
+    *run.run_flags |= kRunLevelsChanged;
+  }
   return Step::Next();
 }
 

@@ -7,6 +7,7 @@
 #include "checks/consistency_checks.h"
 #include "engine/apply.h"
 #include "engine/reverse.h"
+#include "services/diagnostics.h"
 
 namespace {
 
@@ -33,24 +34,30 @@ void ExecuteChecksAction(ConsoleRun* run) {
 
 // The result text is printed even when empty. A failed backup or restore
 // also fails the run, so that "createbackup && apply" never applies
-// without a backup.
-void ReportBackupResult(const std::string& result, ConsoleRun* run) {
+// without a backup, and says why on standard error.
+void ReportBackupResult(std::string_view action, const std::string& result,
+                        const std::string& why, ConsoleRun* run) {
   run->output.Add(result);
   if (!result.empty()) {
     run->status = kFailureStatus;
+    Diagnose(std::string(action) + " failed: " + result +
+             (why.empty() ? "" : " (" + why + ")"));
   }
 }
 
 void CreateBackupAction(ConsoleRun* run) {
-  ReportBackupResult(
-      CreateBackup(run->package, run->settings,
-                   run->package_file_name + ".backup", kConvertSeparators),
-      run);
+  std::string why;
+  const std::string result = CreateBackup(run->package, run->settings,
+                                          run->package_file_name + ".backup",
+                                          kConvertSeparators, &why);
+  ReportBackupResult("createbackup", result, why, run);
 }
 
 // Argument 1 names the backup file itself; no package is loaded.
 void RestoreBackupAction(ConsoleRun* run) {
-  ReportBackupResult(RestoreBackup(run->package_file_name), run);
+  std::string why;
+  const std::string result = RestoreBackup(run->package_file_name, &why);
+  ReportBackupResult("restorebackup", result, why, run);
 }
 
 constexpr ConsoleAction kConsoleActions[] = {

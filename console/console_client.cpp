@@ -15,7 +15,7 @@ constexpr std::string_view kParameterFileError =
     "An error occured trying to load a text file filled with parameters.";
 
 void ReportFailure(std::ostream& err, std::string_view text) {
-  err << "qrlconsole: " << text << '\n';
+  err << "qrlconsole: " << EscapeForTerminal(text) << '\n';
 }
 
 // Runs one action; a failure raised out of it ends the action, keeps the
@@ -36,8 +36,11 @@ void RunAction(const ConsoleAction& action, ConsoleRun* run,
 // Collects arguments, loads the package and runs the action; the caller
 // prints what ends up in run->output.
 void Run(ConsoleRun* run, std::ostream& err) {
+  std::string why;
   if (run->arguments.Count() == 2 &&
-      !ReadParameterFile(run->arguments.Get(1), &run->arguments)) {
+      !ReadParameterFile(run->arguments.Get(1), &run->arguments, &why)) {
+    ReportFailure(err, "cannot read parameter file '" + run->arguments.Get(1) +
+                           "': " + why);
     run->status = kFailureStatus;
     run->output.Add(std::string(kParameterFileError));
     return;

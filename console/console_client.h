@@ -46,9 +46,12 @@ void AppendUsage(LineList* output);
 
 // Reads the parameter file: its lines, without comment lines (first
 // character "#") and blank lines, replace the arguments after index 0. A
-// UTF-8 byte-order mark at the start is dropped. False when the file cannot
-// be read.
-bool ReadParameterFile(const std::string& file_name, LineList* arguments);
+// UTF-8 byte-order mark at the start is dropped. False, with the system's
+// reason in *why (when given), when the file cannot be read.
+bool ReadParameterFile(const std::string& file_name, LineList* arguments,
+                       std::string* why = nullptr);
+// The same for the text of a parameter file.
+void ParseParameterText(std::string_view text, LineList* arguments);
 
 // Merges arguments 3 and up: MACRO<name>=<value> into `macros`,
 // SYMBOL<text> onto the settings' symbols; then stores the macro list in

@@ -70,4 +70,31 @@ TEST(RunConsole, ReportsALoadFailureOnStandardError) {
                            "end of the data\n");
 }
 
+TEST(RunConsole, PackageNameWithANulByteFromAParameterFileIsRefused) {
+  // The system would load "q.qrl".
+  ScratchDir dir(ScratchDir::Enter::kYes);
+  WriteFile("q.qrl", PackageData({NormalLevel("1")}));
+  WriteFile("params.txt", std::string("q.qrl\0x\napply\n", 15));
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(RunConsole({"qrlconsole", "params.txt"}, out, err), 3);
+  EXPECT_EQ(out.str(), BannerLine());
+  EXPECT_EQ(err.str(),
+            "qrlconsole: cannot load package 'q.qrl\\x00x': q.qrl\\x00x: the "
+            "path holds a NUL byte\n");
+}
+
+TEST(RunConsole, EscapesControlCharactersOnStandardError) {
+  ScratchDir dir;
+  const std::string name = dir.Path("\x1b[2Jbad\nqrlconsole: forged.qrl");
+  WriteFile(name, "\x01\x01\x05");
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(RunConsole({"qrlconsole", name, "apply"}, out, err), 3);
+  EXPECT_EQ(err.str(), "qrlconsole: cannot load package '" + dir.path() +
+                           "/\\x1B[2Jbad\\nqrlconsole: forged.qrl': at "
+                           "byte 2: item 0 of length 5 runs past the end of "
+                           "the data\n");
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
+#include <utility>
+
 #include "console/console_client.h"
-#include "services/file_services.h"
+#include "fastmemlist/handle_io.h"
 #include "services/string_utils.h"
 
 namespace {
@@ -8,11 +10,21 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace
 
-bool ReadParameterFile(const std::string& file_name, LineList* arguments) {
+bool ReadParameterFile(const std::string& file_name, LineList* arguments,
+                       std::string* why) {
   std::string text;
-  if (!FileToString(file_name, &text)) {
+  std::string err;
+  if (!ReadWholeFile(file_name, &text, &err)) {
+    if (why != nullptr) {
+      *why = std::move(err);
+    }
     return false;
   }
+  ParseParameterText(text, arguments);
+  return true;
+}
+
+void ParseParameterText(std::string_view text, LineList* arguments) {
   std::string_view content = text;
   if (content.starts_with(kByteOrderMark)) {
     content.remove_prefix(kByteOrderMark.size());
@@ -27,5 +39,4 @@ bool ReadParameterFile(const std::string& file_name, LineList* arguments) {
       arguments->Delete(i);
     }
   }
-  return true;
 }

@@ -13,6 +13,7 @@
 #include "engine/requirements.h"
 #include "engine/symbols.h"
 #include "package/level_record.h"
+#include "services/diagnostics.h"
 
 namespace {
 
@@ -63,6 +64,12 @@ bool WeighOutcome(const TFASTMEMLIST& level, uint8_t severity,
     case 3:
       UpdateSymbols(level.View(kFailureSymbols), &state.symbols);
       state.output->Add("ERROR! " + message);
+      // The exit code says that the run stopped; this line says where.
+      Diagnose("apply stopped: " +
+               (message.empty() ? "level " + level.Get(kLevelNumber) +
+                                      " PROCESS WITH PRESENTATION: " +
+                                      level.Get(kPresentation) + " failed"
+                                : message));
       return false;
     default:
       return true;  // counts towards the status only

@@ -137,20 +137,69 @@ TEST(ApplyLevels, MacrosExpandInEveryVisitUnlessIgnored) {
   // "{S}" has no state character, so the ignoring level adds nothing.
 }
 
-TEST(ApplyLevels, SelfReferringMacroIsReportedOnceAndTheRunGoesOn) {
-  TSETTINGSBLOCK settings;
-  settings.macros = MacroData({{"{LOOP}", "again {LOOP}"}});
-  LevelSpec looping = Marker("1", "+RAN");
-  looping.presentation = "{LOOP}";
-  const DriverRun run =
-      RunApply({looping, Marker("2", "+NEXT"), Marker("3", "+LAST")}, settings);
-  ASSERT_EQ(run.output.Count(), 1u);
-  EXPECT_TRUE(run.output.Get(0).starts_with(
-      "MACRO EXPANSION CUT FOR LEVEL 1 PROCESS WITH PRESENTATION: again "))
-      << run.output.Get(0);
-  EXPECT_TRUE(
-      run.output.Get(0).ends_with(" (A MACRO VALUE BRINGS BACK ITS OWN NAME)"));
-  EXPECT_EQ(run.settings.symbols, "ACTION_APPLY,+RAN,+NEXT,+LAST");
+TEST(ApplyLevels, CutExpansionIsReportedOnceWithItsCauseAndTheRunGoesOn) {
+  struct Case {
+    std::string value;  // of {LOOP}, which the presentation names
+    std::string presentation;
+    std::string cause;
+  };
+  const std::vector<Case> cases = {
+      {"again {LOOP}", "{LOOP}", " (A MACRO VALUE BRINGS BACK ITS OWN NAME)"},
+      // Cut for its size, but still a name that comes back.
+      {"{LOOP}{LOOP}", "again {LOOP}",
+       " (A MACRO VALUE BRINGS BACK ITS OWN NAME)"},
+      // Only large: twenty times 1 MiB passes the 16 MiB bound.
+      {"again " + std::string(1u << 20, 'x'), std::string(),
+       " (THE EXPANDED LEVEL GROWS TOO LARGE)"},
+  };
+  for (const Case& c : cases) {
+    TSETTINGSBLOCK settings;
+    settings.macros = MacroData({{"{LOOP}", c.value}});
+    LevelSpec looping = Marker("1", "+RAN");
+    looping.presentation = c.presentation;
+    for (int i = 0; c.presentation.empty() && i < 20; ++i) {
+      looping.presentation += "{LOOP}";
+    }
+    const DriverRun run = RunApply(
+        {looping, Marker("2", "+NEXT"), Marker("3", "+LAST")}, settings);
+    ASSERT_EQ(run.output.Count(), 1u);
+    const std::string& line = run.output.Get(0);
+    EXPECT_TRUE(line.starts_with(
+        "MACRO EXPANSION CUT FOR LEVEL 1 PROCESS WITH PRESENTATION: again "))
+        << line.substr(0, 80);
+    EXPECT_TRUE(line.ends_with(c.cause)) << line.substr(line.size() - 80);
+    EXPECT_EQ(run.settings.symbols, "ACTION_APPLY,+RAN,+NEXT,+LAST");
+  }
+}
+
+TEST(ApplyLevels, ProgramsThatRenumberLevelsAreFollowed) {
+  // Level 1 makes the macro "2" stand for "3", so the level numbered "2"
+  // runs in the pass of 3; with MACROSAPPLY the change is written into the
+  // record and lasts after the macro is gone.
+  const std::vector<std::string> add_macro = {
+      "0", "MACROFIRSTADDEMPTY", "MACROFIRSTSETNAME 2", "BUFFERSET 3",
+      "MACROFIRSTSETVALUE"};
+  struct Case {
+    std::vector<std::string> program;
+    std::string symbols;
+  };
+  std::vector<std::string> applied = add_macro;
+  applied.insert(applied.end(), {"MACROSAPPLY", "MACROFIRSTDELETE"});
+  std::vector<std::string> forgotten = add_macro;
+  forgotten.push_back("MACROFIRSTDELETE");
+  const std::vector<Case> cases = {
+      {add_macro, "ACTION_APPLY,+THREE,+RENUMBERED"},
+      {applied, "ACTION_APPLY,+THREE,+RENUMBERED"},
+      {forgotten, "ACTION_APPLY,+RENUMBERED,+THREE"},
+  };
+  for (const Case& c : cases) {
+    LevelSpec renumber;
+    renumber.kind = "2";
+    renumber.code = c.program;
+    const DriverRun run =
+        RunApply({renumber, Marker("3", "+THREE"), Marker("2", "+RENUMBERED")});
+    EXPECT_EQ(run.settings.symbols, c.symbols) << c.program.size();
+  }
 }
 
 TEST(ApplyLevels, NonIntegerNumberOrSeverityRaisesAndKeepsTheSettings) {

@@ -1,6 +1,7 @@
 #include "engine/complex_level.h"
 
 #include "complex/complex_interpreter.h"
+#include "engine/run_limits.h"
 #include "package/level_record.h"
 
 LevelOutcome RunComplexLevel(const LevelCall& call) {
@@ -11,9 +12,18 @@ LevelOutcome RunComplexLevel(const LevelCall& call) {
     program.Delete(0);  // the code type
   }
   state.run_flags = kRunSuccess;
-  RunComplex(program, &state.levels, &state.symbols, &state.macros,
-             state.output, &state.run_flags);
+  try {
+    RunComplex(program, &state.levels, &state.symbols, &state.macros,
+               state.output, &state.run_flags);
+  } catch (const RunLimitExceeded& exceeded) {
+    throw RunLimitExceeded(LevelMessage("level ", call) + ": " +
+                           exceeded.what());
+  }
   state.MacrosOrLevelsMayHaveChanged();
+  if ((state.run_flags & kRunLevelsChanged) != 0) {
+    state.LevelRecordsChanged();
+    state.run_flags &= static_cast<uint8_t>(~kRunLevelsChanged);
+  }
   if ((state.run_flags & kRunSuccess) != 0) {
     return LevelOutcome::Success();
   }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/macros.h"
+#include "engine/run_limits.h"
 #include "engine/separators.h"
 #include "engine/symbols.h"
 #include "package/level_record.h"
@@ -67,12 +68,17 @@ void DriverState::Prepare(uint64_t index, TFASTMEMLIST* level) {
     return;
   }
   level->LoadFromData(levels.View(index));
-  if (!IgnoresMacros(level->View(kOptions)) &&
-      !ExpandMacros(level, macros, CaseSensitive::kYes) &&
+  const Expansion expansion =
+      IgnoresMacros(level->View(kOptions))
+          ? Expansion::kComplete
+          : ExpandMacros(level, macros, CaseSensitive::kYes);
+  if (expansion != Expansion::kComplete &&
       expansion_cut_reported_.insert(index).second) {
     output->Add("MACRO EXPANSION CUT FOR LEVEL " + level->Get(kLevelNumber) +
                 " PROCESS WITH PRESENTATION: " + level->Get(kPresentation) +
-                " (A MACRO VALUE BRINGS BACK ITS OWN NAME)");
+                (expansion == Expansion::kCutSelfReference
+                     ? " (A MACRO VALUE BRINGS BACK ITS OWN NAME)"
+                     : " (THE EXPANDED LEVEL GROWS TOO LARGE)"));
   }
   if (convert) {
     ConvertSeparators(level, "", "/");
@@ -85,15 +91,36 @@ bool DriverState::Selected(const TFASTMEMLIST& level,
          ActionSelected(level.View(kRequirements), symbols);
 }
 
+std::vector<std::string> DriverState::NumberNames() const {
+  std::vector<std::string> names;
+  for (uint64_t k = 0; k + 1 < macros.Count(); k += 2) {
+    const std::string_view name = macros.View(k);
+    if (!name.empty() && std::all_of(name.begin(), name.end(), [this](char c) {
+          return number_bytes_.test(static_cast<uint8_t>(c));
+        })) {
+      names.emplace_back(name);
+    }
+  }
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  return names;
+}
+
 void DriverState::BuildCandidateIndex() {
   by_number_.clear();
   variable_.clear();
-  std::vector<std::string_view> names;
-  for (uint64_t k = 0; k + 1 < macros.Count(); k += 2) {
-    if (macros.ItemLength(k) > 0) {
-      names.push_back(macros.View(k));
+  number_bytes_.reset();
+  for (uint64_t i = 0; i < levels.Count(); ++i) {
+    ListView record;
+    if (record.Parse(levels.View(i)) && record.Count() > kLevelNumber) {
+      for (char c : record.Item(kLevelNumber)) {
+        number_bytes_.set(static_cast<uint8_t>(c));
+      }
     }
   }
+  number_names_ = NumberNames();
+  // Only a name made of bytes that occur in number texts can stand in one.
+  const std::vector<std::string>& names = number_names_;
   for (uint64_t i = 0; i < levels.Count(); ++i) {
     ListView record;
     if (!record.Parse(levels.View(i)) || record.Count() < kLevelItemCount) {
@@ -116,9 +143,14 @@ void DriverState::BuildCandidateIndex() {
   }
   indexed_count_ = levels.Count();
   index_valid_ = true;
+  index_checked_ = true;
 }
 
 uint64_t DriverState::NextCandidate(uint64_t from, const std::string& number) {
+  if (index_valid_ && !index_checked_) {
+    index_valid_ = NumberNames() == number_names_;
+    index_checked_ = true;
+  }
   if (!index_valid_ || indexed_count_ != levels.Count()) {
     BuildCandidateIndex();
   }
@@ -139,7 +171,14 @@ uint64_t DriverState::NextCandidate(uint64_t from, const std::string& number) {
 
 uint64_t DriverState::NextAfterVisit(uint64_t index,
                                      const std::string& number) {
+  CheckOutputLimit(*output);
+  CheckMacroLimit(&macros);
   if ((run_flags & kRunRestart) != 0) {
+    if (++restarts_ > CurrentRunLimits().restarts) {
+      throw RunLimitExceeded("level number " + number + " was restarted " +
+                             std::to_string(CurrentRunLimits().restarts) +
+                             " times");
+    }
     run_flags = kRunSuccess;
     return NextCandidate(0, number);
   }

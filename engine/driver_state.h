@@ -5,6 +5,7 @@
 #ifndef QRL_ENGINE_DRIVER_STATE_H_
 #define QRL_ENGINE_DRIVER_STATE_H_
 
+#include <bitset>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -20,12 +21,14 @@
 
 enum class Direction { kApply, kReverse };
 
-// Run flags, shared with the complex interpreter.
+// Run flags, shared with the complex interpreter. The last one tells the
+// driver that a program changed the working level records (MACROSAPPLY).
 enum RunFlag : uint8_t {
   kRunSuccess = 1,
   kRunStop = 2,
   kRunRestart = 4,
   kRunFinish = 8,
+  kRunLevelsChanged = 16,
 };
 
 struct DriverState {
@@ -65,7 +68,9 @@ struct DriverState {
 
   // The level to visit after level `index`: the restart flag starts the
   // pass again at the first level, the finish flag ends it (the number of
-  // levels); both reset the run flags to success.
+  // levels); both reset the run flags to success. Raises RunLimitExceeded
+  // when the report or the macros grew too large, or when the pass was
+  // restarted too often.
   uint64_t NextAfterVisit(uint64_t index, const std::string& number);
 
   // Visits every level selected for `number` in package order, honouring
@@ -74,9 +79,17 @@ struct DriverState {
   template <typename Visit>
   bool RunPass(const std::string& number, Visit visit);
 
-  // After anything that may have changed the macros or the level records
-  // (a Complex, External or Package level), the candidates are found anew.
+  // After anything that may have changed the macros (a Complex, External
+  // or Package level) the index is checked before it is used again: it is
+  // built anew only when the macro names that could stand in a level
+  // number changed, so a run of many such levels stays linear.
+  // Levels kept prepared are prepared anew in either case.
   void MacrosOrLevelsMayHaveChanged() {
+    index_checked_ = false;
+    prepared_.clear();
+  }
+  // After a change of the level records themselves.
+  void LevelRecordsChanged() {
     index_valid_ = false;
     prepared_.clear();
   }
@@ -94,15 +107,22 @@ struct DriverState {
 
  private:
   void BuildCandidateIndex();
+  // The names of the macro list that could stand in a level number: those
+  // made only of bytes that occur in some level number text. Sorted.
+  std::vector<std::string> NumberNames() const;
 
   bool index_valid_ = false;
+  bool index_checked_ = true;
   uint64_t indexed_count_ = 0;
+  std::bitset<256> number_bytes_;          // bytes of the level number texts
+  std::vector<std::string> number_names_;  // NumberNames() at the build
   // Levels by their fixed number text, and the levels whose number text a
   // macro may change; both in package order.
   std::map<std::string, std::vector<uint64_t>, std::less<>> by_number_;
   std::vector<uint64_t> variable_;
   std::set<uint64_t> expansion_cut_reported_;
   std::map<uint64_t, TFASTMEMLIST> prepared_;
+  uint64_t restarts_ = 0;  // of the pass that runs
 };
 
 // The distinct level numbers of the records, ascending, as plain decimal
@@ -146,6 +166,7 @@ std::string LevelMessage(std::string_view text, const LevelCall& call);
 
 template <typename Visit>
 bool DriverState::RunPass(const std::string& number, Visit visit) {
+  restarts_ = 0;
   TFASTMEMLIST level;
   for (uint64_t i = NextCandidate(0, number); i < levels.Count();
        i = NextAfterVisit(i, number)) {

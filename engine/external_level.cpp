@@ -1,6 +1,7 @@
 #include "engine/external_level.h"
 
 #include "engine/macros.h"
+#include "engine/run_limits.h"
 #include "engine/separators.h"
 #include "package/level_record.h"
 #include "services/external_tool.h"
@@ -108,9 +109,8 @@ LevelOutcome RunTool(const LevelCall& call, WorkingDirectoryChange* cwd) {
 
   // A start directory that does not exist is silently not entered.
   const std::string start = StoredPathToPath(CodeItem(code, kStartDirectory));
-  if (!start.empty() && DirectoryExists(start) && !cwd->Enter(start)) {
-    return cannot_execute;
-  }
+  const bool entered =
+      start.empty() || !DirectoryExists(start) || cwd->Enter(start);
 
   ExternalToolRequest request;
   request.executable = StoredPathToPath(CodeItem(code, kExecutable));
@@ -125,7 +125,7 @@ LevelOutcome RunTool(const LevelCall& call, WorkingDirectoryChange* cwd) {
   for (size_t i = kFirstParameter; i < code.Count(); ++i) {
     request.parameters.Add(code.Get(i));
   }
-  if (HasOption(options, kAssureExecute)) {
+  if (entered && HasOption(options, kAssureExecute)) {
     AssureExecutePermissions(request.executable);  // a failure is no matter
   }
   if (HasOption(options, kReplaceSeparators)) {
@@ -138,13 +138,28 @@ LevelOutcome RunTool(const LevelCall& call, WorkingDirectoryChange* cwd) {
   const std::string output_item =
       FindItemWithPrefix(kOutputMacro, options, ',');
   request.capture_output = !output_item.empty();
+  // The output becomes a macro: it may grow no larger than the macros.
+  request.output_limit = CurrentRunLimits().macro_bytes;
 
-  ExternalToolResult result = RunExternalTool(request);
+  ExternalToolResult result;
+  if (entered) {
+    result = RunExternalTool(request);
+  }
+  if (result.output_cut) {
+    throw RunLimitExceeded(LevelMessage("level ", call) +
+                           ": the tool's output grew past " +
+                           std::to_string(request.output_limit) + " bytes");
+  }
+  // The output macro gets what the tool printed, nothing when it did not
+  // run, before the outcome is decided: later levels never see the value
+  // from before the level.
+  if (request.capture_output) {
+    StoreOutput(output_item,
+                result.started ? std::move(result.output) : std::string(),
+                call.state);
+  }
   if (!result.started) {
     return cannot_execute;
-  }
-  if (request.capture_output) {
-    StoreOutput(output_item, std::move(result.output), call.state);
   }
   if (result.wait_status != 0 && !HasOption(options, kIgnoreExitCode)) {
     return LevelOutcome::Failed(

@@ -84,7 +84,8 @@ TEST_F(ExternalLevelTest, OutputMacroIsReplacedOrAddedAndCwdComesBack) {
             MacroData({{"{A}", "a"}, {"{VERSION}", "1.2\n"}}));
 
   // A name that is not there, or an empty one, adds a pair. The program
-  // returns from the start directory also when the tool is not found.
+  // returns from the start directory also when the tool is not found, and
+  // a tool that cannot be started leaves empty output under the name.
   WriteFile(dir_.Path("start/keep"), "");
   const std::string cwd = WorkingDirectory();
   for (const char* item :
@@ -94,12 +95,43 @@ TEST_F(ExternalLevelTest, OutputMacroIsReplacedOrAddedAndCwdComesBack) {
                   Tool(item, "qrl-no-such-tool", {}, dir_.path())},
                  settings);
     EXPECT_EQ(WorkingDirectory(), cwd);
-    const std::string name = std::string(item).size() > 12 ? "{NEW}" : "";
-    EXPECT_EQ(added.settings.macros,
-              MacroData({{"{A}", "a"}, {"{VERSION}", "old"}, {name, "x"}}))
-        << item;
+    const std::string macros =
+        std::string(item).size() > 12
+            ? MacroData({{"{A}", "a"}, {"{VERSION}", "old"}, {"{NEW}", ""}})
+            : MacroData(
+                  {{"{A}", "a"}, {"{VERSION}", "old"}, {"", "x"}, {"", ""}});
+    EXPECT_EQ(added.settings.macros, macros) << item;
     EXPECT_EQ(added.output.Count(), 1u) << item;
   }
+}
+
+TEST_F(ExternalLevelTest, PathsWithANulByteAreNotRun) {
+  // The system would run /bin/sh, in the scratch directory.
+  using namespace std::string_literals;
+  LevelSpec in_nul_directory = Tool("", "/bin/sh", {"-c", "echo ran >log"});
+  in_nul_directory.code[4] = "/" + dir_.path() + "\0x"s;
+  const DriverRun run = RunApply(
+      {Tool("", "/bin/sh\0x"s, {"-c", "echo ran >log"}), in_nul_directory});
+  EXPECT_EQ(run.output,
+            (LineList{"WARNING! EXTERNAL TOOL CAN'T BE EXECUTED! LEVEL 1 "
+                      "PROCESS WITH PRESENTATION: Tool",
+                      "WARNING! EXTERNAL TOOL CAN'T BE EXECUTED! LEVEL 1 "
+                      "PROCESS WITH PRESENTATION: Tool"}));
+  EXPECT_FALSE(Exists(dir_.Path("log")));
+}
+
+TEST_F(ExternalLevelTest, ToolThatCannotStartEmptiesItsOutputMacro) {
+  // A later level must not go on with the value from before the tool.
+  TSETTINGSBLOCK settings;
+  settings.macros = MacroData({{"{NAME}", "kappa"}});
+  LevelSpec tool = Tool("OUTPUTMACRO={NAME}", "qrl-no-such-tool", {});
+  tool.severity = "1";
+  LevelSpec report;
+  report.kind = "2";
+  report.code = {"0", "MESSAGE {NAME}.txt"};
+  const DriverRun run = RunApply({tool, report}, settings);
+  EXPECT_EQ(run.output, (LineList{".txt"}));
+  EXPECT_EQ(run.settings.macros, MacroData({{"{NAME}", ""}}));
 }
 
 TEST_F(ExternalLevelTest, ParametersEnvironmentAndSeparators) {

@@ -5,6 +5,7 @@
 #include "package/level_record.h"
 #include "services/failure.h"
 #include "services/file_services.h"
+#include "services/system_path.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ bool Perform(Operation operation, const std::string& path) {
     return directory ? MakeDirectoryPath(path) : CreateEmptyFile(path);
   }
   if (!directory) {
-    return ::unlink(path.c_str()) == 0;
+    return UsablePath(path) && ::unlink(path.c_str()) == 0;
   }
   try {
     return DeleteDirectoryTree(path);

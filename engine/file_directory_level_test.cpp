@@ -11,6 +11,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 class FileDirectoryLevelTest : public ::testing::Test {
  protected:
@@ -93,6 +94,21 @@ TEST_F(FileDirectoryLevelTest, TreeRemovalNeverReachesOutsideTheTree) {
   EXPECT_FALSE(Exists(dir_.Path("tree")));
   EXPECT_FALSE(Exists(dir_.Path("link")));
   EXPECT_EQ(ReadFile(dir_.Path("outside/keep.txt")), "keep");
+}
+
+TEST_F(FileDirectoryLevelTest, PathsWithANulByteAreRefused) {
+  // The system would see "keep.txt" and "tree/" (or "tree" for a file).
+  WriteFile(dir_.Path("keep.txt"), "keep");
+  WriteFile(dir_.Path("tree/f"), "f");
+  for (const std::string& line :
+       {"-/keep.txt\0.bak"s, "-/tree/\0x/"s, "-/tree\0/"s}) {
+    const DriverRun run = RunApply({Lines({line})});
+    EXPECT_EQ(run.output, LineList{"WARNING! " + Failed(line)});
+  }
+  const DriverRun run = RunReverse({Lines({"+/tree\0/"s})});
+  EXPECT_EQ(run.output, LineList{Failed("+/tree\0/"s)});
+  EXPECT_EQ(TreeContents(dir_.path()),
+            (FileTree{{"keep.txt", "keep"}, {"tree/", ""}, {"tree/f", "f"}}));
 }
 
 TEST_F(FileDirectoryLevelTest, RootDirectoryIsNeverRemoved) {

@@ -1,6 +1,7 @@
 #include "engine/file_export_level.h"
 
 #include "package/level_record.h"
+#include "services/diagnostics.h"
 #include "services/file_services.h"
 
 LevelOutcome ApplyFileExportLevel(const LevelCall& call) {
@@ -40,7 +41,9 @@ LevelOutcome ApplyFileExportLevel(const LevelCall& call) {
   } else {
     return LevelOutcome::Success();  // nothing to write
   }
-  if (!StringToFile(file, content)) {
+  std::string why;
+  if (!StringToFile(file, content, &why)) {
+    Diagnose(why);
     return cannot_save;
   }
   return LevelOutcome::Success();

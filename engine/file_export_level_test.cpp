@@ -97,4 +97,22 @@ TEST_F(FileExportLevelTest, FailuresWriteNothing) {
   EXPECT_FALSE(Exists(file));
 }
 
+TEST_F(FileExportLevelTest, PathWithANulByteIsRefused) {
+  // The system would see "keep.txt" in each case.
+  WriteFile(dir_.Path("keep.txt"), "old");
+  TSETTINGSBLOCK settings;
+  settings.macros = MacroData({{"{TAIL}", "\0.new"s}});
+  const std::string tail =
+      " CAN'T BE SAVED! CAN'T APPLY LEVEL 1 PROCESS "
+      "WITH PRESENTATION: Export";
+  for (const std::string& path : {"keep.txt\0.new"s, "keep.txt{TAIL}"s}) {
+    const DriverRun run =
+        RunApply({Export({"/", path, "1", {}, "new"})}, settings);
+    EXPECT_EQ(run.output, (LineList{"WARNING! FILE keep.txt\0.new"s + tail}));
+    EXPECT_EQ(ReadFile(dir_.Path("keep.txt")), "old");
+  }
+  EXPECT_EQ(DirectoryEntries(dir_.path()),
+            (std::vector<std::string>{"keep.txt"}));
+}
+
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "package/level_record.h"
 #include "services/line_list.h"
@@ -220,6 +222,56 @@ bool ExpansionPass(TFASTMEMLIST* level, const TFASTMEMLIST& macros,
   return true;
 }
 
+// Whether some macro's value brings back its own name, directly or
+// through other macros: a cycle in the graph where a pair leads to every
+// pair whose name its value contains. Checked only when an expansion was
+// cut for its size; past kMaxCheckedPairs pairs the answer is yes.
+constexpr uint64_t kMaxCheckedPairs = 1024;
+
+bool NamesComeBack(const TFASTMEMLIST& macros, CaseSensitive sensitive) {
+  const uint64_t pairs = macros.Count() / 2;
+  if (pairs > kMaxCheckedPairs) {
+    return true;
+  }
+  std::vector<std::vector<uint64_t>> leads_to(pairs);
+  for (uint64_t k = 0; k < pairs; ++k) {
+    for (uint64_t j = 0; j < pairs; ++j) {
+      const std::string_view name = macros.View(2 * j);
+      if (!name.empty() &&
+          FindNext(name, macros.View(2 * k + 1), 1, sensitive) != 0) {
+        leads_to[k].push_back(j);
+      }
+    }
+  }
+  // Depth-first search for a pair met again while still on the path.
+  enum class Mark { kNew, kOnPath, kDone };
+  std::vector<Mark> marks(pairs, Mark::kNew);
+  for (uint64_t start = 0; start < pairs; ++start) {
+    if (marks[start] != Mark::kNew) {
+      continue;
+    }
+    std::vector<std::pair<uint64_t, size_t>> path = {{start, 0}};
+    marks[start] = Mark::kOnPath;
+    while (!path.empty()) {
+      auto& [pair, next] = path.back();
+      if (next == leads_to[pair].size()) {
+        marks[pair] = Mark::kDone;
+        path.pop_back();
+        continue;
+      }
+      const uint64_t to = leads_to[pair][next++];
+      if (marks[to] == Mark::kOnPath) {
+        return true;
+      }
+      if (marks[to] == Mark::kNew) {
+        marks[to] = Mark::kOnPath;
+        path.emplace_back(to, 0);
+      }
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int64_t FindMacro(const TFASTMEMLIST& macros, std::string_view text,
@@ -257,10 +309,10 @@ bool ReplaceMacroInLevel(TFASTMEMLIST* level, std::string_view name,
   return replaced;
 }
 
-bool ExpandMacros(TFASTMEMLIST* level, const TFASTMEMLIST& macros,
-                  CaseSensitive sensitive) {
+Expansion ExpandMacros(TFASTMEMLIST* level, const TFASTMEMLIST& macros,
+                       CaseSensitive sensitive) {
   if (macros.Count() < 2) {
-    return true;
+    return Expansion::kComplete;
   }
   uint64_t values_size = 0;
   for (uint64_t k = 1; k < macros.Count(); k += 2) {
@@ -273,17 +325,21 @@ bool ExpandMacros(TFASTMEMLIST* level, const TFASTMEMLIST& macros,
   for (uint64_t pass = 0; pass < pass_limit; ++pass) {
     bool replaced = false;
     if (!ExpansionPass(level, macros, sensitive, size_limit, &replaced)) {
-      return false;
+      return NamesComeBack(macros, sensitive) ? Expansion::kCutSelfReference
+                                              : Expansion::kCutTooLarge;
     }
     if (!replaced) {
-      return true;
+      return Expansion::kComplete;
     }
   }
-  return false;
+  // A chain through every macro settles within the pass limit; only a name
+  // that keeps coming back gets this far.
+  return Expansion::kCutSelfReference;
 }
 
-void ExpandMacrosOnce(TFASTMEMLIST* levels, const TFASTMEMLIST& macros,
+bool ExpandMacrosOnce(TFASTMEMLIST* levels, const TFASTMEMLIST& macros,
                       int64_t level_index, CaseSensitive sensitive) {
+  bool changed = false;
   // Each level is independent of the others, so every macro can be applied
   // to one decoded level before the next level is decoded.
   for (uint64_t i = 0; i < levels->Count(); ++i) {
@@ -301,6 +357,8 @@ void ExpandMacrosOnce(TFASTMEMLIST* levels, const TFASTMEMLIST& macros,
     }
     if (replaced) {
       levels->PutList(i, level);
+      changed = true;
     }
   }
+  return changed;
 }

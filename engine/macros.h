@@ -31,19 +31,29 @@ bool ReplaceMacroInLevel(TFASTMEMLIST* level, std::string_view name,
                          std::string_view value, int64_t item,
                          CaseSensitive sensitive);
 
+enum class Expansion {
+  kComplete,
+  kCutSelfReference,  // a value brings back its own name
+  kCutTooLarge,       // the record grew too large, with no name coming back
+};
+
 // Replaces every macro of the list in every text of the record, pass after
 // pass, until a pass replaces nothing, so values that hold other macro
 // names are expanded too, in any order. A macro that brings back its own
 // name, directly or through others, would never stop: the expansion is cut
 // after a bounded number of passes or when the record grows too large, and
-// the result is then false with the record as the last pass left it.
-bool ExpandMacros(TFASTMEMLIST* level, const TFASTMEMLIST& macros,
-                  CaseSensitive sensitive);
+// the record is then as the last pass left it. The size bound can also cut
+// an expansion whose values are merely large; the result tells the two
+// apart (a long macro list whose names cannot be checked counts as a
+// self-reference).
+Expansion ExpandMacros(TFASTMEMLIST* level, const TFASTMEMLIST& macros,
+                       CaseSensitive sensitive);
 
 // Replaces each macro once, in list order, in every level of a list of
 // serialized records (`level_index` -1) or in one of them; a name that a
-// value brings in is replaced only when its own macro comes later.
-void ExpandMacrosOnce(TFASTMEMLIST* levels, const TFASTMEMLIST& macros,
+// value brings in is replaced only when its own macro comes later. True
+// when a record changed.
+bool ExpandMacrosOnce(TFASTMEMLIST* levels, const TFASTMEMLIST& macros,
                       int64_t level_index, CaseSensitive sensitive);
 
 #endif  // QRL_ENGINE_MACROS_H_

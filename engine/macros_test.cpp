@@ -46,7 +46,8 @@ TEST(ExpandMacros, ExpandsChainsInAnyOrderAndEveryText) {
                                       {"{N}", "7"},
                                       {"{ODD}", "unused"},
                                       {"{LAST}"s, ""}});
-  ASSERT_TRUE(ExpandMacros(&level, macros, CaseSensitive::kYes));
+  ASSERT_EQ(ExpandMacros(&level, macros, CaseSensitive::kYes),
+            Expansion::kComplete);
   EXPECT_EQ(level.Get(kLevelNumber), "7");
   EXPECT_EQ(level.Get(kPresentation), "at xy");
   EXPECT_EQ(level.Get(kCommentLines), Serialize({"y", "none"}));
@@ -60,8 +61,8 @@ TEST(ExpandMacros, ReplacesInBinaryCodeButNotInAnInlinePackage) {
   LevelSpec binary;
   binary.code = {"1", "bytes {A}"};
   TFASTMEMLIST level = Decoded(binary);
-  ASSERT_TRUE(
-      ExpandMacros(&level, Macros({{"{A}", "1"}}), CaseSensitive::kYes));
+  ASSERT_EQ(ExpandMacros(&level, Macros({{"{A}", "1"}}), CaseSensitive::kYes),
+            Expansion::kComplete);
   EXPECT_EQ(level.Get(kCode), Serialize({"1", "bytes 1"}));
 
   LevelSpec package;
@@ -71,8 +72,9 @@ TEST(ExpandMacros, ReplacesInBinaryCodeButNotInAnInlinePackage) {
   const std::string nested = PackageData({inner});
   package.code = {"1", nested};
   level = Decoded(package);
-  ASSERT_TRUE(ExpandMacros(&level, Macros({{"{A}", "longer value"}}),
-                           CaseSensitive::kYes));
+  ASSERT_EQ(ExpandMacros(&level, Macros({{"{A}", "longer value"}}),
+                         CaseSensitive::kYes),
+            Expansion::kComplete);
   EXPECT_EQ(level.Get(kCode), Serialize({"1", nested}));
 }
 
@@ -82,8 +84,8 @@ TEST(ExpandMacros, KeepsTheNameOfAnExternalLevelsOutputMacro) {
   const std::string options = "REMOVEPARAMETERS ={A},outputmacro={A},X";
   external.code = {"0", options, "", "/{A}", "", "{A}"};
   TFASTMEMLIST level = Decoded(external);
-  ASSERT_TRUE(
-      ExpandMacros(&level, Macros({{"{A}", "1"}}), CaseSensitive::kYes));
+  ASSERT_EQ(ExpandMacros(&level, Macros({{"{A}", "1"}}), CaseSensitive::kYes),
+            Expansion::kComplete);
   EXPECT_EQ(level.Get(kCode),
             Serialize({"0", "REMOVEPARAMETERS =1,outputmacro={A},X", "", "/1",
                        "", "1"}));
@@ -99,9 +101,22 @@ TEST(ExpandMacros, SelfReferenceIsCutInsteadOfRunningForever) {
     LevelSpec fields;
     fields.presentation = "{A}";
     TFASTMEMLIST level = Decoded(fields);
-    EXPECT_FALSE(ExpandMacros(&level, Macros(pairs), CaseSensitive::kYes));
+    EXPECT_EQ(ExpandMacros(&level, Macros(pairs), CaseSensitive::kYes),
+              Expansion::kCutSelfReference);
     EXPECT_LT(level.ItemLength(kPresentation), 1u << 30);
   }
+}
+
+TEST(ExpandMacros, LargeValuesWithoutASelfReferenceAreCutForTheirSize) {
+  // One 1 MiB value used twenty times: past the 16 MiB bound.
+  LevelSpec fields;
+  for (int i = 0; i < 20; ++i) {
+    fields.presentation += "{A}";
+  }
+  TFASTMEMLIST level = Decoded(fields);
+  EXPECT_EQ(ExpandMacros(&level, Macros({{"{A}", std::string(1u << 20, 'x')}}),
+                         CaseSensitive::kYes),
+            Expansion::kCutTooLarge);
 }
 
 TEST(ReplaceMacroInLevel, OneItemOrAllAndEmptyNames) {

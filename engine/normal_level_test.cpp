@@ -251,4 +251,19 @@ TEST_F(NormalLevelTest, FailedWriteKeepsTheOldFileAndSaysCantBeSaved) {
             1);  // no temporary file left
 }
 
+TEST_F(NormalLevelTest, APathWithANulByteIsNeverCutShort) {
+  // The system would see "keep.txt" alone: the level's own entry names a
+  // file that cannot be read, so its requirements do not hold.
+  const std::string keep = dir_.Path("keep.txt");
+  WriteFile(keep, "old\n");
+  const std::string named = keep + std::string(1, '\0') + ".new";
+  const LevelSpec level =
+      Level(named, {"/", "", "0", {"old"}, ""}, {"0", "new"});
+  EXPECT_EQ(RunApply({level}).output,
+            (LineList{"WARNING! LOCAL REQUIREMENTS ARE NOT FULFILLED FOR LEVEL "
+                      "4 PROCESS WITH PRESENTATION: Fix"}));
+  RunReverse({level});
+  EXPECT_EQ(ReadFile(keep), "old\n");
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "engine/apply.h"
 #include "engine/reverse.h"
+#include "engine/run_limits.h"
 #include "engine/separators.h"
 #include "engine/symbols.h"
 #include "package/level_record.h"
@@ -54,6 +55,8 @@ LevelOutcome RunPackageLevel(const LevelCall& call) {
     } else {
       ReverseLevels(levels, &settings, state.output, state.convert, depth);
     }
+  } catch (const RunLimitExceeded&) {
+    throw;  // the whole run ends, not only the nested one
   } catch (const Failure&) {
     return LevelOutcome::Failed(
         LevelMessage("UNABLE TO READ DATA FOR LEVEL ", call));

@@ -9,6 +9,7 @@
 #include "fastmemlist/list_view.h"
 #include "services/failure.h"
 #include "services/posix_error.h"
+#include "services/system_path.h"
 
 namespace {
 
@@ -109,6 +110,10 @@ HeldFile* TargetFiles::Hold(const std::string& path, Access* access) {
     held_.splice(held_.begin(), held_, named->second);
     *access = Access::kHeld;
     return held_.front().get();
+  }
+  if (!UsablePath(path)) {
+    *access = Access::kUnreadable;
+    return nullptr;
   }
   // Opening never waits (a pipe without a writer would), and only a plain
   // file is read.

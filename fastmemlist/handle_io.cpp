@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "services/posix_error.h"
+#include "services/system_path.h"
 #include "services/unique_fd.h"
 
 namespace {
@@ -83,6 +84,9 @@ bool ReadWholeHandle(int fd, std::string* out, int* error) {
 bool ReadWholeFile(const std::string& file_name, std::string* out,
                    std::string* err) {
   out->clear();
+  if (!UsablePath(file_name, err)) {
+    return false;
+  }
   UniqueFd fd(::open(file_name.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) {
     *err = PosixError("cannot open", errno);

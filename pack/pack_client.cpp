@@ -7,6 +7,7 @@
 #include "pack/assemble.h"
 #include "pack/author_client.h"
 #include "pack/describe.h"
+#include "services/diagnostics.h"
 #include "services/file_services.h"
 #include "services/posix_error.h"
 
@@ -88,7 +89,7 @@ struct Command {
 };
 
 int Fail(std::ostream& err, const std::string& text) {
-  err << "qrlpack: " << text << '\n';
+  err << "qrlpack: " << EscapeForTerminal(text) << '\n';
   return kPackExitInvalid;
 }
 
@@ -180,8 +181,8 @@ const Command* FindCommand(std::string_view name) {
 
 int UsageError(std::ostream& err, const std::string& text,
                std::string_view help_command) {
-  err << "qrlpack: " << text << "\nTry 'qrlpack " << help_command
-      << "--help'.\n";
+  err << "qrlpack: " << EscapeForTerminal(text) << "\nTry 'qrlpack "
+      << help_command << "--help'.\n";
   return kPackExitUsage;
 }
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds qrlconsole and qrlpack twice and runs every test: first under
-# AddressSanitizer and UndefinedBehaviorSanitizer (with the package and the
-# round-trip fuzzers, 15 seconds each), then the normal build. Fails on any
-# failed test, sanitizer report or fuzzer finding. Ends with ctest's summary
-# of the normal build.
+# AddressSanitizer and UndefinedBehaviorSanitizer (with the fuzzers of
+# packages, the qrlpack round trip, backup files, parameter files and
+# programs of the macro language, 10 to 30 seconds each), then the normal
+# build. Fails on any failed test, sanitizer report or fuzzer finding. Ends
+# with ctest's summary of the normal build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -14,6 +14,14 @@
 // sink the line is dropped.
 void Diagnose(std::string_view line);
 
+// The line as it may be shown on a terminal: control characters (C0, DEL
+// and the C1 range), and bytes that are not part of well-formed UTF-8, are
+// written as "\n", "\r", "\t" or "\xNN"; everything else stays as it is.
+// Whatever prints a diagnostic line that quotes input passes it through
+// here, so that input cannot move the cursor, colour the terminal or forge
+// a line of its own.
+std::string EscapeForTerminal(std::string_view line);
+
 using DiagnosticSink = std::function<void(std::string_view line)>;
 
 // Installs `sink` for as long as the object lives and puts the one before

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "services/file_services.h"
+#include "services/system_path.h"
 #include "services/unique_fd.h"
 
 extern char** environ;
@@ -73,7 +75,7 @@ std::string FindInPath(const std::string& name) {
 // absolute, because the child changes to its running directory before it
 // runs the file.
 bool ResolveExecutable(const std::string& executable, std::string* path) {
-  if (executable.empty()) {
+  if (executable.empty() || !UsablePath(executable)) {
     return false;
   }
   if (FileExists(executable)) {
@@ -138,9 +140,10 @@ std::vector<char*> PointerVector(const std::vector<std::string>& items) {
 
 // Reads the tool's output until the pipe reaches its end, or until the
 // tool has ended and what it wrote is drained. Sets *ended and *status
-// when it saw the tool end.
-void CollectOutput(pid_t pid, int fd, std::string* output, bool* ended,
-                   int* status) {
+// when it saw the tool end. A tool whose output grows past `limit` is
+// killed and waited for, and *cut is set.
+void CollectOutput(pid_t pid, int fd, uint64_t limit, std::string* output,
+                   bool* ended, int* status, bool* cut) {
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
   int capacity = ::fcntl(fd, F_GETPIPE_SZ);
   int64_t drain_left = capacity > 0 ? capacity : kDefaultPipeCapacity;
@@ -164,6 +167,14 @@ void CollectOutput(pid_t pid, int fd, std::string* output, bool* ended,
     const ssize_t n = ::read(fd, chunk, sizeof chunk);
     if (n > 0) {
       output->append(chunk, static_cast<size_t>(n));
+      if (output->size() > limit) {
+        *cut = true;
+        if (!*ended) {
+          ::kill(pid, SIGKILL);
+          *ended = WaitForChild(pid, 0, status);
+        }
+        return;
+      }
       if (*ended && (drain_left -= n) <= 0) {
         return;  // only a left-behind writer is still filling the pipe
       }
@@ -178,7 +189,8 @@ void CollectOutput(pid_t pid, int fd, std::string* output, bool* ended,
 ExternalToolResult RunExternalTool(const ExternalToolRequest& request) {
   ExternalToolResult result;
   std::string path;
-  if (!ResolveExecutable(request.executable, &path)) {
+  if (!UsablePath(request.running_directory) ||
+      !ResolveExecutable(request.executable, &path)) {
     return result;
   }
   // Everything the child needs is prepared here: between fork and exec it
@@ -232,8 +244,8 @@ ExternalToolResult RunExternalTool(const ExternalToolRequest& request) {
   if (request.capture_output) {
     write_end.reset();
     null_fd.reset();
-    CollectOutput(pid, read_end.get(), &result.output, &ended,
-                  &result.wait_status);
+    CollectOutput(pid, read_end.get(), request.output_limit, &result.output,
+                  &ended, &result.wait_status, &result.output_cut);
     read_end.reset();
   }
   if (!ended) {
@@ -283,7 +295,8 @@ LineList SplitCommandLine(std::string_view text) {
 }
 
 bool ExecuteCommandLine(std::string_view command_line, std::string* output,
-                        CheckExitStatus check) {
+                        CheckExitStatus check, uint64_t output_limit,
+                        bool* cut) {
   output->clear();
   LineList words = SplitCommandLine(command_line);
   if (words.Empty()) {
@@ -294,9 +307,13 @@ bool ExecuteCommandLine(std::string_view command_line, std::string* output,
   words.Delete(0);
   request.parameters = std::move(words);
   request.capture_output = true;
+  request.output_limit = output_limit;
   ExternalToolResult result = RunExternalTool(request);
   if (!result.started) {
     return false;
+  }
+  if (cut != nullptr) {
+    *cut = result.output_cut;
   }
   *output = std::move(result.output);
   return check == CheckExitStatus::kNo || result.wait_status == 0;

@@ -5,6 +5,7 @@
 #ifndef QRL_SERVICES_EXTERNAL_TOOL_H_
 #define QRL_SERVICES_EXTERNAL_TOOL_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,12 +20,16 @@ struct ExternalToolRequest {
   // standard error is discarded. False: the tool shares the program's
   // standard streams.
   bool capture_output = false;
+  // The most output that is captured: a tool that writes more is killed
+  // (SIGKILL), and the result says that its output was cut.
+  uint64_t output_limit = UINT64_MAX;
 };
 
 struct ExternalToolResult {
-  bool started = false;  // false: not found, or no child could be made
-  std::string output;    // every byte written to standard output (capture)
-  int wait_status = -1;  // the raw wait status; 0 for exit code 0
+  bool started = false;     // false: not found, or no child could be made
+  std::string output;       // every byte written to standard output (capture)
+  int wait_status = -1;     // the raw wait status; 0 for exit code 0
+  bool output_cut = false;  // the tool wrote more than the limit
 };
 
 // Runs the tool and waits for it. An executable that is not a file at its
@@ -53,8 +58,11 @@ enum class CheckExitStatus { kNo, kYes };
 // directory with the program's environment, capturing its standard output
 // into *output. False when there is no word or the tool cannot be started
 // (the output is then empty); otherwise true, or with CheckExitStatus::kYes
-// true exactly when the wait status is 0.
+// true exactly when the wait status is 0. A command that writes more than
+// `output_limit` bytes is killed; *cut (when given) then says so.
 bool ExecuteCommandLine(std::string_view command_line, std::string* output,
-                        CheckExitStatus check);
+                        CheckExitStatus check,
+                        uint64_t output_limit = UINT64_MAX,
+                        bool* cut = nullptr);
 
 #endif  // QRL_SERVICES_EXTERNAL_TOOL_H_

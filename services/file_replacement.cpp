@@ -14,6 +14,7 @@
 #include "services/file_services.h"
 #include "services/file_system_rules.h"
 #include "services/posix_error.h"
+#include "services/system_path.h"
 #include "services/unique_fd.h"
 
 namespace {
@@ -78,8 +79,8 @@ bool PosixFileReplacement::Begin(const std::string& file_name,
   if (file_name.empty()) {
     return Fail(err, "cannot write a file without a name", ENOENT);
   }
-  if (HoldsNul(file_name)) {
-    return Fail(err, "cannot write a file whose name holds a NUL byte", EINVAL);
+  if (!UsablePath(file_name, err)) {
+    return false;
   }
   if (!ResolveReplacementTarget(SystemFileSystem(), file_name, &target_,
                                 &target_info_, err)) {

@@ -43,6 +43,20 @@ TEST(PosixFileReplacement, InstallsTheLastContentOnlyAtCommit) {
   EXPECT_FALSE(discarded.Commit(&err));
 }
 
+TEST(PosixFileReplacement, RefusesATargetWithANulByte) {
+  // The system would read the name as "f.txt".
+  ScratchDir dir;
+  WriteFile(dir.Path("f.txt"), "old");
+  std::string err;
+  PosixFileReplacement replacement;
+  EXPECT_FALSE(replacement.Begin(
+      dir.Path("f.txt") + std::string(1, '\0') + ".new", &err));
+  EXPECT_TRUE(err.ends_with("f.txt\\x00.new: the path holds a NUL byte"))
+      << err;
+  EXPECT_EQ(ReadFile(dir.Path("f.txt")), "old");
+  EXPECT_EQ(EntryCount(dir.path()), 1u);
+}
+
 TEST(PosixFileReplacement, FailedWriteKeepsTheEarlierContentForTheCommit) {
   ScratchDir dir;
   const std::string file = dir.Path("f.txt");

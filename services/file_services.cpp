@@ -15,6 +15,7 @@
 #include "services/file_replacement.h"
 #include "services/posix_error.h"
 #include "services/string_utils.h"
+#include "services/system_path.h"
 #include "services/unique_fd.h"
 
 namespace {
@@ -46,6 +47,9 @@ bool IsRootDirectory(const std::string& path) {
 
 DirectoryRead ReadDirectory(const std::string& directory,
                             std::vector<DirectoryEntry>* entries) {
+  if (!UsablePath(directory)) {
+    return DirectoryRead::kCannotOpen;
+  }
   UniqueDir dir(::opendir(directory.empty() ? "./" : directory.c_str()));
   if (dir == nullptr) {
     return DirectoryRead::kCannotOpen;
@@ -78,6 +82,9 @@ bool FileToString(const std::string& file_name, std::string* out) {
 
 bool StringToFile(const std::string& file_name, std::string_view content,
                   std::string* err) {
+  if (!UsablePath(file_name, err)) {
+    return false;
+  }
   PosixFileReplacement replacement;
   return replacement.Begin(file_name, err) && replacement.Write(content, err) &&
          replacement.Commit(err);
@@ -89,6 +96,9 @@ std::string SystemDirectoryPart(const std::string& name) {
 }
 
 bool CreateEmptyFile(const std::string& file_name) {
+  if (!UsablePath(file_name)) {
+    return false;
+  }
   const std::string directory = SystemDirectoryPart(file_name);
   if (!directory.empty() && !MakeDirectoryPath(directory)) {
     return false;
@@ -107,19 +117,28 @@ bool ListDirectoryTree(const std::string& root, IncludeFiles include_files,
   list->Add(WithTrailingSlash(root));
   bool result = true;
   // The list grows while it is walked: every directory added is visited in
-  // turn, which makes the listing breadth-first.
+  // turn, which makes the listing breadth-first. Levels come in order, so
+  // the depth of an entry is one more than that of the directory it was
+  // found in; the depths of the directories still to visit are queued.
+  std::vector<size_t> depths = {1};
+  size_t next_depth = 0;
   for (size_t i = 0; i < list->Count(); ++i) {
     const std::string directory = list->Get(i);
     if (LastCharacter(directory) != '/') {
       continue;
     }
+    const size_t depth = depths[next_depth++];
     std::vector<DirectoryEntry> entries;
     if (ReadDirectory(directory, &entries) != DirectoryRead::kOk) {
       result = false;
     }
     for (const DirectoryEntry& entry : entries) {
       if (entry.is_directory) {
+        if (depth == kMaxTreeDepth) {
+          return false;
+        }
         list->Add(directory + entry.name + "/");
+        depths.push_back(depth + 1);
       } else if (include_files == IncludeFiles::kYes) {
         list->Add(directory + entry.name);
       }
@@ -129,6 +148,9 @@ bool ListDirectoryTree(const std::string& root, IncludeFiles include_files,
 }
 
 bool DeleteFilesInDirectory(const std::string& directory) {
+  if (!UsablePath(directory)) {
+    return false;
+  }
   const std::string prefix = WithTrailingSlash(directory);
   std::vector<DirectoryEntry> entries;
   switch (ReadDirectory(prefix, &entries)) {
@@ -151,6 +173,9 @@ bool DeleteFilesInDirectory(const std::string& directory) {
 }
 
 bool DeleteDirectoryTree(const std::string& root) {
+  if (!UsablePath(root)) {
+    return false;
+  }
   // A root that is a link, with or without a trailing "/", loses only the
   // link; the directory it points to is not part of the tree.
   std::string bare = root;
@@ -184,6 +209,9 @@ bool DeleteDirectoryTree(const std::string& root) {
 }
 
 std::string NearestExistingDirectory(std::string_view path) {
+  if (!UsablePath(path)) {
+    return std::string();
+  }
   std::string current = Trim(path);
   if (LastCharacter(current) != '/') {
     current = ExtractPathPart(current);
@@ -215,6 +243,9 @@ char LastCharacter(std::string_view text) {
 }
 
 bool CopyPermissions(const std::string& source, const std::string& target) {
+  if (!UsablePath(source) || !UsablePath(target)) {
+    return false;
+  }
   struct stat source_st;
   struct stat target_st;
   if (::stat(source.c_str(), &source_st) != 0 ||
@@ -225,6 +256,9 @@ bool CopyPermissions(const std::string& source, const std::string& target) {
 }
 
 bool AssureExecutePermissions(const std::string& file_name) {
+  if (!UsablePath(file_name)) {
+    return false;
+  }
   struct stat st;
   const mode_t mode =
       ::stat(file_name.c_str(), &st) == 0 ? (st.st_mode & 07777) | 0755 : 0755;
@@ -237,26 +271,29 @@ std::string DefaultLibraryExtension() { return ".so"; }
 
 bool PathExists(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
+  return UsablePath(path) && ::stat(path.c_str(), &st) == 0;
 }
 
 bool DirectoryExists(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return UsablePath(path) && ::stat(path.c_str(), &st) == 0 &&
+         S_ISDIR(st.st_mode);
 }
 
 bool FileExists(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return UsablePath(path) && ::stat(path.c_str(), &st) == 0 &&
+         !S_ISDIR(st.st_mode);
 }
 
 bool RegularFileExists(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return UsablePath(path) && ::stat(path.c_str(), &st) == 0 &&
+         S_ISREG(st.st_mode);
 }
 
 bool MakeDirectoryPath(const std::string& path) {
-  if (path.empty()) {
+  if (path.empty() || !UsablePath(path)) {
     return false;
   }
   if (DirectoryExists(path)) {

@@ -6,6 +6,7 @@
 #ifndef QRL_SERVICES_FILE_SERVICES_H_
 #define QRL_SERVICES_FILE_SERVICES_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,14 @@
 #include "services/line_list.h"
 
 enum class IncludeFiles { kNo, kYes };
+
+// Every service here that takes a path refuses one that holds a NUL byte
+// (UsablePath, services/system_path.h): it fails and touches nothing.
+
+// The deepest tree that the listing and the deletion take: the root and
+// 1023 levels of directories below it. A deeper tree fails the listing,
+// and the deletion then deletes nothing.
+inline constexpr size_t kMaxTreeDepth = 1024;
 
 // Appends the entries of `directory` (empty, or ending in "/"; empty is
 // the working directory) in the system's order, without "." and "..".
@@ -40,8 +49,9 @@ bool CreateEmptyFile(const std::string& file_name);
 // Breadth-first listing: the root with "/" appended, then its entries level
 // by level; directories end in "/", files (only with IncludeFiles::kYes) do
 // not. Symbolic links are never followed: a link is listed as a file. False
-// when the root is not a directory (list empty) or when a directory could
-// not be listed (the walk goes on).
+// when the root is not a directory (list empty), when a directory could
+// not be listed (the walk goes on), or when the tree is deeper than
+// kMaxTreeDepth (the walk stops there).
 bool ListDirectoryTree(const std::string& root, IncludeFiles include_files,
                        LineList* list);
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "services/diagnostics.h"
 #include "services/failure.h"
 #include "tests/test_util.h"
 
@@ -469,6 +470,79 @@ TEST(MakeDirectoryPath, CreatesMissingParentsAndFailsUnderAPlainFile) {
     EXPECT_FALSE(MakeDirectoryPath(path)) << path;
   }
   EXPECT_FALSE(Exists("notadir/x"));
+}
+
+}  // namespace
+
+namespace {
+
+// The system would see each of these cut at the NUL byte: "keep.txt", the
+// directory "dir" and the working directory.
+const std::string kNulFile = "keep.txt\0.new"s;
+const std::string kNulDirectory = "dir\0x/"s;
+const std::string kNulAtStart = "\0/etc"s;
+
+TEST(PathsWithNul, EveryServiceRefusesThemAndTouchesNothing) {
+  ScratchDir dir(ScratchDir::Enter::kYes);
+  const FileTree tree = {{"keep.txt", "old"}, {"dir/", ""}, {"dir/f", "f"}};
+  MakeTree(dir.path(), tree);
+  std::vector<std::string> diagnostics;
+  ScopedDiagnosticSink sink(
+      [&](std::string_view line) { diagnostics.emplace_back(line); });
+  std::string content;
+  std::string err;
+  LineList list;
+  std::vector<DirectoryEntry> entries;
+  for (const std::string& path : {kNulFile, kNulDirectory, kNulAtStart}) {
+    SCOPED_TRACE(EscapeForTerminal(path));
+    EXPECT_FALSE(FileToString(path, &content));
+    EXPECT_FALSE(StringToFile(path, "new", &err));
+    EXPECT_EQ(err, EscapeForTerminal(path) + ": the path holds a NUL byte");
+    EXPECT_FALSE(StringToFile(path, "new"));
+    EXPECT_FALSE(CreateEmptyFile(path));
+    EXPECT_NE(ReadDirectory(path, &entries), DirectoryRead::kOk);
+    EXPECT_FALSE(ListDirectoryTree(path, IncludeFiles::kYes, &list));
+    EXPECT_FALSE(DeleteFilesInDirectory(path));
+    EXPECT_FALSE(DeleteDirectoryTree(path));
+    EXPECT_EQ(NearestExistingDirectory(path), "");
+    EXPECT_FALSE(CopyPermissions(path, "keep.txt"));
+    EXPECT_FALSE(CopyPermissions("keep.txt", path));
+    EXPECT_FALSE(AssureExecutePermissions(path));
+    EXPECT_FALSE(PathExists(path));
+    EXPECT_FALSE(DirectoryExists(path));
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_FALSE(RegularFileExists(path));
+    EXPECT_FALSE(MakeDirectoryPath(path));
+  }
+  EXPECT_TRUE(entries.empty());
+  EXPECT_EQ(TreeContents(dir.path()), tree);
+  EXPECT_EQ(FileMode(dir.Path("keep.txt")), 0644u);
+  // Each refusal names the path, escaped, on the diagnostics channel.
+  ASSERT_FALSE(diagnostics.empty());
+  EXPECT_EQ(diagnostics.front(),
+            "keep.txt\\x00.new: the path holds a NUL byte");
+}
+
+TEST(ListDirectoryTree, RefusesTreesDeeperThanTheLimit) {
+  ScratchDir dir;
+  // One level below the limit lists; one more and nothing is listed or
+  // deleted.
+  std::string deepest = dir.Path("t");
+  ASSERT_EQ(::mkdir(deepest.c_str(), 0755), 0);
+  for (size_t depth = 1; depth < kMaxTreeDepth; ++depth) {
+    deepest += "/d";
+    ASSERT_EQ(::mkdir(deepest.c_str(), 0755), 0);
+  }
+  LineList list;
+  EXPECT_TRUE(ListDirectoryTree(dir.Path("t"), IncludeFiles::kNo, &list));
+  EXPECT_EQ(list.Count(), kMaxTreeDepth);
+  ASSERT_EQ(::mkdir((deepest + "/d").c_str(), 0755), 0);
+  EXPECT_FALSE(ListDirectoryTree(dir.Path("t"), IncludeFiles::kNo, &list));
+  EXPECT_FALSE(DeleteDirectoryTree(dir.Path("t")));
+  EXPECT_TRUE(Exists(deepest + "/d"));
+  ASSERT_EQ(::rmdir((deepest + "/d").c_str()), 0);
+  EXPECT_TRUE(DeleteDirectoryTree(dir.Path("t")));
+  EXPECT_FALSE(Exists(dir.Path("t")));
 }
 
 }  // namespace

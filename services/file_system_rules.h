@@ -13,7 +13,9 @@
 #include "services/file_system.h"
 
 // The system reads a path only up to its first NUL byte, so a path holding
-// one would name another, shorter path: every call refuses it (EINVAL).
+// one would name another, shorter path: every call refuses it (EINVAL). The
+// silent form of UsablePath (services/system_path.h), for calls that report
+// an errno value.
 inline bool HoldsNul(std::string_view path) {
   return path.find('\0') != std::string_view::npos;
 }

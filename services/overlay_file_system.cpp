@@ -10,6 +10,7 @@
 #include "services/file_services.h"
 #include "services/file_system_rules.h"
 #include "services/posix_error.h"
+#include "services/system_path.h"
 
 namespace {
 
@@ -152,9 +153,8 @@ class OverlayFileSystem::Replacement : public FileReplacement {
     if (file_name.empty()) {
       return Fail(err, "cannot write a file without a name", ENOENT);
     }
-    if (HoldsNul(file_name)) {
-      return Fail(err, "cannot write a file whose name holds a NUL byte",
-                  EINVAL);
+    if (!UsablePath(file_name, err)) {
+      return false;
     }
     if (!ResolveReplacementTarget(*overlay_, file_name, &target_, &target_info_,
                                   err)) {

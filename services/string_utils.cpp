@@ -81,6 +81,46 @@ bool HasPrefixIgnoringCase(std::string_view item, std::string_view prefix) {
 
 }  // namespace
 
+size_t Utf8SequenceLength(std::string_view bytes, size_t at) {
+  const auto byte = [&](size_t i) {
+    return static_cast<unsigned char>(bytes[i]);
+  };
+  const unsigned char lead = byte(at);
+  if (lead < 0x80) {
+    return 1;
+  }
+  size_t length = 0;
+  // The range of the second byte narrows for E0, ED, F0 and F4: that is
+  // what rules out overlong forms, surrogates and values past U+10FFFF.
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return 0;
+  }
+  if (bytes.size() - at < length) {
+    return 0;
+  }
+  if (byte(at + 1) < low || byte(at + 1) > high) {
+    return 0;
+  }
+  for (size_t i = 2; i < length; ++i) {
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) {
+      return 0;
+    }
+  }
+  return length;
+}
+
 std::string UpperCase(std::string_view text) {
   std::string upper(text);
   for (char& c : upper) {

@@ -26,6 +26,10 @@ std::string Trim(std::string_view text);
 std::string_view TrimmedView(std::string_view text);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 bool Equals(std::string_view a, std::string_view b, CaseSensitive sensitive);
+// The length of the strict UTF-8 sequence that starts at `at` (1 for an
+// ASCII byte; no overlong forms, no surrogates, nothing above U+10FFFF), or
+// 0 when the bytes there are not one.
+size_t Utf8SequenceLength(std::string_view bytes, size_t at);
 
 // Searching and replacing.
 

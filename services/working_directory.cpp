@@ -8,6 +8,7 @@
 
 #include "services/failure.h"
 #include "services/posix_error.h"
+#include "services/system_path.h"
 
 std::string WorkingDirectoryPath() {
   char path[PATH_MAX];
@@ -21,6 +22,9 @@ WorkingDirectoryChange::~WorkingDirectoryChange() {
 }
 
 bool WorkingDirectoryChange::Enter(const std::string& directory) {
+  if (!UsablePath(directory)) {
+    return false;
+  }
   if (!left_.valid()) {
     left_.reset(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!left_.valid()) {

@@ -156,6 +156,10 @@ TEST_F(ChecksBackupEndToEnd, FailedBackupExitsWithThreeSoNothingIsApplied) {
       dir_.path());
   EXPECT_EQ(result.out, BannerLine() + "Unable to read directoy content: " +
                             tree_ + "missing/\nexit 3\n");
+  EXPECT_EQ(result.err,
+            "qrlconsole: createbackup failed: Unable to read directoy "
+            "content: " +
+                tree_ + "missing/\n");
   EXPECT_FALSE(Exists(dir_.Path("q.qrl.backup")));
   EXPECT_EQ(ReadFile(tree_ + "a.txt"), "old\n");
 }
@@ -165,12 +169,19 @@ TEST_F(ChecksBackupEndToEnd, FailedRestoreExitsWithThreeAndRestoresNothing) {
   EXPECT_EQ(missing.out,
             BannerLine() + "Unable to read from file \"none.backup\"\n");
   EXPECT_EQ(missing.exit_code, 3);
+  EXPECT_EQ(missing.err,
+            "qrlconsole: restorebackup failed: Unable to read from file "
+            "\"none.backup\" (cannot open: No such file or directory)\n");
 
   // A package is no backup: its item count is not a multiple of 4.
   Build(kGreetingFixture);
   const ProgramResult package = Run({"q.qrl", "restorebackup"});
   EXPECT_EQ(package.out, BannerLine() + "Unable to read from file \"q.qrl\"\n");
   EXPECT_EQ(package.exit_code, 3);
+  EXPECT_TRUE(package.err.starts_with(
+      "qrlconsole: restorebackup failed: Unable to read from file \"q.qrl\" "
+      "(not a backup file: "))
+      << package.err;
 }
 
 }  // namespace

@@ -134,3 +134,24 @@ TEST_F(ComplexEndToEnd, DemoPackageReportsWhatItDid) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ComplexRunLimits, ACommandThatNeverStopsWritingEndsTheRunWithThree) {
+  // Its output would become the buffer: past 256 MiB the command is killed
+  // and the run ends, before memory runs out.
+  ScratchDir dir;
+  BuildPackageFromJson(R"({"levels": [{"kind": "Complex",
+      "presentation": "Yes", "code": ["MESSAGE before", "IFEXECUTECOMMAND yes",
+      "MESSAGE never"]}]})",
+                       dir.Path("q.qrl"));
+  const ProgramResult result = RunConsole({"q.qrl", "apply"}, dir.path());
+  EXPECT_EQ(result.exit_code, 3);
+  EXPECT_EQ(result.err,
+            "qrlconsole: APPLY: level 1 PROCESS WITH PRESENTATION: Yes: the "
+            "command's output grew past 268435456 bytes\n");
+  // What was collected is still printed.
+  EXPECT_EQ(result.out, BannerLine() + "before\n");
+}
+
+}  // namespace

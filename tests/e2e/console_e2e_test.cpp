@@ -103,6 +103,9 @@ TEST_F(ConsoleEndToEnd, UnreadableParameterFileExitsWithThree) {
             BannerLine() +
                 "An error occured trying to load a text file filled with "
                 "parameters.\n");
+  EXPECT_EQ(result.err,
+            "qrlconsole: cannot read parameter file 'missing.txt': cannot "
+            "open: No such file or directory\n");
   EXPECT_EQ(result.exit_code, 3);
 }
 

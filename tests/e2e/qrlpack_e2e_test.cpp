@@ -181,7 +181,12 @@ TEST_F(PackEndToEnd, InvalidInputWritesNothingAndSaysWhere) {
     std::string input;
     std::string err;
   };
+  // A key with an escape sequence and a line feed stays on one plain line.
+  WriteFile(dir_.Path("key.json"),
+            R"({"levels": [{"kind": "Normal", "\u001b[31mred\nline": 1}]})");
   const std::vector<Case> cases = {
+      {"build", "key.json",
+       "qrlpack: key.json: levels[0]: unknown field \"\\x1B[31mred\\nline\"\n"},
       {"build", "path.json",
        "qrlpack: path.json: levels[3].entries[0].path: expected a string\n"},
       {"build", "syntax.json",

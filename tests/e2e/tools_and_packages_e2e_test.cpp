@@ -54,7 +54,10 @@ TEST_F(ToolsAndPackagesEndToEnd, ToolsCaptureIntoMacrosAndFailuresAreReported) {
                 "WITH PRESENTATION: Missing directory\n"
                 "ERROR! EXTERNAL TOOL RETURNED AN ERROR! LEVEL 8 PROCESS WITH "
                 "PRESENTATION: Failing tool\n");
-  EXPECT_EQ(result.err, "complaint\n");
+  EXPECT_EQ(result.err,
+            "complaint\n"
+            "qrlconsole: apply stopped: EXTERNAL TOOL RETURNED AN ERROR! LEVEL "
+            "8 PROCESS WITH PRESENTATION: Failing tool\n");
   EXPECT_EQ(result.exit_code, 3);
   EXPECT_EQ(ReadFile(dir_.Path("out/version.txt")), "version 1.2\n");
   EXPECT_EQ(ReadFile(dir_.Path("out/noise.txt")),
