@@ -11,7 +11,6 @@
 #include <utility>
 
 #include "fastmemlist/handle_io.h"
-#include "services/file_services.h"
 #include "services/file_system_rules.h"
 #include "services/posix_error.h"
 #include "services/system_path.h"

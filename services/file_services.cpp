@@ -90,11 +90,6 @@ bool StringToFile(const std::string& file_name, std::string_view content,
          replacement.Commit(err);
 }
 
-std::string SystemDirectoryPart(const std::string& name) {
-  const size_t slash = name.rfind('/');
-  return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
-}
-
 bool CreateEmptyFile(const std::string& file_name) {
   if (!UsablePath(file_name)) {
     return false;

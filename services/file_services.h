@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "services/file_system.h"
+#include "services/file_system_rules.h"
 #include "services/line_list.h"
 
 enum class IncludeFiles { kNo, kYes };
@@ -74,11 +75,6 @@ std::string NearestExistingDirectory(std::string_view path);
 
 // The part up to and including the last "/" or "\"; empty when none.
 std::string ExtractPathPart(std::string_view path);
-
-// The directory part of a name as the system sees it: up to and including
-// the last "/" ("\" is an ordinary byte in a name); empty for a name in the
-// working directory.
-std::string SystemDirectoryPart(const std::string& name);
 
 // The last byte, or 0 for an empty string.
 char LastCharacter(std::string_view text);

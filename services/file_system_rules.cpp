@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <utility>
 
-#include "services/file_services.h"
 #include "services/posix_error.h"
 
 namespace {
@@ -25,6 +24,11 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
 }
 
 }  // namespace
+
+std::string SystemDirectoryPart(const std::string& name) {
+  const size_t slash = name.rfind('/');
+  return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+}
 
 mode_t ProcessUmask() {
   static const mode_t mask = [] {

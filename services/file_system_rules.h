@@ -20,6 +20,11 @@ inline bool HoldsNul(std::string_view path) {
   return path.find('\0') != std::string_view::npos;
 }
 
+// The directory part of a name as the system sees it: up to and including
+// the last "/" ("\" is an ordinary byte in a name); empty for a name in the
+// working directory.
+std::string SystemDirectoryPart(const std::string& name);
+
 // The process's umask, read once: the program never changes it.
 mode_t ProcessUmask();
 

@@ -7,7 +7,6 @@
 #include <climits>
 #include <set>
 
-#include "services/file_services.h"
 #include "services/file_system_rules.h"
 #include "services/posix_error.h"
 #include "services/system_path.h"
@@ -45,7 +44,7 @@ std::string Join(std::string_view directory, std::string_view name) {
 }
 
 std::string WithSlash(std::string path) {
-  if (LastCharacter(path) != '/') {
+  if (path.empty() || path.back() != '/') {
     path += '/';
   }
   return path;
