@@ -17,6 +17,9 @@ namespace {
 constexpr dev_t kOverlayDevice = 0x71726c;
 // The system's limit on links followed while resolving one path.
 constexpr int kMaxLinkHops = 40;
+// The deepest directory the overlay makes, in levels below the root: as
+// deep as a path of the longest length can name.
+constexpr size_t kMaxDepth = PATH_MAX / 2;
 // What a new directory's size shows.
 constexpr uint64_t kDirectorySize = 4096;
 
@@ -57,16 +60,25 @@ bool IsDotOrRoot(std::string_view last) {
   return last.empty() || last == "." || last == "..";
 }
 
-// Paths in the order of their components: "/" before every other byte,
-// so that a directory comes right before what it holds.
-bool PathBefore(const OverlayChange& a, const OverlayChange& b) {
-  return std::lexicographical_compare(
-      a.path.begin(), a.path.end(), b.path.begin(), b.path.end(),
-      [](char x, char y) {
-        const int rank_x = x == '/' ? -1 : static_cast<unsigned char>(x);
-        const int rank_y = y == '/' ? -1 : static_cast<unsigned char>(y);
-        return rank_x < rank_y;
-      });
+// The changes in the order of their paths' components: "/" comes before
+// every other byte, so that a directory comes right before what it holds.
+// Paths hold no NUL byte, which takes the place of "/" in the sort keys;
+// changes of one path keep their order.
+void SortByPath(std::vector<OverlayChange>* changes) {
+  std::vector<std::pair<std::string, size_t>> keys;
+  keys.reserve(changes->size());
+  for (size_t i = 0; i < changes->size(); ++i) {
+    std::string key = (*changes)[i].path;
+    std::replace(key.begin(), key.end(), '/', '\0');
+    keys.emplace_back(std::move(key), i);
+  }
+  std::sort(keys.begin(), keys.end());
+  std::vector<OverlayChange> sorted;
+  sorted.reserve(changes->size());
+  for (const auto& [key, index] : keys) {
+    sorted.push_back(std::move((*changes)[index]));
+  }
+  *changes = std::move(sorted);
 }
 
 bool Later(const struct timespec& a, const struct timespec& b) {
@@ -112,6 +124,9 @@ struct OverlayFileSystem::Node : std::enable_shared_from_this<Node> {
   // The lower directory's own listing, once it was needed.
   bool lower_listed = false;
   std::vector<DirectoryEntry> lower_listing;
+  // The names whose object the overlay changed, or below which it changed
+  // something, wherever the directory was then.
+  std::set<std::string, std::less<>> changed;
 };
 
 // A file read whole: it keeps the object, which no other object's identity
@@ -274,7 +289,20 @@ OverlayFileSystem::OverlayFileSystem(FileSystem* lower,
   }
 }
 
-OverlayFileSystem::~OverlayFileSystem() = default;
+OverlayFileSystem::~OverlayFileSystem() {
+  // Taken apart from a list rather than by recursion, however deep the
+  // tree grew.
+  std::vector<std::shared_ptr<Node>> nodes = {std::move(root_)};
+  while (!nodes.empty()) {
+    const std::shared_ptr<Node> node = std::move(nodes.back());
+    nodes.pop_back();
+    for (auto& [name, entry] : node->entries) {
+      if (entry.node != nullptr) {
+        nodes.push_back(std::move(entry.node));
+      }
+    }
+  }
+}
 
 int OverlayFileSystem::CheckPath(const std::string& path) {
   if (HoldsNul(path)) {
@@ -411,7 +439,7 @@ int OverlayFileSystem::LocateName(const std::string& path,
 }
 
 int OverlayFileSystem::LookupFinal(const std::string& path, Node** node,
-                                   std::string* where) {
+                                   Node** holder, std::string* name) {
   int error = CheckPath(path);
   std::string current = path;
   Node* start = working_directory_.get();
@@ -421,10 +449,14 @@ int OverlayFileSystem::LookupFinal(const std::string& path, Node** node,
     if (error != 0) {
       break;
     }
+    if ((*node)->type == FileType::kDirectory) {
+      *holder = (*node)->parent;
+      *name = (*node)->name;
+      break;
+    }
     if ((*node)->type != FileType::kLink) {
-      *where = (*node)->type == FileType::kDirectory
-                   ? PathOf(*node)
-                   : Join(PathOf(place.directory), place.last);
+      *holder = place.directory;
+      *name = place.last;
       break;
     }
     std::string target;
@@ -673,28 +705,21 @@ std::string OverlayFileSystem::PathOf(const Node* directory) const {
   return path;
 }
 
-void OverlayFileSystem::MarkChanged(const std::string& path, bool whole) {
-  Changed* at = &changed_;
-  for (size_t start = 0; start < path.size();) {
-    const size_t end = std::min(path.find('/', start), path.size());
-    if (end > start) {
-      std::unique_ptr<Changed>& below =
-          at->below[path.substr(start, end - start)];
-      if (below == nullptr) {
-        below = std::make_unique<Changed>();
-      }
-      at = below.get();
+void OverlayFileSystem::MarkChanged(Node* directory, std::string_view name) {
+  // Where a mark stands, every directory above holds one already: a
+  // directory moved elsewhere is marked in its new place when it goes.
+  for (Node* at = directory; at != nullptr; name = at->name, at = at->parent) {
+    if (at->changed.find(name) != at->changed.end()) {
+      return;
     }
-    start = end + 1;
+    at->changed.emplace(name);
   }
-  at->whole = at->whole || whole;
 }
 
-void OverlayFileSystem::Put(const Place& place, std::shared_ptr<Node> node,
-                            bool whole) {
+void OverlayFileSystem::Put(const Place& place, std::shared_ptr<Node> node) {
   place.directory->entries[std::string(place.last)].node = std::move(node);
   place.directory->modified = Tick(place.directory->modified);
-  MarkChanged(Join(PathOf(place.directory), place.last), whole);
+  MarkChanged(place.directory, place.last);
 }
 
 void OverlayFileSystem::Detach(Node* directory) {
@@ -703,6 +728,34 @@ void OverlayFileSystem::Detach(Node* directory) {
   directory->lower_path.clear();
   directory->entries.clear();
   directory->lower_listing.clear();
+  directory->changed.clear();
+}
+
+size_t OverlayFileSystem::DepthOf(const Node* directory) const {
+  size_t depth = 0;
+  for (const Node* at = directory; at != nullptr && at != root_.get();
+       at = at->parent) {
+    ++depth;
+  }
+  return depth;
+}
+
+size_t OverlayFileSystem::HeightOf(const Node* directory) {
+  // The directories met below it so far; the lower tree's others are as
+  // deep as the system let them be.
+  size_t height = 0;
+  std::vector<std::pair<const Node*, size_t>> pending = {{directory, 0}};
+  while (!pending.empty()) {
+    const auto [node, below] = pending.back();
+    pending.pop_back();
+    height = std::max(height, below);
+    for (const auto& [name, entry] : node->entries) {
+      if (entry.node != nullptr && entry.node->type == FileType::kDirectory) {
+        pending.emplace_back(entry.node.get(), below + 1);
+      }
+    }
+  }
+  return height;
 }
 
 bool OverlayFileSystem::Holds(const Node* directory, const Node* node) {
@@ -785,9 +838,10 @@ bool OverlayFileSystem::MakeDirectory(const std::string& path, int* error) {
   Node* existing = nullptr;
   int failure = LocateName(path, {EEXIST, EEXIST, EEXIST}, &place, &existing);
   if (failure == 0) {
-    failure = existing != nullptr        ? EEXIST
-              : place.directory->removed ? ENOENT
-                                         : 0;
+    failure = existing != nullptr                     ? EEXIST
+              : place.directory->removed              ? ENOENT
+              : DepthOf(place.directory) >= kMaxDepth ? ENAMETOOLONG
+                                                      : 0;
   }
   if (failure != 0) {
     return Failed(error, failure);
@@ -796,7 +850,7 @@ bool OverlayFileSystem::MakeDirectory(const std::string& path, int* error) {
       NewNode(FileType::kDirectory, 0777 & ~ProcessUmask());
   made->parent = place.directory;
   made->name = place.last;
-  Put(place, std::move(made), false);
+  Put(place, std::move(made));
   return true;
 }
 
@@ -814,7 +868,7 @@ bool OverlayFileSystem::RemoveFile(const std::string& path, int* error) {
   if (failure != 0) {
     return Failed(error, failure);
   }
-  Put(place, nullptr, false);
+  Put(place, nullptr);
   return true;
 }
 
@@ -838,7 +892,7 @@ bool OverlayFileSystem::RemoveDirectory(const std::string& path, int* error) {
     return Failed(error, failure);
   }
   Detach(node);
-  Put(place, nullptr, false);
+  Put(place, nullptr);
   return true;
 }
 
@@ -897,6 +951,10 @@ bool OverlayFileSystem::Rename(const std::string& from, const std::string& to,
   } else if (failure == 0 && target_place.directory->removed) {
     failure = ENOENT;
   }
+  if (failure == 0 && moves_directory &&
+      DepthOf(target_place.directory) + HeightOf(source) >= kMaxDepth) {
+    failure = ENAMETOOLONG;
+  }
   if (failure != 0) {
     return Failed(error, failure);
   }
@@ -908,21 +966,22 @@ bool OverlayFileSystem::Rename(const std::string& from, const std::string& to,
     moving->parent = target_place.directory;
     moving->name = target_place.last;
   }
-  Put(source_place, nullptr, moves_directory);
-  Put(target_place, std::move(moving), moves_directory);
+  Put(source_place, nullptr);
+  Put(target_place, std::move(moving));
   return true;
 }
 
 bool OverlayFileSystem::SetMode(const std::string& path, mode_t mode,
                                 int* error) {
   Node* node = nullptr;
-  std::string where;
-  const int failure = LookupFinal(path, &node, &where);
+  Node* holder = nullptr;
+  std::string name;
+  const int failure = LookupFinal(path, &node, &holder, &name);
   if (failure != 0) {
     return Failed(error, failure);
   }
   node->mode = mode & 07777;
-  MarkChanged(where, false);
+  MarkChanged(holder, name);
   return true;
 }
 
@@ -1015,67 +1074,87 @@ int OverlayFileSystem::Install(const std::string& target,
   }
   file->content = std::move(content);
   file->size = file->content->size();
-  Put(place, std::move(file), false);
+  Put(place, std::move(file));
   return 0;
 }
 
 int OverlayFileSystem::WriteInPlace(const std::string& target,
                                     std::string_view content) {
   Node* node = nullptr;
-  std::string where;
-  const int error = LookupFinal(target, &node, &where);
+  Node* holder = nullptr;
+  std::string name;
+  const int error = LookupFinal(target, &node, &holder, &name);
   if (error != 0) {
     return error;
   }
   node->content = std::make_shared<const std::string>(content);
   node->modified = Tick(node->modified);
-  MarkChanged(where, false);
+  MarkChanged(holder, name);
   return 0;
 }
 
+// One path still to compare: what the lower tree and the overlay hold
+// there.
+struct OverlayFileSystem::Comparison {
+  std::string path;
+  FileInfo lower;
+  Node* upper;
+};
+
 std::vector<OverlayChange> OverlayFileSystem::Changes() {
+  // Paths wait on a list rather than on the stack, however deep the tree.
   std::vector<OverlayChange> changes;
+  std::vector<Comparison> pending;
   int error = 0;
-  CompareChanged(changed_, "/", lower_->Stat("/", FollowLinks::kNo, &error),
-                 root_.get(), &changes);
-  std::stable_sort(changes.begin(), changes.end(), PathBefore);
+  pending.push_back(
+      {"/", lower_->Stat("/", FollowLinks::kNo, &error), root_.get()});
+  while (!pending.empty()) {
+    const Comparison next = std::move(pending.back());
+    pending.pop_back();
+    Compare(next, &pending, &changes);
+  }
+  SortByPath(&changes);
   return changes;
 }
 
-void OverlayFileSystem::CompareChanged(const Changed& changed,
-                                       const std::string& path,
-                                       const FileInfo& lower, Node* upper,
-                                       std::vector<OverlayChange>* changes) {
-  // Only below a directory that is still the lower one at its place do the
-  // changes lie where they were made.
-  if (changed.whole || lower.type != FileType::kDirectory || upper == nullptr ||
-      upper->type != FileType::kDirectory || upper->lower_path != path) {
-    CompareWhole(path, lower, upper, changes);
-    return;
-  }
-  if (lower.mode != upper->mode) {
-    changes->push_back({path, OverlayChange::Kind::kModeChanged,
-                        FileType::kDirectory, "", "", lower.mode, upper->mode});
-  }
-  for (const auto& [name, below] : changed.below) {
-    const std::string child = Join(path, name);
-    int error = 0;
-    const FileInfo lower_child = lower_->Stat(child, FollowLinks::kNo, &error);
-    Node* upper_child = nullptr;
-    Find(upper, name, &upper_child);
-    CompareChanged(*below, child, lower_child, upper_child, changes);
-  }
-}
-
-void OverlayFileSystem::CompareWhole(const std::string& path,
-                                     const FileInfo& lower, Node* upper,
-                                     std::vector<OverlayChange>* changes) {
+void OverlayFileSystem::Compare(const Comparison& at,
+                                std::vector<Comparison>* pending,
+                                std::vector<OverlayChange>* changes) {
   using Kind = OverlayChange::Kind;
-  if (lower.type == FileType::kDirectory && upper != nullptr &&
-      upper->type == FileType::kDirectory) {
+  const std::string& path = at.path;
+  const FileInfo& lower = at.lower;
+  Node* upper = at.upper;
+  const bool lower_directory = lower.type == FileType::kDirectory;
+  const bool upper_directory =
+      upper != nullptr && upper->type == FileType::kDirectory;
+  const auto compare_below = [&](const std::string& name, bool in_lower,
+                                 Node* in_upper) {
+    std::string child = Join(path, name);
+    int error = 0;
+    const FileInfo lower_child =
+        in_lower ? lower_->Stat(child, FollowLinks::kNo, &error) : FileInfo();
+    Node* upper_child = nullptr;
+    if (in_upper != nullptr) {
+      Find(in_upper, name, &upper_child);
+    }
+    pending->push_back({std::move(child), lower_child, upper_child});
+  };
+  const auto compare_modes = [&] {
     if (lower.mode != upper->mode) {
-      changes->push_back({path, Kind::kModeChanged, FileType::kDirectory, "",
-                          "", lower.mode, upper->mode});
+      changes->push_back({path, Kind::kModeChanged, lower.type, "", "",
+                          lower.mode, upper->mode});
+    }
+  };
+
+  if (lower_directory && upper_directory) {
+    compare_modes();
+    // In the lower directory at its own place, only what the marks name
+    // can differ.
+    if (upper->lower_path == path) {
+      for (const std::string& name : upper->changed) {
+        compare_below(name, true, upper);
+      }
+      return;
     }
     std::vector<DirectoryEntry> entries;
     lower_->ReadDirectory(WithSlash(path), &entries);
@@ -1085,22 +1164,13 @@ void OverlayFileSystem::CompareWhole(const std::string& path,
       names.insert(std::move(entry.name));
     }
     for (const std::string& name : names) {
-      const std::string child = Join(path, name);
-      int error = 0;
-      const FileInfo lower_child =
-          lower_->Stat(child, FollowLinks::kNo, &error);
-      Node* upper_child = nullptr;
-      Find(upper, name, &upper_child);
-      CompareWhole(child, lower_child, upper_child, changes);
+      compare_below(name, true, upper);
     }
     return;
   }
   if (lower.exists() && upper != nullptr && lower.type == upper->type) {
-    // Something that was there still is, unless a link now points
-    // elsewhere.
-    const bool unchanged_lower =
-        upper->lower_path == path && upper->content == nullptr;
     if (lower.type == FileType::kLink) {
+      // A link that points elsewhere now is another link.
       std::string before;
       std::string after;
       int error = 0;
@@ -1114,7 +1184,7 @@ void OverlayFileSystem::CompareWhole(const std::string& path,
       }
       return;
     }
-    if (!unchanged_lower) {
+    if (upper->lower_path != path || upper->content != nullptr) {
       std::string before =
           lower.type == FileType::kRegular ? LowerContent(path) : "";
       std::string after = ContentOf(upper);
@@ -1125,14 +1195,17 @@ void OverlayFileSystem::CompareWhole(const std::string& path,
                             std::move(before), std::move(after), 0, 0});
       }
     }
-    if (lower.mode != upper->mode) {
-      changes->push_back({path, Kind::kModeChanged, lower.type, "", "",
-                          lower.mode, upper->mode});
-    }
+    compare_modes();
     return;
   }
-  if (lower.type == FileType::kDirectory) {
-    ListRemoved(path, lower, changes);
+  if (lower_directory) {
+    changes->push_back({path, Kind::kDirectoryRemoved, FileType::kDirectory, "",
+                        "", lower.mode, 0});
+    std::vector<DirectoryEntry> entries;
+    lower_->ReadDirectory(WithSlash(path), &entries);
+    for (const DirectoryEntry& entry : entries) {
+      compare_below(entry.name, true, nullptr);
+    }
   } else if (lower.exists()) {
     std::string before;
     int error = 0;
@@ -1144,8 +1217,14 @@ void OverlayFileSystem::CompareWhole(const std::string& path,
     changes->push_back(
         {path, Kind::kFileRemoved, lower.type, std::move(before), "", 0, 0});
   }
-  if (upper != nullptr && upper->type == FileType::kDirectory) {
-    ListCreated(path, upper, changes);
+  if (upper_directory) {
+    changes->push_back({path, Kind::kDirectoryCreated, FileType::kDirectory, "",
+                        "", 0, upper->mode});
+    std::vector<DirectoryEntry> entries;
+    List(upper, &entries);
+    for (const DirectoryEntry& entry : entries) {
+      compare_below(entry.name, false, upper);
+    }
   } else if (upper != nullptr) {
     std::string after;
     if (upper->type == FileType::kLink) {
@@ -1155,34 +1234,6 @@ void OverlayFileSystem::CompareWhole(const std::string& path,
     }
     changes->push_back(
         {path, Kind::kFileCreated, upper->type, "", std::move(after), 0, 0});
-  }
-}
-
-void OverlayFileSystem::ListRemoved(const std::string& path,
-                                    const FileInfo& lower,
-                                    std::vector<OverlayChange>* changes) {
-  changes->push_back({path, OverlayChange::Kind::kDirectoryRemoved,
-                      FileType::kDirectory, "", "", lower.mode, 0});
-  std::vector<DirectoryEntry> entries;
-  lower_->ReadDirectory(WithSlash(path), &entries);
-  for (const DirectoryEntry& entry : entries) {
-    const std::string child = Join(path, entry.name);
-    int error = 0;
-    CompareWhole(child, lower_->Stat(child, FollowLinks::kNo, &error), nullptr,
-                 changes);
-  }
-}
-
-void OverlayFileSystem::ListCreated(const std::string& path, Node* upper,
-                                    std::vector<OverlayChange>* changes) {
-  changes->push_back({path, OverlayChange::Kind::kDirectoryCreated,
-                      FileType::kDirectory, "", "", 0, upper->mode});
-  std::vector<DirectoryEntry> entries;
-  List(upper, &entries);
-  for (const DirectoryEntry& entry : entries) {
-    Node* child = nullptr;
-    Find(upper, entry.name, &child);
-    CompareWhole(Join(path, entry.name), FileInfo(), child, changes);
   }
 }
 

@@ -17,6 +17,8 @@
 // Not shown: the temporary files of pending replacements, access checks
 // (it acts as the owner of everything), and the system's order of new
 // entries in a listing (they follow the lower entries, sorted by name).
+// Unlike the system it makes no directory deeper than a path of the
+// longest length can name (ENAMETOOLONG).
 //
 // Changes() tells what the overlay holds that the lower tree does not.
 #ifndef QRL_SERVICES_OVERLAY_FILE_SYSTEM_H_
@@ -119,12 +121,6 @@ class OverlayFileSystem : public FileSystem {
     std::string_view last;
     bool slash = false;  // the path ends in "/"
   };
-  // The paths changed, as a tree of their components. A "whole" path is
-  // compared with everything below it (it took or lost a directory).
-  struct Changed {
-    std::map<std::string, std::unique_ptr<Changed>, std::less<>> below;
-    bool whole = false;
-  };
   class Replacement;
   class Opened;
 
@@ -145,9 +141,11 @@ class OverlayFileSystem : public FileSystem {
   };
   int LocateName(const std::string& path, const DotErrors& dot_errors,
                  Place* place, Node** node);
-  // Follows every link, also the last, and gives the path the node was
-  // finally found at.
-  int LookupFinal(const std::string& path, Node** node, std::string* where);
+  // Follows every link, also the last, and gives the directory and name
+  // the node was finally found at (for a directory, its parent and its
+  // name; nullptr for the root).
+  int LookupFinal(const std::string& path, Node** node, Node** holder,
+                  std::string* name);
   int StepInto(Node* directory, std::string_view name, int* hops, Node** next);
   int FollowLink(Node* directory, Node* link, int* hops, Node** target);
   int Find(Node* directory, std::string_view name, Node** node);
@@ -164,12 +162,17 @@ class OverlayFileSystem : public FileSystem {
   std::shared_ptr<Node> NewNode(FileType type, mode_t mode);
   struct timespec Tick(const struct timespec& after);
   std::string PathOf(const Node* directory) const;
-  void MarkChanged(const std::string& path, bool whole);
+  // Marks the name in the directory as changed, and the directory in each
+  // directory above it, up to where a mark stands already.
+  static void MarkChanged(Node* directory, std::string_view name);
   // Makes `node` (nullptr: nothing) stand at the place, which changes its
   // directory now.
-  void Put(const Place& place, std::shared_ptr<Node> node, bool whole);
+  void Put(const Place& place, std::shared_ptr<Node> node);
   void Detach(Node* directory);
   static bool Holds(const Node* directory, const Node* node);
+  // Levels below the root, and the levels of directories below it.
+  size_t DepthOf(const Node* directory) const;
+  static size_t HeightOf(const Node* directory);
 
   // For the replacements.
   int TemporaryPlace(const std::string& target);
@@ -178,15 +181,9 @@ class OverlayFileSystem : public FileSystem {
   int WriteInPlace(const std::string& target, std::string_view content);
 
   // For Changes().
-  void CompareChanged(const Changed& changed, const std::string& path,
-                      const FileInfo& lower, Node* upper,
-                      std::vector<OverlayChange>* changes);
-  void CompareWhole(const std::string& path, const FileInfo& lower, Node* upper,
-                    std::vector<OverlayChange>* changes);
-  void ListRemoved(const std::string& path, const FileInfo& lower,
-                   std::vector<OverlayChange>* changes);
-  void ListCreated(const std::string& path, Node* upper,
-                   std::vector<OverlayChange>* changes);
+  struct Comparison;
+  void Compare(const Comparison& at, std::vector<Comparison>* pending,
+               std::vector<OverlayChange>* changes);
   std::string LowerContent(const std::string& path);
 
   FileSystem* lower_;
@@ -198,7 +195,6 @@ class OverlayFileSystem : public FileSystem {
   std::map<std::pair<dev_t, ino_t>, std::weak_ptr<Node>> lower_objects_;
   ino_t last_inode_ = 0;
   struct timespec last_time_ = {};
-  Changed changed_;
 };
 
 #endif  // QRL_SERVICES_OVERLAY_FILE_SYSTEM_H_

@@ -288,4 +288,24 @@ TEST(OverlayCost, CostsWhatItTouchesInALargeTree) {
   EXPECT_EQ(tree.Changes().size(), 3050u);
 }
 
+TEST(OverlayDepth, MakesNoDirectoryThatNoPathCouldName) {
+  // A program that makes a directory and enters it, over and over.
+  ScratchDir scratch(ScratchDir::Enter::kYes);
+  GuardedFileSystem guard(&SystemFileSystem());
+  OverlayFileSystem overlay(&guard);
+  int error = 0;
+  size_t made = 0;
+  while (overlay.MakeDirectory("x", &error) &&
+         overlay.ChangeWorkingDirectory("x", &error)) {
+    ++made;
+  }
+  EXPECT_EQ(error, ENAMETOOLONG);
+  EXPECT_GT(made, 1000u);
+  ASSERT_TRUE(overlay.ChangeWorkingDirectory(scratch.path(), &error));
+  ASSERT_TRUE(overlay.MakeDirectory("y", &error));
+  EXPECT_FALSE(overlay.Rename("x", "y/x", &error));
+  EXPECT_EQ(error, ENAMETOOLONG);
+  EXPECT_EQ(overlay.Changes().size(), made + 1);
+}
+
 }  // namespace
