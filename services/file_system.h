@@ -124,8 +124,9 @@ class FileSystem {
                                       std::vector<DirectoryEntry>* entries) = 0;
   // Reads a plain file whole, without ever waiting on it (a pipe without a
   // writer would make a plain read wait). nullptr, with *error, when the
-  // path leads to nothing (ENOENT), a directory (EISDIR), something else
-  // than a plain file (EINVAL) or cannot be read.
+  // path leads to nothing (ENOENT; ENOTDIR when a file stands where its
+  // path needs a directory), a directory (EISDIR), something else than a
+  // plain file (EINVAL) or cannot be read.
   virtual std::unique_ptr<OpenedFile> Open(const std::string& path,
                                            int* error) = 0;
   virtual std::unique_ptr<FileReplacement> NewReplacement() = 0;
