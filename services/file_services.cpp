@@ -86,7 +86,7 @@ bool StringToFile(const std::string& file_name, std::string_view content,
   if (!UsablePath(file_name, err)) {
     return false;
   }
-  FileReplacement replacement;
+  PosixFileReplacement replacement;
   return replacement.Begin(file_name, err) && replacement.Write(content, err) &&
          replacement.Commit(err);
 }
