@@ -8,10 +8,10 @@
 #include "backup/backup_records.h"
 #include "engine/macros.h"
 #include "engine/separators.h"
-#include "fastmemlist/handle_io.h"
 #include "fastmemlist/list_view.h"
 #include "package/level_record.h"
 #include "services/file_services.h"
+#include "services/handle_io.h"
 #include "services/string_utils.h"
 #include "services/system_path.h"
 

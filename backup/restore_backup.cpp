@@ -46,7 +46,7 @@ bool RestoreFile(const std::string& path, std::string_view content,
   }
   // Written beside the file and renamed over it, so a failure leaves the
   // file as it was instead of half written.
-  FileReplacement replacement;
+  PosixFileReplacement replacement;
   step->message = "Unable to create file " + path;
   if (!replacement.Begin(path, &step->why)) {
     return false;

@@ -7,6 +7,7 @@
 
 #include "complex/file_search.h"
 #include "services/file_services.h"
+#include "services/path_parts.h"
 #include "services/system_path.h"
 
 bool CopyOneFile(const std::string& source, const std::string& target,

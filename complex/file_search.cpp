@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "services/file_services.h"
+#include "services/path_parts.h"
 
 namespace {
 

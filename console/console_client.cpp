@@ -4,6 +4,7 @@
 #include <new>
 #include <optional>
 
+#include "complex/program_level.h"
 #include "console/actions.h"
 #include "console/progress_line.h"
 #include "package/package.h"
@@ -48,14 +49,30 @@ void RunAction(const ConsoleAction& action, ConsoleRun* run,
 // Collects arguments, loads the package and runs the action; the caller
 // prints what ends up in run->output.
 void Run(ConsoleRun* run, ErrorStream& err) {
-  std::string why;
-  if (run->arguments.Count() == 2 &&
-      !ReadParameterFile(run->arguments.Get(1), &run->arguments, &why)) {
-    ReportFailure(err, "cannot read parameter file '" + run->arguments.Get(1) +
-                           "': " + why);
-    run->status = kFailureStatus;
-    run->output.Add(std::string(kParameterFileError));
-    return;
+  if (run->arguments.Count() == 2) {
+    const std::string argument = run->arguments.Get(1);
+    switch (ClassifyLoneArgument(argument)) {
+      case LoneArgument::kHelp:
+      case LoneArgument::kVersion:  // answered before the banner
+        AppendUsage(&run->output);
+        return;
+      case LoneArgument::kPackage:
+        ReportFailure(err, "an action is missing: '" + argument +
+                               "' is a package, not a parameter file");
+        AppendUsage(&run->output);
+        run->usage_error = true;
+        return;
+      case LoneArgument::kParameterFile:
+        if (std::string why;
+            !ReadParameterFile(argument, &run->arguments, &why)) {
+          ReportFailure(err, "cannot read parameter file '" + argument +
+                                 "': " + why);
+          run->status = kFailureStatus;
+          run->output.Add(std::string(kParameterFileError));
+          return;
+        }
+        break;
+    }
   }
   if (run->arguments.Count() < 3) {
     AppendUsage(&run->output);
@@ -73,7 +90,8 @@ void Run(ConsoleRun* run, ErrorStream& err) {
   if (!LoadPackage(run->package_file_name, &run->package, &run->settings,
                    &load_error)) {
     ReportFailure(err, "cannot load package '" + run->package_file_name +
-                           "': " + load_error);
+                           "': " + load_error +
+                           LoadFailureHint(run->package_file_name));
     run->status = kFailureStatus;
     return;
   }
@@ -87,6 +105,12 @@ void Run(ConsoleRun* run, ErrorStream& err) {
 
 int RunConsole(const std::vector<std::string>& args, std::ostream& out,
                std::ostream& error_stream, int progress_fd) {
+  if (args.size() == 2 &&
+      ClassifyLoneArgument(args[1]) == LoneArgument::kVersion) {
+    out << VersionLine() << '\n';
+    out.flush();
+    return 0;
+  }
   // The banner goes out at once: a tool run without output capture writes
   // to the same standard output later.
   out << kBanner << '\n';
@@ -106,6 +130,9 @@ int RunConsole(const std::vector<std::string>& args, std::ostream& out,
   ScopedDiagnosticSink diagnostics(
       [&err](std::string_view line) { ReportFailure(err, line); });
 
+  // The drivers run Complex levels in the interpreter.
+  InstallProgramLevel();
+
   ConsoleRun run;
   for (const std::string& arg : args) {
     run.arguments.Add(arg);
@@ -121,5 +148,8 @@ int RunConsole(const std::vector<std::string>& args, std::ostream& out,
     out << line << '\n';
   }
   out.flush();
+  if (run.usage_error) {
+    return kUsageExitCode;
+  }
   return run.status < kFailureStatus ? 0 : run.status;
 }

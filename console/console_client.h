@@ -20,9 +20,16 @@ inline constexpr std::string_view kBanner =
     "QUORLING CONTROL SYSTEM 20230101 (CUSTOM CONSOLE CLIENT RELEASED FOR "
     "PRESENTATION PURPOSES)";
 
+// The date of the banner, which --version shows after the version.
+inline constexpr std::string_view kBannerDate = "20230101";
+static_assert(kBanner.find(kBannerDate) != std::string_view::npos);
+
 // The status, and exit code, of a run that failed: a script that goes on
 // only after success must not go on.
 inline constexpr uint8_t kFailureStatus = 3;
+
+// The exit code of a command line that lacks its action.
+inline constexpr int kUsageExitCode = 2;
 
 // Everything one run owns, handed to the action by reference.
 struct ConsoleRun {
@@ -33,6 +40,7 @@ struct ConsoleRun {
   TSETTINGSBLOCK settings;
   std::string package_file_name;
   uint8_t status = 0;
+  bool usage_error = false;  // exit with kUsageExitCode
 };
 
 // Runs the client on `args` (args[0] is the program path) and returns the
@@ -42,6 +50,19 @@ struct ConsoleRun {
 // progress line there.
 int RunConsole(const std::vector<std::string>& args, std::ostream& out,
                std::ostream& err, int progress_fd = -1);
+
+// What a single argument names. --help, -h and --version count as such
+// only when no file has that name; a package is a file whose trailer says
+// so; anything else is a parameter file.
+enum class LoneArgument { kHelp, kVersion, kPackage, kParameterFile };
+LoneArgument ClassifyLoneArgument(const std::string& argument);
+
+// "qrlconsole", the version of the build and the banner date.
+std::string VersionLine();
+
+// What to add to the reason a package file could not be loaded: a hint to
+// build it when it looks like a JSON description, else nothing.
+std::string LoadFailureHint(const std::string& file_name);
 
 // Appends the 25 lines of the usage text.
 void AppendUsage(LineList* output);

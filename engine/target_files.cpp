@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "fastmemlist/handle_io.h"
 #include "fastmemlist/list_view.h"
 #include "services/failure.h"
+#include "services/handle_io.h"
 #include "services/posix_error.h"
 #include "services/system_path.h"
 
@@ -53,13 +53,13 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
 
 bool HeldFile::PrepareChange(uint64_t size, std::string* err) {
   if (replacement_ == nullptr) {
-    auto replacement = std::make_unique<FileReplacement>();
+    auto replacement = std::make_unique<PosixFileReplacement>();
     if (!replacement->Begin(name_, err)) {
       return false;
     }
-    if (!replacement->target_existed() ||
-        replacement->target_device() != read_stat_.st_dev ||
-        replacement->target_inode() != read_stat_.st_ino) {
+    const FileInfo& target = replacement->target_info();
+    if (!target.exists() || target.device != read_stat_.st_dev ||
+        target.inode != read_stat_.st_ino) {
       *err = "cannot write " + name_ +
              ": it was replaced by another file after it was read";
       return false;

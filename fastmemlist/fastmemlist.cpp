@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "fastmemlist/handle_io.h"
 #include "services/file_services.h"
+#include "services/handle_io.h"
 #include "services/line_list.h"
 
 namespace {

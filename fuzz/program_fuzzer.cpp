@@ -33,6 +33,7 @@
 #include "fastmemlist/fastmemlist.h"
 #include "services/failure.h"
 #include "services/file_services.h"
+#include "services/path_parts.h"
 #include "services/line_list.h"
 #include "services/working_directory.h"
 

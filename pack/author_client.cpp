@@ -6,11 +6,12 @@
 #include <iostream>
 #include <new>
 
-#include "fastmemlist/handle_io.h"
 #include "pack/from_diff.h"
 #include "pack/from_trees.h"
 #include "pack/pack_client.h"
+#include "services/diagnostics.h"
 #include "services/file_services.h"
+#include "services/handle_io.h"
 #include "services/posix_error.h"
 
 const std::string_view kFromDiffHelp =
@@ -128,14 +129,14 @@ bool ParseAuthorArguments(const std::vector<std::string>& args,
 }
 
 int Usage(std::ostream& err, std::string_view command, const std::string& why) {
-  err << "qrlpack: " << command << ": " << why << "\nTry 'qrlpack " << command
+  err << "qrlpack: " << command << ": " << EscapeForTerminal(why) << "\nTry 'qrlpack " << command
       << " --help'.\n";
   return kPackExitUsage;
 }
 
 int Refuse(std::ostream& err, const std::vector<std::string>& errors) {
   for (const std::string& error : errors) {
-    err << "qrlpack: " << error << '\n';
+    err << "qrlpack: " << EscapeForTerminal(error) << '\n';
   }
   err << "qrlpack: no package written\n";
   return kPackExitInvalid;

@@ -1,7 +1,6 @@
-// The qrlpack command line: "build" turns a JSON description into a
-// package, "dump" turns a package into its description, and each has its
-// help. Output files are replaced atomically and only once everything
-// succeeded, so a failed run leaves nothing behind.
+// The qrlpack program: its commands on the command line. "build" turns a
+// JSON description into a package, "dump" turns a package into its
+// description, and each has its help.
 #ifndef QRL_PACK_PACK_CLIENT_H_
 #define QRL_PACK_PACK_CLIENT_H_
 
@@ -9,10 +8,7 @@
 #include <string>
 #include <vector>
 
-// Exit codes.
-inline constexpr int kPackExitOk = 0;
-inline constexpr int kPackExitInvalid = 1;  // bad input, unreadable file
-inline constexpr int kPackExitUsage = 2;
+#include "pack/command_line.h"
 
 // Runs qrlpack on `args` (args[0] is the program path) and returns the
 // exit code. Results go to `out` (dump without -o, help, version); every

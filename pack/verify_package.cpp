@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "complex/program_level.h"
 #include "engine/apply.h"
 #include "engine/reverse.h"
 #include "fastmemlist/fastmemlist.h"
@@ -155,6 +156,7 @@ bool Run(const TFASTMEMLIST& levels, const TSETTINGSBLOCK& loaded,
   settings.macros = macros.SaveToString();
   LineList output;
   uint8_t status = 0;
+  InstallProgramLevel();  // the package's Complex levels run as they would
   try {
     if (apply) {
       status = ApplyLevels(levels, &settings, &output, true);

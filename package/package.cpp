@@ -1,7 +1,7 @@
 #include "package/package.h"
 
-#include "fastmemlist/handle_io.h"
 #include "package/level_record.h"
+#include "services/handle_io.h"
 
 namespace {
 
@@ -71,6 +71,12 @@ bool LoadPackage(const std::string& file_name, TFASTMEMLIST* levels,
     return false;
   }
   return true;
+}
+
+bool HasPackageTrailer(std::string_view data) {
+  ListView view;
+  return view.Parse(data) && view.Count() > 0 &&
+         view.Item(view.Count() - 1) == kPackageTrailer;
 }
 
 std::string PackageToData(const TFASTMEMLIST& levels,

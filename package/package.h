@@ -26,6 +26,10 @@ bool LoadPackageFromData(std::string_view data, TFASTMEMLIST* levels,
 bool LoadPackage(const std::string& file_name, TFASTMEMLIST* levels,
                  TSETTINGSBLOCK* settings, std::string* err);
 
+// Whether `data` is a list that ends with the package trailer: what a
+// package file is, even when its records are damaged.
+bool HasPackageTrailer(std::string_view data);
+
 // The serialized package of these level records and settings.
 std::string PackageToData(const TFASTMEMLIST& levels,
                           const TSETTINGSBLOCK& settings);

@@ -167,4 +167,29 @@ TEST(LoadPackage, DamagedPackagesNeverCrashOrOverread) {
   }
 }
 
+TEST(HasPackageTrailer, TellsAPackageFileFromOtherFiles) {
+  const std::string trailer(kPackageTrailer);
+  struct Case {
+    const char* name;
+    std::string data;
+    bool is_package;
+  };
+  const std::vector<Case> cases = {
+      {"a package", PackageData({NormalLevel("1")}), true},
+      {"damaged records, the trailer last",
+       Serialize({"not a record", "nor settings", trailer}), true},
+      {"the trailer alone", Serialize({trailer}), true},
+      {"the trailer in lower case",
+       Serialize({"level", "settings", "quorling control system 20230101"}),
+       false},
+      {"the trailer not last", Serialize({trailer, "settings"}), false},
+      {"a parameter file", "q.qrl\napply\n", false},
+      {"a description", "{\"levels\": []}", false},
+      {"empty", "", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(HasPackageTrailer(c.data), c.is_package) << c.name;
+  }
+}
+
 }  // namespace

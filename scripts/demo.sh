@@ -10,8 +10,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target qrlconsole qrlpack >/dev/null
+# Quiet while the build works; its whole output when it fails.
+build_log=$(mktemp)
+trap 'rm -f "$build_log"' EXIT
+if ! { cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release &&
+  cmake --build build --target qrlconsole qrlpack; } >"$build_log" 2>&1; then
+  cat "$build_log" >&2
+  echo "demo.sh: the build failed; its output is above." >&2
+  exit 1
+fi
 
 demo=build/demo
 rm -rf "$demo"

@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libdtl-dev
-  git patch
+  nlohmann-json3-dev libcli11-dev libdtl-dev
+  git patch dpkg-dev groff-base man-db
 )
 
 missing=()

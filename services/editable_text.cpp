@@ -193,14 +193,15 @@ void LineBlock::Add(std::string_view line) {
   hashes_.push_back(LineKeyHash(line));
 }
 
-EditableText::EditableText(std::string bytes)
-    : read_owner_(new char[bytes.size()]) {
-  std::memcpy(read_owner_.get(), bytes.data(), bytes.size());
-  read_ = std::string_view(read_owner_.get(), bytes.size());
+EditableText::EditableText(std::string bytes) {
+  auto copy = std::make_unique_for_overwrite<char[]>(bytes.size());
+  std::memcpy(copy.get(), bytes.data(), bytes.size());
+  read_ = std::string_view(copy.get(), bytes.size());
+  read_owner_ = std::move(copy);
   SplitRead();
 }
 
-EditableText::EditableText(std::unique_ptr<char[]> bytes, size_t size)
+EditableText::EditableText(std::shared_ptr<const char[]> bytes, size_t size)
     : read_owner_(std::move(bytes)), read_(read_owner_.get(), size) {
   SplitRead();
 }

@@ -63,8 +63,9 @@ class EditableText {
  public:
   explicit EditableText(std::string bytes = {});
   // Takes `size` bytes that need not have been set to anything before they
-  // were read (a std::string would set them first).
-  EditableText(std::unique_ptr<char[]> bytes, size_t size);
+  // were read (a std::string would set them first). They are never changed,
+  // so their owner may share them with others (an opened file's bytes).
+  EditableText(std::shared_ptr<const char[]> bytes, size_t size);
   EditableText(EditableText&&) = default;
   EditableText& operator=(EditableText&&) = default;
 
@@ -190,7 +191,7 @@ class EditableText {
   // Splits the bytes read into lines.
   void SplitRead();
 
-  std::unique_ptr<char[]> read_owner_;
+  std::shared_ptr<const char[]> read_owner_;
   std::string_view read_;
   uint64_t read_count_ = 0;  // lines read
   // The starts of the lines read take four bytes each: their low 32 bits,

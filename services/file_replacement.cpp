@@ -1,6 +1,7 @@
 #include "services/file_replacement.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,16 +10,13 @@
 #include <random>
 #include <utility>
 
-#include "fastmemlist/handle_io.h"
-#include "services/file_services.h"
+#include "services/file_system_rules.h"
+#include "services/handle_io.h"
 #include "services/posix_error.h"
 #include "services/system_path.h"
 #include "services/unique_fd.h"
 
 namespace {
-
-// The system's own limit on links followed while resolving one name.
-constexpr int kMaxLinkHops = 40;
 
 // A name beside the target for its next content: ".qrl-tmp-" and six
 // letters or digits, of fixed length so that a target name of the longest
@@ -42,56 +40,6 @@ bool Fail(std::string* err, std::string_view context, int error) {
     *err = PosixError(context, error);
   }
   return false;
-}
-
-bool ReadLink(const std::string& link, std::string* target) {
-  std::string buffer(256, '\0');
-  for (;;) {
-    const ssize_t n = ::readlink(link.c_str(), buffer.data(), buffer.size());
-    if (n < 0) {
-      return false;
-    }
-    if (static_cast<size_t>(n) < buffer.size()) {
-      buffer.resize(static_cast<size_t>(n));
-      *target = std::move(buffer);
-      return true;
-    }
-    buffer.resize(buffer.size() * 2);  // possibly truncated: try again
-  }
-}
-
-// Follows a chain of symbolic links from `name` to the name that the data
-// finally lives at. *exists tells whether something stands there, and *st
-// then describes it (never a link).
-bool ResolveLinks(const std::string& name, std::string* resolved, bool* exists,
-                  struct stat* st, std::string* err) {
-  std::string path = name;
-  for (int hops = 0;; ++hops) {
-    if (::lstat(path.c_str(), st) != 0) {
-      if (errno != ENOENT) {
-        return Fail(err, "cannot examine " + path, errno);
-      }
-      *exists = false;
-      break;
-    }
-    if (!S_ISLNK(st->st_mode)) {
-      *exists = true;
-      break;
-    }
-    if (hops == kMaxLinkHops) {
-      return Fail(err, "cannot resolve " + name, ELOOP);
-    }
-    std::string target;
-    if (!ReadLink(path, &target)) {
-      return Fail(err, "cannot read link " + path, errno);
-    }
-    // A relative link target counts from the directory holding the link.
-    path = !target.empty() && target[0] == '/'
-               ? target
-               : SystemDirectoryPart(path) + target;
-  }
-  *resolved = std::move(path);
-  return true;
 }
 
 // Writes the whole content at the start of `fd`, over what the file held
@@ -119,19 +67,10 @@ bool WriteFromStart(int fd, std::string_view content, uint64_t old_size,
   return true;
 }
 
-// The process's umask, read once: the program never changes it.
-mode_t CurrentUmask() {
-  static const mode_t mask = [] {
-    const mode_t current = ::umask(0);
-    ::umask(current);
-    return current;
-  }();
-  return mask;
-}
-
 }  // namespace
 
-bool FileReplacement::Begin(const std::string& file_name, std::string* err) {
+bool PosixFileReplacement::Begin(const std::string& file_name,
+                                 std::string* err) {
   Discard();
   content_.clear();
   content_on_disk_ = false;
@@ -142,20 +81,20 @@ bool FileReplacement::Begin(const std::string& file_name, std::string* err) {
   if (!UsablePath(file_name, err)) {
     return false;
   }
-  if (!ResolveLinks(file_name, &target_, &target_exists_, &target_stat_, err)) {
+  if (!ResolveReplacementTarget(SystemFileSystem(), file_name, &target_,
+                                &target_info_, err)) {
     return false;
   }
-  if (target_exists_ && S_ISDIR(target_stat_.st_mode)) {
+  if (target_info_.type == FileType::kDirectory) {
     return Fail(err, "cannot write " + target_, EISDIR);
   }
-  in_place_ = target_exists_ && !S_ISREG(target_stat_.st_mode);
+  in_place_ = target_info_.exists() && target_info_.type != FileType::kRegular;
   return true;
 }
 
-bool FileReplacement::CreateTemporary(std::string* err) {
-  const mode_t umask = CurrentUmask();
-  const mode_t mode =
-      target_exists_ ? target_stat_.st_mode & 07777 : 0666 & ~umask;
+bool PosixFileReplacement::CreateTemporary(std::string* err) {
+  const mode_t umask = ProcessUmask();
+  const mode_t mode = target_info_.exists() ? target_info_.mode : 0666 & ~umask;
   std::string name;
   UniqueFd fd;
   for (int attempt = 0; !fd.valid(); ++attempt) {
@@ -166,11 +105,11 @@ bool FileReplacement::CreateTemporary(std::string* err) {
       return Fail(err, "cannot create a temporary file for " + target_, errno);
     }
   }
-  if (target_exists_) {
+  if (target_info_.exists()) {
     // Keeping the owner needs privileges the program may lack; the content
     // matters more, so a refusal is ignored. The owner goes first because a
     // change of owner clears the set-user-ID bits.
-    if (::fchown(fd.get(), target_stat_.st_uid, target_stat_.st_gid) != 0) {
+    if (::fchown(fd.get(), target_info_.owner, target_info_.group) != 0) {
       // Ignored: the file then belongs to whoever runs the program.
     }
   }
@@ -188,7 +127,7 @@ bool FileReplacement::CreateTemporary(std::string* err) {
   return true;
 }
 
-bool FileReplacement::Write(std::string_view content, std::string* err) {
+bool PosixFileReplacement::Write(std::string_view content, std::string* err) {
   int error = 0;
   if (in_place_) {
     // A device, pipe or socket cannot be replaced; it is written as it is.
@@ -237,7 +176,7 @@ bool FileReplacement::Write(std::string_view content, std::string* err) {
   return true;
 }
 
-bool FileReplacement::Commit(std::string* err) {
+bool PosixFileReplacement::Commit(std::string* err) {
   if (in_place_) {
     return true;
   }
@@ -265,7 +204,7 @@ bool FileReplacement::Commit(std::string* err) {
   return true;
 }
 
-bool FileReplacement::Reserve(uint64_t size, std::string* err) {
+bool PosixFileReplacement::Reserve(uint64_t size, std::string* err) {
   if (in_place_) {
     return Fail(err, "cannot replace " + target_, EINVAL);
   }
@@ -286,7 +225,8 @@ bool FileReplacement::Reserve(uint64_t size, std::string* err) {
   return true;
 }
 
-bool FileReplacement::CommitFrom(const Producer& produce, std::string* err) {
+bool PosixFileReplacement::CommitFrom(const Producer& produce,
+                                      std::string* err) {
   if (in_place_) {
     return Fail(err, "cannot replace " + target_, EINVAL);
   }
@@ -328,9 +268,9 @@ bool FileReplacement::CommitFrom(const Producer& produce, std::string* err) {
   return Commit(err);
 }
 
-void FileReplacement::Discard() { RemoveTemporary(); }
+void PosixFileReplacement::Discard() { RemoveTemporary(); }
 
-void FileReplacement::RemoveTemporary() {
+void PosixFileReplacement::RemoveTemporary() {
   if (temporary_.fd >= 0) {
     ::close(temporary_.fd);
     temporary_.fd = -1;

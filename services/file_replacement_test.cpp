@@ -18,12 +18,12 @@ size_t EntryCount(const std::string& dir) {
                     std::filesystem::directory_iterator()));
 }
 
-TEST(FileReplacement, InstallsTheLastContentOnlyAtCommit) {
+TEST(PosixFileReplacement, InstallsTheLastContentOnlyAtCommit) {
   ScratchDir dir;
   const std::string file = dir.Path("f.txt");
   WriteFile(file, "old", 0640);
   std::string err;
-  FileReplacement replacement;
+  PosixFileReplacement replacement;
   ASSERT_TRUE(replacement.Begin(file, &err)) << err;
   ASSERT_TRUE(replacement.Write("first", &err)) << err;
   ASSERT_TRUE(replacement.Write("second, longer", &err)) << err;
@@ -34,7 +34,7 @@ TEST(FileReplacement, InstallsTheLastContentOnlyAtCommit) {
   EXPECT_EQ(FileMode(file), 0640u);
   EXPECT_EQ(EntryCount(dir.path()), 1u);
 
-  FileReplacement discarded;
+  PosixFileReplacement discarded;
   ASSERT_TRUE(discarded.Begin(file, &err));
   ASSERT_TRUE(discarded.Write("never", &err));
   discarded.Discard();
@@ -43,12 +43,12 @@ TEST(FileReplacement, InstallsTheLastContentOnlyAtCommit) {
   EXPECT_FALSE(discarded.Commit(&err));
 }
 
-TEST(FileReplacement, RefusesATargetWithANulByte) {
+TEST(PosixFileReplacement, RefusesATargetWithANulByte) {
   // The system would read the name as "f.txt".
   ScratchDir dir;
   WriteFile(dir.Path("f.txt"), "old");
   std::string err;
-  FileReplacement replacement;
+  PosixFileReplacement replacement;
   EXPECT_FALSE(replacement.Begin(
       dir.Path("f.txt") + std::string(1, '\0') + ".new", &err));
   EXPECT_TRUE(err.ends_with("f.txt\\x00.new: the path holds a NUL byte"))
@@ -57,7 +57,7 @@ TEST(FileReplacement, RefusesATargetWithANulByte) {
   EXPECT_EQ(EntryCount(dir.path()), 1u);
 }
 
-TEST(FileReplacement, FailedWriteKeepsTheEarlierContentForTheCommit) {
+TEST(PosixFileReplacement, FailedWriteKeepsTheEarlierContentForTheCommit) {
   ScratchDir dir;
   const std::string file = dir.Path("f.txt");
   WriteFile(file, "old");
@@ -67,7 +67,7 @@ TEST(FileReplacement, FailedWriteKeepsTheEarlierContentForTheCommit) {
     const struct rlimit limit = {100, 100};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     std::string err;
-    FileReplacement replacement;
+    PosixFileReplacement replacement;
     const bool ok = replacement.Begin(file, &err) &&
                     replacement.Write("fits", &err) &&
                     !replacement.Write(std::string(1000, 'x'), &err) &&

@@ -10,9 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "fastmemlist/handle_io.h"
 #include "services/failure.h"
 #include "services/file_replacement.h"
+#include "services/handle_io.h"
+#include "services/path_parts.h"
 #include "services/posix_error.h"
 #include "services/string_utils.h"
 #include "services/system_path.h"
@@ -85,14 +86,9 @@ bool StringToFile(const std::string& file_name, std::string_view content,
   if (!UsablePath(file_name, err)) {
     return false;
   }
-  FileReplacement replacement;
+  PosixFileReplacement replacement;
   return replacement.Begin(file_name, err) && replacement.Write(content, err) &&
          replacement.Commit(err);
-}
-
-std::string SystemDirectoryPart(const std::string& name) {
-  const size_t slash = name.rfind('/');
-  return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
 }
 
 bool CreateEmptyFile(const std::string& file_name) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "services/file_system.h"
+#include "services/file_system_rules.h"
 #include "services/line_list.h"
 
 enum class IncludeFiles { kNo, kYes };
@@ -22,15 +24,6 @@ enum class IncludeFiles { kNo, kYes };
 // 1023 levels of directories below it. A deeper tree fails the listing,
 // and the deletion then deletes nothing.
 inline constexpr size_t kMaxTreeDepth = 1024;
-
-// One entry of a directory as the listing gives it; a symbolic link is
-// never a directory here.
-struct DirectoryEntry {
-  std::string name;
-  bool is_directory;
-};
-
-enum class DirectoryRead { kOk, kCannotOpen, kCannotRead };
 
 // Appends the entries of `directory` (empty, or ending in "/"; empty is
 // the working directory) in the system's order, without "." and "..".
@@ -82,11 +75,6 @@ std::string NearestExistingDirectory(std::string_view path);
 
 // The part up to and including the last "/" or "\"; empty when none.
 std::string ExtractPathPart(std::string_view path);
-
-// The directory part of a name as the system sees it: up to and including
-// the last "/" ("\" is an ordinary byte in a name); empty for a name in the
-// working directory.
-std::string SystemDirectoryPart(const std::string& name);
 
 // The last byte, or 0 for an empty string.
 char LastCharacter(std::string_view text);

@@ -1,10 +1,12 @@
 #include "tests/driver_runs.h"
 
+#include "complex/program_level.h"
 #include "engine/apply.h"
 #include "engine/reverse.h"
 
 DriverRun RunApply(const std::vector<LevelSpec>& levels,
                    TSETTINGSBLOCK settings) {
+  InstallProgramLevel();
   DriverRun run;
   run.settings = std::move(settings);
   run.status = ApplyLevels(LevelList(levels), &run.settings, &run.output,
@@ -14,6 +16,7 @@ DriverRun RunApply(const std::vector<LevelSpec>& levels,
 
 DriverRun RunReverse(const std::vector<LevelSpec>& levels,
                      TSETTINGSBLOCK settings) {
+  InstallProgramLevel();
   DriverRun run;
   run.settings = std::move(settings);
   ReverseLevels(LevelList(levels), &run.settings, &run.output,

@@ -146,4 +146,61 @@ TEST_F(ConsoleEndToEnd, UnknownActionDoesNothing) {
   EXPECT_EQ(result.exit_code, 0);
 }
 
+TEST_F(ConsoleEndToEnd, LoneHelpAndVersionOptionsUnlessAFileHasTheirName) {
+  for (const char* option : {"--help", "-h"}) {
+    const ProgramResult result = RunConsole({option}, dir_.path());
+    EXPECT_EQ(result.out, BannerLine() + kUsage) << option;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exit_code, 0);
+  }
+  const ProgramResult version = RunConsole({"--version"}, dir_.path());
+  EXPECT_EQ(version.out, "qrlconsole 1.0.0 20230101\n");
+  EXPECT_EQ(version.err, "");
+  EXPECT_EQ(version.exit_code, 0);
+
+  // A file of that name is a parameter file, as any other single argument.
+  WritePackage(kUserInformationFixture);
+  for (const char* option : {"--help", "--version"}) {
+    WriteFile(dir_.Path(option), "q.qrl\nshowuserinfo\n");
+    const ProgramResult result = RunConsole({option}, dir_.path());
+    EXPECT_EQ(result.out, BannerLine() + "Adds the menu entry.\tVersion 2 \n")
+        << option;
+    EXPECT_EQ(result.exit_code, 0);
+  }
+  // Beside other arguments the options are a file name and an action.
+  const ProgramResult not_alone =
+      RunConsole({"--help", "showuserinfo"}, dir_.path());
+  EXPECT_EQ(not_alone.out, BannerLine());
+  EXPECT_EQ(not_alone.exit_code, 3);
+}
+
+TEST_F(ConsoleEndToEnd, PackageWithoutActionIsAUsageError) {
+  WritePackage(kUserInformationFixture);
+  const std::string package = ReadFile(dir_.Path("q.qrl"));
+  const ProgramResult result = RunConsole({"q.qrl"}, dir_.path());
+  EXPECT_EQ(result.out, BannerLine() + kUsage);
+  EXPECT_EQ(result.err,
+            "qrlconsole: an action is missing: 'q.qrl' is a package, not a "
+            "parameter file\n");
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(DirectoryEntries(dir_.path()), std::vector<std::string>{"q.qrl"});
+  EXPECT_EQ(ReadFile(dir_.Path("q.qrl")), package);
+}
+
+TEST_F(ConsoleEndToEnd, DescriptionInPlaceOfItsPackageGetsAHint) {
+  for (const char* description :
+       {"{\"levels\": [{\"kind\": \"Normal\"}]}\n", "\n  {}"}) {
+    WriteFile(dir_.Path("d.json"), description);
+    const ProgramResult result = RunConsole({"d.json", "apply"}, dir_.path());
+    EXPECT_EQ(result.out, BannerLine());
+    EXPECT_TRUE(
+        result.err.starts_with("qrlconsole: cannot load package 'd.json': "))
+        << result.err;
+    EXPECT_TRUE(result.err.ends_with(
+        "; build it first: qrlpack build FILE -o PACKAGE\n"))
+        << result.err;
+    EXPECT_EQ(result.exit_code, 3);
+  }
+}
+
 }  // namespace

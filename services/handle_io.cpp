@@ -1,4 +1,4 @@
-#include "fastmemlist/handle_io.h"
+#include "services/handle_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

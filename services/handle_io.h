@@ -2,8 +2,8 @@
 // most 2147483647 bytes per system call, repeat calls interrupted by a
 // signal, and return what was moved; a short count is for the caller to
 // judge (end of file or an error).
-#ifndef QRL_FASTMEMLIST_HANDLE_IO_H_
-#define QRL_FASTMEMLIST_HANDLE_IO_H_
+#ifndef QRL_SERVICES_HANDLE_IO_H_
+#define QRL_SERVICES_HANDLE_IO_H_
 
 #include <cstdint>
 #include <string>
@@ -32,4 +32,4 @@ bool ReadWholeHandle(int fd, std::string* out, int* error);
 bool ReadWholeFile(const std::string& file_name, std::string* out,
                    std::string* err);
 
-#endif  // QRL_FASTMEMLIST_HANDLE_IO_H_
+#endif  // QRL_SERVICES_HANDLE_IO_H_
