@@ -74,7 +74,7 @@ bool RecordPath(const std::string& path, TFASTMEMLIST* backup, Step* step) {
     step->why = path + ": not a regular file";
     return false;
   }
-  if (!ReadWholeFile(path, &content, &step->why)) {
+  if (!ReadFile(path, &content, &step->why)) {
     step->why = path + ": " + step->why;
     return false;
   }

@@ -1,15 +1,13 @@
 #include "backup/restore_backup.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <exception>
+#include <memory>
 #include <string_view>
 #include <utility>
 
 #include "backup/backup_records.h"
 #include "fastmemlist/fastmemlist.h"
-#include "services/file_replacement.h"
 #include "services/file_services.h"
 #include "services/posix_error.h"
 
@@ -25,8 +23,8 @@ struct Step {
     why = std::move(reason);
     return false;
   }
-  bool FailWithErrno(std::string_view context) {
-    return Fail(PosixError(context, errno));
+  bool FailWithErrno(std::string_view context, int error) {
+    return Fail(PosixError(context, error));
   }
 };
 
@@ -46,14 +44,15 @@ bool RestoreFile(const std::string& path, std::string_view content,
   }
   // Written beside the file and renamed over it, so a failure leaves the
   // file as it was instead of half written.
-  PosixFileReplacement replacement;
+  const std::unique_ptr<FileReplacement> replacement =
+      CurrentFileSystem().NewReplacement();
   step->message = "Unable to create file " + path;
-  if (!replacement.Begin(path, &step->why)) {
+  if (!replacement->Begin(path, &step->why)) {
     return false;
   }
   step->message = "Unable to write to file " + path;
-  return replacement.Write(content, &step->why) &&
-         replacement.Commit(&step->why);
+  return replacement->Write(content, &step->why) &&
+         replacement->Commit(&step->why);
 }
 
 // Removes the directories created above a deleted path since the backup:
@@ -81,8 +80,9 @@ bool DeletePath(const std::string& path, std::string_view nearest, Step* step) {
         nearest);
   }
   step->message = "Unable to delete file " + path;
-  if (FileExists(path) && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
-    return step->FailWithErrno("cannot delete " + path);
+  if (int error = 0;
+      FileExists(path) && !DeleteFile(path, &error) && error != ENOENT) {
+    return step->FailWithErrno("cannot delete " + path, error);
   }
   return RemoveCreatedParents(ExtractPathPart(path), nearest);
 }

@@ -3,9 +3,6 @@
 // change the working directory. Relative paths count from the working
 // directory; the "+" rows take stored paths. None of them writes a report
 // line.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -52,7 +49,7 @@ Step AppendExecutableExtension(ComplexRun& run, std::string_view argument) {
   const std::string extension = DefaultExecutableExtension();
   if (!FileExists(file) ||
       (!extension.empty() &&
-       ::rename(file.c_str(), (file + extension).c_str()) != 0)) {
+       !RenamePath(file, file + extension))) {
     return Fail(run);
   }
   return Step::Next();
@@ -71,8 +68,8 @@ Step ChangeWorkingDirectory(ComplexRun& run, std::string_view argument) {
   if (!DirectoryExists(directory)) {
     return Fail(run);
   }
-  if (::chdir(directory.c_str()) != 0) {
-    throw Failure(PosixError("cannot enter directory " + directory, errno));
+  if (int error = 0; !EnterDirectory(directory, &error)) {
+    throw Failure(PosixError("cannot enter directory " + directory, error));
   }
   return Step::Next();
 }
@@ -122,9 +119,9 @@ bool DeletePath(const std::string& path) {
   if (path.back() == '/') {
     return !DirectoryExists(path) || DeleteDirectoryTree(path);
   }
-  struct stat st;
-  return ::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode) ||
-         ::unlink(path.c_str()) == 0;
+  const FileType type = PathInfo(path, FollowLinks::kNo).type;
+  return type == FileType::kNone || type == FileType::kDirectory ||
+         DeleteFile(path);
 }
 
 // One path per line, trimmed, the last line first: a breadth-first tree

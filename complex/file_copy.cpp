@@ -1,8 +1,5 @@
 #include "complex/file_copy.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <vector>
 
 #include "complex/file_search.h"
@@ -16,13 +13,12 @@ bool CopyOneFile(const std::string& source, const std::string& target,
     return false;
   }
   // Reading a device or a pipe to its end could take forever.
-  struct stat from;
-  if (::stat(source.c_str(), &from) != 0 || !S_ISREG(from.st_mode)) {
+  const FileInfo from = PathInfo(source, FollowLinks::kYes);
+  if (from.type != FileType::kRegular) {
     return false;
   }
-  struct stat to;
-  if (::stat(target.c_str(), &to) == 0 && to.st_dev == from.st_dev &&
-      to.st_ino == from.st_ino) {
+  const FileInfo to = PathInfo(target, FollowLinks::kYes);
+  if (to.exists() && to.device == from.device && to.inode == from.inode) {
     return true;
   }
   const std::string directory = SystemDirectoryPart(target);
@@ -33,7 +29,7 @@ bool CopyOneFile(const std::string& source, const std::string& target,
   }
   // The bits are a courtesy: the bytes are what the copy promises.
   CopyPermissions(source, target);
-  return transfer == Transfer::kCopy || ::unlink(source.c_str()) == 0;
+  return transfer == Transfer::kCopy || DeleteFile(source);
 }
 
 bool CopyByMask(std::string source, std::string target, Transfer transfer) {

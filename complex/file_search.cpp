@@ -21,13 +21,13 @@ bool Beats(const PatternEntry& entry, const PatternEntry& candidate,
     case 'n':
       return entry.name < candidate.name;
     case 'S':
-      return entry.st.st_size > candidate.st.st_size;
+      return entry.info.size > candidate.info.size;
     case 's':
-      return entry.st.st_size < candidate.st.st_size;
+      return entry.info.size < candidate.info.size;
     case 'T':
-      return Later(entry.st.st_mtim, candidate.st.st_mtim);
+      return Later(entry.info.modified, candidate.info.modified);
     case 't':
-      return Later(candidate.st.st_mtim, entry.st.st_mtim);
+      return Later(candidate.info.modified, entry.info.modified);
     default:
       return false;
   }
@@ -80,8 +80,11 @@ bool ListPattern(const std::string& pattern,
     PatternEntry match{std::move(entry.name), {}};
     const std::string path = directory + match.name;
     // An entry that vanished since the listing is left out.
-    if (::stat(path.c_str(), &match.st) == 0 ||
-        ::lstat(path.c_str(), &match.st) == 0) {
+    match.info = PathInfo(path, FollowLinks::kYes);
+    if (!match.info.exists()) {
+      match.info = PathInfo(path, FollowLinks::kNo);
+    }
+    if (match.info.exists()) {
       entries->push_back(std::move(match));
     }
   }

@@ -4,11 +4,11 @@
 #ifndef QRL_COMPLEX_FILE_SEARCH_H_
 #define QRL_COMPLEX_FILE_SEARCH_H_
 
-#include <sys/stat.h>
-
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "services/file_system.h"
 
 // Whether the name matches the pattern: "*" stands for any run of bytes,
 // "?" for any one byte, every other byte for itself. A leading "." needs
@@ -18,9 +18,9 @@ bool MatchesWildcards(std::string_view pattern, std::string_view name);
 struct PatternEntry {
   std::string name;
   // Where a link leads; the link itself when it leads nowhere.
-  struct stat st;
+  FileInfo info;
 
-  bool is_directory() const { return S_ISDIR(st.st_mode); }
+  bool is_directory() const { return info.type == FileType::kDirectory; }
 };
 
 // The entries of the pattern's directory (up to its last "/"; the working

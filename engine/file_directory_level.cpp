@@ -1,7 +1,5 @@
 #include "engine/file_directory_level.h"
 
-#include <unistd.h>
-
 #include "package/level_record.h"
 #include "services/failure.h"
 #include "services/file_services.h"
@@ -20,7 +18,7 @@ bool Perform(Operation operation, const std::string& path) {
     return directory ? MakeDirectoryPath(path) : CreateEmptyFile(path);
   }
   if (!directory) {
-    return UsablePath(path) && ::unlink(path.c_str()) == 0;
+    return DeleteFile(path);
   }
   try {
     return DeleteDirectoryTree(path);

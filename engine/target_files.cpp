@@ -1,14 +1,9 @@
 #include "engine/target_files.h"
 
-#include <fcntl.h>
-
 #include <cerrno>
-#include <cstring>
 
 #include "fastmemlist/list_view.h"
 #include "services/failure.h"
-#include "services/handle_io.h"
-#include "services/posix_error.h"
 #include "services/system_path.h"
 
 namespace {
@@ -18,48 +13,19 @@ namespace {
 constexpr size_t kMaxHeldFiles = 64;
 constexpr uint64_t kMaxHeldBytes = uint64_t{256} << 20;
 
-// Reads the file from the start: the `size` bytes it had, and any that it
-// gained meanwhile. The byte asked for beyond the size shows whether the
-// end has been reached. The buffer is not cleared first: it is read into.
-bool ReadAll(int fd, uint64_t size, std::unique_ptr<char[]>* bytes,
-             uint64_t* length) {
-  auto buffer = std::make_unique_for_overwrite<char[]>(size + 1);
-  int error = 0;
-  const uint64_t got = ReadFromHandle(fd, buffer.get(), size + 1, &error);
-  if (error != 0) {
-    return false;
-  }
-  if (got <= size) {
-    *bytes = std::move(buffer);
-    *length = got;
-    return true;
-  }
-  std::string more;
-  if (!ReadWholeHandle(fd, &more, &error)) {
-    return false;
-  }
-  *length = got + more.size();
-  *bytes = std::make_unique_for_overwrite<char[]>(*length);
-  std::memcpy(bytes->get(), buffer.get(), got);
-  std::memcpy(bytes->get() + got, more.data(), more.size());
-  return true;
-}
-
-bool SameTime(const struct timespec& a, const struct timespec& b) {
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
 }  // namespace
 
 bool HeldFile::PrepareChange(uint64_t size, std::string* err) {
   if (replacement_ == nullptr) {
-    auto replacement = std::make_unique<PosixFileReplacement>();
+    std::unique_ptr<FileReplacement> replacement =
+        CurrentFileSystem().NewReplacement();
     if (!replacement->Begin(name_, err)) {
       return false;
     }
     const FileInfo& target = replacement->target_info();
-    if (!target.exists() || target.device != read_stat_.st_dev ||
-        target.inode != read_stat_.st_ino) {
+    const FileInfo& read = opened_->info();
+    if (!target.exists() || target.device != read.device ||
+        target.inode != read.inode) {
       *err = "cannot write " + name_ +
              ": it was replaced by another file after it was read";
       return false;
@@ -115,39 +81,28 @@ HeldFile* TargetFiles::Hold(const std::string& path, Access* access) {
     *access = Access::kUnreadable;
     return nullptr;
   }
-  // Opening never waits (a pipe without a writer would), and only a plain
-  // file is read.
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  struct stat st;
-  if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
-    *access = errno == ENOENT || errno == ENOTDIR ? Access::kMissing
-                                                  : Access::kUnreadable;
+  // The file system opens without waiting (a pipe without a writer would)
+  // and reads only a plain file.
+  int error = 0;
+  std::unique_ptr<OpenedFile> opened = CurrentFileSystem().Open(path, &error);
+  if (opened == nullptr) {
+    *access = error == ENOENT || error == ENOTDIR || error == EISDIR
+                  ? Access::kMissing
+                  : Access::kUnreadable;
     return nullptr;
   }
-  if (!S_ISREG(st.st_mode)) {
-    *access = S_ISDIR(st.st_mode) ? Access::kMissing : Access::kUnreadable;
-    return nullptr;
-  }
-  const Identity identity{st.st_dev, st.st_ino};
+  const Identity identity{opened->info().device, opened->info().inode};
   Held::iterator file;
   const auto known = by_identity_.find(identity);
   if (known != by_identity_.end()) {
     // Another name of a file held already.
     file = known->second;
   } else {
-    std::unique_ptr<char[]> bytes;
-    uint64_t length = 0;
-    if (!ReadAll(fd.get(), static_cast<uint64_t>(st.st_size), &bytes,
-                 &length)) {
-      *access = Access::kUnreadable;
-      return nullptr;
-    }
     auto held = std::make_unique<HeldFile>();
     held->name_ = path;
-    held->fd_ = std::move(fd);
-    held->read_stat_ = st;
-    held->read_bytes_ = length;
-    held->text_ = EditableText(std::move(bytes), length);
+    held->read_bytes_ = opened->size();
+    held->text_ = EditableText(opened->bytes(), opened->size());
+    held->opened_ = std::move(opened);
     held_bytes_ += held->read_bytes_;
     held_.push_front(std::move(held));
     file = held_.begin();
@@ -184,19 +139,9 @@ bool TargetFiles::Install(HeldFile* file, std::string* err) {
   }
   // The rewrite goes only over the file it was made from, and only while
   // nobody else has changed that file since it was read.
-  struct stat now;
-  struct stat target;
-  if (::fstat(file->fd_.get(), &now) != 0 ||
-      ::stat(replacement->target().c_str(), &target) != 0 ||
-      target.st_dev != now.st_dev || target.st_ino != now.st_ino) {
-    *err = "cannot write " + file->name_ +
-           ": it was replaced by another file after it was read";
-    return false;
-  }
-  if (now.st_size != file->read_stat_.st_size ||
-      !SameTime(now.st_mtim, file->read_stat_.st_mtim)) {
-    *err = "cannot write " + file->name_ +
-           ": another program changed it after it was read";
+  std::string why;
+  if (!file->opened_->StillThere(replacement->target(), &why)) {
+    *err = "cannot write " + file->name_ + ": " + why;
     return false;
   }
   return replacement->CommitFrom(
@@ -210,7 +155,8 @@ void TargetFiles::Release(Held::iterator file) {
   for (const std::string& name : (*file)->names_) {
     by_name_.erase(name);
   }
-  by_identity_.erase({(*file)->read_stat_.st_dev, (*file)->read_stat_.st_ino});
+  const FileInfo& read = (*file)->opened_->info();
+  by_identity_.erase({read.device, read.inode});
   held_bytes_ -= (*file)->read_bytes_;
   held_.erase(file);
 }

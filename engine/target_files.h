@@ -12,7 +12,7 @@
 #ifndef QRL_ENGINE_TARGET_FILES_H_
 #define QRL_ENGINE_TARGET_FILES_H_
 
-#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <list>
@@ -24,15 +24,15 @@
 #include <vector>
 
 #include "services/editable_text.h"
-#include "services/file_replacement.h"
-#include "services/unique_fd.h"
+#include "services/file_system.h"
 
 // The block of lines serialized in `data` (no lines when it is not a
 // serialized list), ready to be looked for.
 LineBlock LineBlockFromData(std::string_view data);
 
-// One held file: its text, the descriptor it was read through, what the
-// file was then, and its rewrite once a level changed it.
+// One held file: its text, the file as it was opened and read (kept open,
+// so that its identity stays its own), and its rewrite once a level
+// changed it.
 class HeldFile {
  public:
   EditableText& text() { return text_; }
@@ -54,8 +54,7 @@ class HeldFile {
 
   std::string name_;                // the name it was first reached by
   std::vector<std::string> names_;  // every name known to lead to it
-  UniqueFd fd_;
-  struct stat read_stat_ = {};
+  std::unique_ptr<OpenedFile> opened_;
   uint64_t read_bytes_ = 0;  // what the bound on held files counts
   EditableText text_;
   std::unique_ptr<FileReplacement> replacement_;  // once changed

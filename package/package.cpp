@@ -1,7 +1,9 @@
 #include "package/package.h"
 
 #include "package/level_record.h"
+#include "services/file_services.h"
 #include "services/handle_io.h"
+#include "services/system_path.h"
 
 namespace {
 
@@ -61,8 +63,19 @@ bool LoadPackageFromData(std::string_view data, TFASTMEMLIST* levels,
 bool LoadPackage(const std::string& file_name, TFASTMEMLIST* levels,
                  TSETTINGSBLOCK* settings, std::string* err) {
   levels->Clear();
+  if (!UsablePath(file_name, err)) {
+    return false;
+  }
   std::string data;
-  if (!ReadWholeFile(file_name, &data, err)) {
+  // A package is read from the file system the run works on, so that a
+  // nested package that an earlier level wrote is found also in a dry run.
+  // Only the system's own hands over what is not a plain file (a pipe from
+  // the shell's process substitution), read as it comes.
+  const bool read =
+      &CurrentFileSystem() == &SystemFileSystem() && !RegularFileExists(file_name)
+          ? ReadWholeFile(file_name, &data, err)
+          : ReadFile(file_name, &data, err);
+  if (!read) {
     return false;
   }
   DecodeError error;

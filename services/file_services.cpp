@@ -1,30 +1,18 @@
 #include "services/file_services.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "services/failure.h"
-#include "services/file_replacement.h"
-#include "services/handle_io.h"
 #include "services/path_parts.h"
 #include "services/posix_error.h"
 #include "services/string_utils.h"
 #include "services/system_path.h"
-#include "services/unique_fd.h"
 
 namespace {
-
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using UniqueDir = std::unique_ptr<DIR, DirCloser>;
 
 std::string WithTrailingSlash(std::string path) {
   if (LastCharacter(path) != '/') {
@@ -38,10 +26,15 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 // Whether the path, with its final "/" dropped, names "/" itself ("/",
 // "//", "/.", "/.." ...); a link to it does not.
 bool IsRootDirectory(const std::string& path) {
-  struct stat root;
-  struct stat st;
-  return ::lstat("/", &root) == 0 && ::lstat(path.c_str(), &st) == 0 &&
-         st.st_dev == root.st_dev && st.st_ino == root.st_ino;
+  FileSystem& fs = CurrentFileSystem();
+  const FileInfo root = fs.Stat("/", FollowLinks::kNo);
+  const FileInfo info = fs.Stat(path, FollowLinks::kNo);
+  return root.exists() && info.exists() && info.device == root.device &&
+         info.inode == root.inode;
+}
+
+FileInfo StatFollowingLinks(const std::string& path) {
+  return PathInfo(path, FollowLinks::kYes);
 }
 
 }  // namespace
@@ -51,34 +44,30 @@ DirectoryRead ReadDirectory(const std::string& directory,
   if (!UsablePath(directory)) {
     return DirectoryRead::kCannotOpen;
   }
-  UniqueDir dir(::opendir(directory.empty() ? "./" : directory.c_str()));
-  if (dir == nullptr) {
-    return DirectoryRead::kCannotOpen;
+  return CurrentFileSystem().ReadDirectory(directory, entries);
+}
+
+bool ReadFile(const std::string& file_name, std::string* out,
+              std::string* err) {
+  out->clear();
+  if (!UsablePath(file_name, err)) {
+    return false;
   }
-  for (;;) {
-    errno = 0;
-    const struct dirent* entry = ::readdir(dir.get());
-    if (entry == nullptr) {
-      return errno == 0 ? DirectoryRead::kOk : DirectoryRead::kCannotRead;
+  int error = 0;
+  const std::unique_ptr<OpenedFile> file =
+      CurrentFileSystem().Open(file_name, &error);
+  if (file == nullptr) {
+    if (err != nullptr) {
+      *err = PosixError("cannot open", error);
     }
-    const std::string_view name = entry->d_name;
-    if (name == "." || name == "..") {
-      continue;
-    }
-    bool is_directory = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_UNKNOWN) {
-      // Some file systems do not fill in the type.
-      struct stat st;
-      is_directory = ::lstat((directory + entry->d_name).c_str(), &st) == 0 &&
-                     S_ISDIR(st.st_mode);
-    }
-    entries->push_back({std::string(name), is_directory});
+    return false;
   }
+  out->assign(file->bytes().get(), file->size());
+  return true;
 }
 
 bool FileToString(const std::string& file_name, std::string* out) {
-  std::string err;
-  return ReadWholeFile(file_name, out, &err);
+  return ReadFile(file_name, out, nullptr);
 }
 
 bool StringToFile(const std::string& file_name, std::string_view content,
@@ -86,9 +75,12 @@ bool StringToFile(const std::string& file_name, std::string_view content,
   if (!UsablePath(file_name, err)) {
     return false;
   }
-  PosixFileReplacement replacement;
-  return replacement.Begin(file_name, err) && replacement.Write(content, err) &&
-         replacement.Commit(err);
+  std::string ignored;
+  std::string* why = err != nullptr ? err : &ignored;
+  const std::unique_ptr<FileReplacement> replacement =
+      CurrentFileSystem().NewReplacement();
+  return replacement->Begin(file_name, why) &&
+         replacement->Write(content, why) && replacement->Commit(why);
 }
 
 bool CreateEmptyFile(const std::string& file_name) {
@@ -143,6 +135,36 @@ bool ListDirectoryTree(const std::string& root, IncludeFiles include_files,
   return result;
 }
 
+FileInfo PathInfo(const std::string& path, FollowLinks follow) {
+  if (!UsablePath(path)) {
+    return FileInfo();
+  }
+  return CurrentFileSystem().Stat(path, follow);
+}
+
+bool RenamePath(const std::string& from, const std::string& to) {
+  return UsablePath(from) && UsablePath(to) &&
+         CurrentFileSystem().Rename(from, to);
+}
+
+bool EnterDirectory(const std::string& directory, int* error) {
+  if (!UsablePath(directory)) {
+    *error = EINVAL;
+    return false;
+  }
+  return CurrentFileSystem().ChangeWorkingDirectory(directory, error);
+}
+
+bool DeleteFile(const std::string& path, int* error) {
+  if (!UsablePath(path)) {
+    if (error != nullptr) {
+      *error = EINVAL;
+    }
+    return false;
+  }
+  return CurrentFileSystem().RemoveFile(path, error);
+}
+
 bool DeleteFilesInDirectory(const std::string& directory) {
   if (!UsablePath(directory)) {
     return false;
@@ -161,7 +183,9 @@ bool DeleteFilesInDirectory(const std::string& directory) {
     if (entry.is_directory) {
       continue;
     }
-    if (::unlink((prefix + entry.name).c_str()) != 0 && errno != ENOENT) {
+    int error = 0;
+    if (!CurrentFileSystem().RemoveFile(prefix + entry.name, &error) &&
+        error != ENOENT) {
       return false;
     }
   }
@@ -178,9 +202,10 @@ bool DeleteDirectoryTree(const std::string& root) {
   while (bare.size() > 1 && bare.back() == '/') {
     bare.pop_back();
   }
-  struct stat st;
-  if (!bare.empty() && ::lstat(bare.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    return ::unlink(bare.c_str()) == 0;
+  FileSystem& fs = CurrentFileSystem();
+  if (!bare.empty() &&
+      fs.Stat(bare, FollowLinks::kNo).type == FileType::kLink) {
+    return fs.RemoveFile(bare);
   }
   // A path built from an empty macro must not wipe the system.
   if (IsRootDirectory(bare)) {
@@ -197,8 +222,9 @@ bool DeleteDirectoryTree(const std::string& root) {
     if (!DeleteFilesInDirectory(directory)) {
       return false;
     }
-    if (::rmdir(directory.c_str()) != 0) {
-      throw Failure(PosixError("cannot remove directory " + directory, errno));
+    int error = 0;
+    if (!fs.RemoveDirectory(directory, &error)) {
+      throw Failure(PosixError("cannot remove directory " + directory, error));
     }
   }
   return true;
@@ -242,23 +268,19 @@ bool CopyPermissions(const std::string& source, const std::string& target) {
   if (!UsablePath(source) || !UsablePath(target)) {
     return false;
   }
-  struct stat source_st;
-  struct stat target_st;
-  if (::stat(source.c_str(), &source_st) != 0 ||
-      ::stat(target.c_str(), &target_st) != 0) {
-    return false;
-  }
-  return ::chmod(target.c_str(), source_st.st_mode & 07777) == 0;
+  FileSystem& fs = CurrentFileSystem();
+  const FileInfo from = fs.Stat(source, FollowLinks::kYes);
+  return from.exists() && fs.Stat(target, FollowLinks::kYes).exists() &&
+         fs.SetMode(target, from.mode);
 }
 
 bool AssureExecutePermissions(const std::string& file_name) {
   if (!UsablePath(file_name)) {
     return false;
   }
-  struct stat st;
-  const mode_t mode =
-      ::stat(file_name.c_str(), &st) == 0 ? (st.st_mode & 07777) | 0755 : 0755;
-  return ::chmod(file_name.c_str(), mode) == 0;
+  FileSystem& fs = CurrentFileSystem();
+  const FileInfo info = fs.Stat(file_name, FollowLinks::kYes);
+  return fs.SetMode(file_name, info.exists() ? info.mode | 0755 : 0755);
 }
 
 std::string DefaultExecutableExtension() { return std::string(); }
@@ -266,26 +288,20 @@ std::string DefaultScriptExtension() { return ".sh"; }
 std::string DefaultLibraryExtension() { return ".so"; }
 
 bool PathExists(const std::string& path) {
-  struct stat st;
-  return UsablePath(path) && ::stat(path.c_str(), &st) == 0;
+  return StatFollowingLinks(path).exists();
 }
 
 bool DirectoryExists(const std::string& path) {
-  struct stat st;
-  return UsablePath(path) && ::stat(path.c_str(), &st) == 0 &&
-         S_ISDIR(st.st_mode);
+  return StatFollowingLinks(path).type == FileType::kDirectory;
 }
 
 bool FileExists(const std::string& path) {
-  struct stat st;
-  return UsablePath(path) && ::stat(path.c_str(), &st) == 0 &&
-         !S_ISDIR(st.st_mode);
+  const FileType type = StatFollowingLinks(path).type;
+  return type != FileType::kNone && type != FileType::kDirectory;
 }
 
 bool RegularFileExists(const std::string& path) {
-  struct stat st;
-  return UsablePath(path) && ::stat(path.c_str(), &st) == 0 &&
-         S_ISREG(st.st_mode);
+  return StatFollowingLinks(path).type == FileType::kRegular;
 }
 
 bool MakeDirectoryPath(const std::string& path) {
@@ -302,7 +318,7 @@ bool MakeDirectoryPath(const std::string& path) {
   for (;;) {
     const std::string prefix = path.substr(0, slash);
     if (prefix.back() != '/') {
-      ::mkdir(prefix.c_str(), 0777);
+      CurrentFileSystem().MakeDirectory(prefix);
     }
     if (slash == std::string::npos) {
       break;

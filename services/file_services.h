@@ -1,8 +1,9 @@
-// File and directory services: the program's own thin layer over the POSIX
-// file interface. Every service reports its outcome through its result and
-// never prints; callers word their own report lines. Paths are byte
-// strings; the separator appended here is "/", and splitting a path treats
-// both "/" and "\" as separators.
+// File and directory services: the program's own thin layer over the
+// current file system (services/file_system.h), the system's own unless a
+// dry run put an overlay in its place. Every service reports its outcome
+// through its result and never prints; callers word their own report
+// lines. Paths are byte strings; the separator appended here is "/", and
+// splitting a path treats both "/" and "\" as separators.
 #ifndef QRL_SERVICES_FILE_SERVICES_H_
 #define QRL_SERVICES_FILE_SERVICES_H_
 
@@ -30,8 +31,12 @@ inline constexpr size_t kMaxTreeDepth = 1024;
 DirectoryRead ReadDirectory(const std::string& directory,
                             std::vector<DirectoryEntry>* entries);
 
-// Reads the whole file. A missing or unreadable file gives false and an
-// empty `out`; an empty file gives true and an empty `out`.
+// Reads the whole of a plain file, without waiting on it: a missing or
+// unreadable file, a directory, a pipe or a device gives false and an empty
+// `out`, and *err (when given) says why; an empty file gives true and an
+// empty `out`.
+bool ReadFile(const std::string& file_name, std::string* out,
+              std::string* err);
 bool FileToString(const std::string& file_name, std::string* out);
 
 // Replaces the file's content atomically: the bytes go to a temporary file
@@ -55,6 +60,21 @@ bool CreateEmptyFile(const std::string& file_name);
 // kMaxTreeDepth (the walk stops there).
 bool ListDirectoryTree(const std::string& root, IncludeFiles include_files,
                        LineList* list);
+
+// What stands at the path; kNone also for a path that holds a NUL byte.
+FileInfo PathInfo(const std::string& path, FollowLinks follow);
+
+// Renames, as the system does: an existing target that is not a directory
+// is replaced.
+bool RenamePath(const std::string& from, const std::string& to);
+
+// Makes `directory` the working directory; false, with the errno value in
+// *error, when it cannot.
+bool EnterDirectory(const std::string& directory, int* error);
+
+// Removes a name that is not a directory; a link loses only itself. False,
+// with the errno value in *error (when given), when it cannot.
+bool DeleteFile(const std::string& path, int* error = nullptr);
 
 // Deletes every entry of the directory that is not a directory (links
 // included), without entering subdirectories. An unlistable directory

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "services/file_services.h"
 #include "services/posix_file_system.h"
+#include "services/working_directory.h"
 #include "tests/guarded_file_system.h"
 #include "tests/test_util.h"
 
@@ -252,6 +254,49 @@ TEST_F(OverlayTest, TimesOnlyGrowAndIdentitiesStay) {
   EXPECT_NE(replaced.inode, file.inode);
   EXPECT_EQ(overlay.Stat("d/f", FollowLinks::kNo).inode, replaced.inode);
   EXPECT_EQ(overlay.WorkingDirectory(), scratch_.path());
+}
+
+TEST_F(OverlayTest, FileServicesWorkOnTheCurrentFileSystem) {
+  MakeTree(scratch_.path(),
+           {{"tree/a", "a"}, {"tree/sub/b", "b"}, {"src", "s"}, {"x/y", "y"}});
+  const auto before = FullListing(scratch_.path());
+  OverlayFileSystem& overlay = Make({});
+  {
+    ScopedFileSystem scoped(&overlay);
+    EXPECT_TRUE(StringToFile("x/../src", "changed"));
+    EXPECT_TRUE(MakeDirectoryPath(scratch_.Path("made/deep")));
+    EXPECT_TRUE(CreateEmptyFile("made/deep/empty"));
+    EXPECT_TRUE(DeleteDirectoryTree("tree/"));
+    EXPECT_TRUE(DeleteFile("x/y"));
+    EXPECT_TRUE(RenamePath("src", "moved"));
+    EXPECT_TRUE(AssureExecutePermissions("moved"));
+    WorkingDirectoryChange change;
+    ASSERT_TRUE(change.Enter("made"));
+    EXPECT_EQ(WorkingDirectoryPath(), scratch_.Path("made"));
+    std::string content;
+    EXPECT_TRUE(FileToString("../moved", &content));
+    EXPECT_EQ(content, "changed");
+    change.Restore();
+    EXPECT_FALSE(PathExists("tree"));
+    EXPECT_TRUE(RegularFileExists("made/deep/empty"));
+    LineList listing;
+    EXPECT_TRUE(ListDirectoryTree("made/", IncludeFiles::kYes, &listing));
+    EXPECT_EQ(listing.Count(), 3u);
+  }
+  EXPECT_EQ(FullListing(scratch_.path()), before);
+  EXPECT_EQ(Report(overlay, scratch_.path()),
+            (std::vector<std::string>{
+                "made: directory created",
+                "made/deep: directory created",
+                "made/deep/empty: created",
+                "moved: created [] -> [changed]",
+                "src: removed [s] -> []",
+                "tree: directory removed",
+                "tree/a: removed [a] -> []",
+                "tree/sub: directory removed",
+                "tree/sub/b: removed [b] -> []",
+                "x/y: removed [y] -> []",
+            }));
 }
 
 TEST(OverlayCost, CostsWhatItTouchesInALargeTree) {

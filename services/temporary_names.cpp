@@ -1,10 +1,10 @@
 #include "services/temporary_names.h"
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+
+#include "services/file_system.h"
 
 namespace {
 
@@ -37,8 +37,7 @@ std::string TemporaryFileName(std::string_view directory) {
     std::snprintf(number, sizeof number, "%.5llu",
                   static_cast<unsigned long long>(n));
     std::string candidate = prefix + number + ".tmp";
-    struct stat status;
-    if (::lstat(candidate.c_str(), &status) != 0) {
+    if (!CurrentFileSystem().Stat(candidate, FollowLinks::kNo).exists()) {
       return candidate;
     }
   }

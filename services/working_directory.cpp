@@ -1,23 +1,18 @@
 #include "services/working_directory.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-
 #include "services/failure.h"
+#include "services/file_system.h"
 #include "services/posix_error.h"
 #include "services/system_path.h"
 
 std::string WorkingDirectoryPath() {
-  char path[PATH_MAX];
-  return ::getcwd(path, sizeof path) != nullptr ? path : std::string();
+  return CurrentFileSystem().WorkingDirectory();
 }
 
 WorkingDirectoryChange::~WorkingDirectoryChange() {
-  if (left_.valid()) {
-    [[maybe_unused]] const int ignored = ::fchdir(left_.get());
+  if (left_ >= 0) {
+    CurrentFileSystem().ReturnTo(left_);
+    CurrentFileSystem().ForgetMark(left_);
   }
 }
 
@@ -25,23 +20,26 @@ bool WorkingDirectoryChange::Enter(const std::string& directory) {
   if (!UsablePath(directory)) {
     return false;
   }
-  if (!left_.valid()) {
-    left_.reset(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!left_.valid()) {
+  FileSystem& fs = CurrentFileSystem();
+  if (left_ < 0) {
+    left_ = fs.MarkWorkingDirectory();
+    if (left_ < 0) {
       return false;
     }
   }
-  return ::chdir(directory.c_str()) == 0;
+  return fs.ChangeWorkingDirectory(directory);
 }
 
 void WorkingDirectoryChange::Restore() {
-  if (!left_.valid()) {
+  if (left_ < 0) {
     return;
   }
-  const int result = ::fchdir(left_.get());
-  const int error = errno;
-  left_.reset();
-  if (result != 0) {
+  FileSystem& fs = CurrentFileSystem();
+  int error = 0;
+  const bool returned = fs.ReturnTo(left_, &error);
+  fs.ForgetMark(left_);
+  left_ = -1;
+  if (!returned) {
     throw Failure(PosixError("cannot return to the working directory", error));
   }
 }

@@ -1,12 +1,11 @@
 // A change of the program's working directory that is undone: the
-// directory left is kept open, so returning works even when its path has
-// changed meanwhile.
+// directory left is marked (the system keeps it open), so returning works
+// even when its path has changed meanwhile.
 #ifndef QRL_SERVICES_WORKING_DIRECTORY_H_
 #define QRL_SERVICES_WORKING_DIRECTORY_H_
 
 #include <string>
 
-#include "services/unique_fd.h"
 
 // The program's working directory as the system reports it; empty when it
 // cannot say (the directory was removed, or its path is unreadable).
@@ -32,7 +31,7 @@ class WorkingDirectoryChange {
   void Restore();
 
  private:
-  UniqueFd left_;
+  int left_ = -1;  // the mark of the directory left
 };
 
 #endif  // QRL_SERVICES_WORKING_DIRECTORY_H_
