@@ -14,5 +14,7 @@ void AddDumpCommand(PackCommandLine* command_line);
 void AddFromDiffCommand(PackCommandLine* command_line);
 // from-trees OLD NEW [--markers STYLE] [-o OUT]
 void AddFromTreesCommand(PackCommandLine* command_line);
+// plan PACKAGE ACTION [MACRO{NAME}=VALUE | SYMBOL...]... [--json] [--diff]
+void AddPlanCommand(PackCommandLine* command_line);
 
 #endif  // QRL_PACK_COMMANDS_H_

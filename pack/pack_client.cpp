@@ -11,11 +11,13 @@ constexpr void (*kCommands[])(PackCommandLine*) = {
     AddDumpCommand,
     AddFromDiffCommand,
     AddFromTreesCommand,
+    AddPlanCommand,
 };
 
 constexpr std::string_view kDescription =
-    "Builds quorl packages from JSON descriptions, and describes packages "
-    "as JSON.";
+    "Builds quorl packages from JSON descriptions, describes packages as "
+    "JSON, makes packages from diffs and edited trees, and tells what a "
+    "package will do to a tree before it does it.";
 
 constexpr std::string_view kFooter =
     "The file name \"-\" stands for standard input or standard output.\n"

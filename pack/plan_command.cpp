@@ -1,0 +1,54 @@
+// plan: what a package will do to a tree, before it does it. It reads its
+// own arguments: after the package and the action they are qrlconsole's.
+#include "pack/commands.h"
+#include "pack/plan.h"
+
+namespace {
+
+constexpr std::string_view kPlanHelp =
+    "Usage: qrlpack plan PACKAGE ACTION [MACRO{NAME}=VALUE | SYMBOL...]... "
+    "[--json] [--diff]\n"
+    "\n"
+    "Runs ACTION (apply or reverse) as qrlconsole would, with the same\n"
+    "arguments, on a view of the file system that keeps every change in\n"
+    "memory: the tree is never changed and no tool is started. Reports one\n"
+    "line per level (applies, already applied, fails, skipped: requirements,\n"
+    "not simulated), why a level fails and where the file drifted from it,\n"
+    "warnings (a block that matches in several places or only because\n"
+    "blanks and letter case do not count, new code that stands already, a\n"
+    "macro that nothing defines, a path that leaves the tree of its macro),\n"
+    "then the lines qrlconsole would print, its exit code and the files it\n"
+    "would change. A level that runs a tool or command is assumed to succeed\n"
+    "without output; what follows it is then uncertain.\n"
+    "\n"
+    "Options:\n"
+    "  --json   one JSON document instead (see docs/plan-format.md)\n"
+    "  --diff   also a unified diff of every file that would change, which\n"
+    "           patch -p0 applies\n"
+    "  -h, --help   show this help\n"
+    "\n"
+    "Exit status: 0 every level would succeed, 1 a level would fail or the\n"
+    "prediction is uncertain, 2 usage error, 3 the package cannot be "
+    "loaded.\n";
+
+}  // namespace
+
+void AddPlanCommand(PackCommandLine* command_line) {
+  command_line->AddOwnParsing(
+      {.name = "plan",
+       .synopsis = "PACKAGE ACTION [MACRO{NAME}=VALUE | SYMBOL...]... "
+                   "[--json] [--diff]",
+       .summary = "what a package will do to a tree, before it does it",
+       .description = std::string(kPlanHelp)},
+      [](const std::vector<std::string>& args, const PackStreams& streams) {
+        for (size_t i = 2; i < args.size(); ++i) {
+          if (args[i] == "-h" || args[i] == "--help") {
+            streams.out << kPlanHelp;
+            return kPackExitOk;
+          }
+        }
+        return RunPlanCommand(
+            std::vector<std::string>(args.begin() + 2, args.end()),
+            streams.out, streams.err);
+      });
+}

@@ -1,0 +1,398 @@
+#include "pack/plan_observer.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "engine/normal_level.h"
+#include "engine/target_files.h"
+#include "fastmemlist/list_view.h"
+#include "pack/plan_analysis.h"
+#include "package/level_record.h"
+#include "services/string_utils.h"
+
+namespace {
+
+constexpr std::string_view kLeftOut =
+    "its action names or symbols leave it out";
+
+std::string Quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+std::string LineNumber(int64_t index) { return std::to_string(index + 1); }
+
+std::vector<std::string> Lines(const LineList& list) {
+  return std::vector<std::string>(list.begin(), list.end());
+}
+
+std::vector<std::string> LinesOfData(std::string_view data) {
+  LineList lines;
+  DataToStrings(data, &lines);
+  return Lines(lines);
+}
+
+// The first line of the match that differs from the block byte for byte.
+std::string InexactWarning(EditableText& text, int64_t at,
+                           const std::vector<std::string>& block) {
+  for (size_t i = 0; i < block.size(); ++i) {
+    const std::string_view line = text.Line(static_cast<uint64_t>(at) + i);
+    if (line != block[i]) {
+      return "matches only because blanks at the ends and letter case do "
+             "not count: line " +
+             LineNumber(at + static_cast<int64_t>(i)) + " reads " +
+             Quoted(line) + ", the package has " + Quoted(block[i]);
+    }
+  }
+  return std::string();
+}
+
+std::string OthersWarning(const BlockPlaces& places) {
+  std::string lines;
+  for (uint64_t other : places.others) {
+    lines += (lines.empty() ? "" : ", ") +
+             LineNumber(static_cast<int64_t>(other));
+  }
+  return "also matches at line" + std::string(places.others.size() > 1 ? "s " : " ") +
+         lines + "; the first place, line " + LineNumber(places.first) +
+         ", is taken";
+}
+
+std::string DriftReason(EditableText& text, const std::vector<std::string>& block,
+                        std::string_view what) {
+  const BlockDrift drift = DescribeDrift(text, block);
+  std::string reason = std::string(what) + " line " +
+                       std::to_string(drift.missing + 1) + " " +
+                       Quoted(block[drift.missing]) + " is not found";
+  if (drift.start_at >= 0) {
+    reason += "; its first " +
+              (drift.missing == 1 ? std::string("line stands")
+                                  : std::to_string(drift.missing) +
+                                        " lines stand") +
+              " at line " + LineNumber(drift.start_at) + ", followed by " +
+              (drift.found_instead.empty() && 
+                       static_cast<uint64_t>(drift.start_at) + drift.missing >=
+                           text.LineCount()
+                   ? std::string("the end of the file")
+                   : Quoted(drift.found_instead));
+  } else if (drift.nearest >= 0) {
+    reason += "; the nearest line is line " + LineNumber(drift.nearest) + " " +
+              Quoted(drift.nearest_text);
+  } else {
+    reason += "; no line of the file resembles it";
+  }
+  return reason;
+}
+
+// The marker line of a group with its text, when the group is written.
+bool MarkerLine(const TMARKERGROUP& group, std::string_view text,
+                std::string* line) {
+  if (group.position != kMarkerBefore && group.position != kMarkerAfter) {
+    return false;
+  }
+  *line = group.prefix + std::string(text) + group.suffix;
+  return true;
+}
+
+// A name of the form {WORD} left in a path: a macro that nothing defined.
+std::vector<std::string> UndefinedMacros(std::string_view path) {
+  std::vector<std::string> names;
+  for (size_t open = path.find('{'); open != std::string_view::npos;
+       open = path.find('{', open + 1)) {
+    const size_t close = path.find('}', open + 1);
+    if (close == std::string_view::npos) {
+      break;
+    }
+    const std::string_view word = path.substr(open + 1, close - open - 1);
+    const bool plain =
+        !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+          return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+        });
+    if (plain) {
+      names.emplace_back(path.substr(open, close - open + 1));
+    }
+  }
+  return names;
+}
+
+// The path with "." and ".." taken out, as far as its text tells.
+std::string Normalised(std::string_view path) {
+  std::vector<std::string> parts;
+  size_t at = 0;
+  while (at <= path.size()) {
+    const size_t slash = std::min(path.find('/', at), path.size());
+    const std::string_view part = path.substr(at, slash - at);
+    if (part == "..") {
+      if (!parts.empty()) {
+        parts.pop_back();
+      }
+    } else if (!part.empty() && part != ".") {
+      parts.emplace_back(part);
+    }
+    at = slash + 1;
+  }
+  std::string result = !path.empty() && path[0] == '/' ? "/" : "";
+  for (size_t i = 0; i < parts.size(); ++i) {
+    result += (i > 0 ? "/" : "") + parts[i];
+  }
+  return result;
+}
+
+// The raw paths of a level record, as stored, with their separator, and
+// where their text starts: file entries, and the lines of a creation and
+// removal level.
+std::vector<std::string> RawPaths(std::string_view record) {
+  std::vector<std::string> paths;
+  ListView level;
+  if (!level.Parse(record) || level.Count() < kLevelItemCount) {
+    return paths;
+  }
+  ListView entries;
+  if (entries.Parse(level.Item(kFileEntries))) {
+    for (uint64_t i = 0; i < entries.Count(); ++i) {
+      ListView entry;
+      if (entry.Parse(entries.Item(i)) && entry.Count() >= kFileEntryItemCount) {
+        paths.emplace_back(entry.Item(kEntryPath));
+      }
+    }
+  }
+  if (level.Item(kKindCode) == kKindFileDirectoryCreationRemoval) {
+    ListView code;
+    if (code.Parse(level.Item(kCode))) {
+      for (uint64_t i = 1; i < code.Count(); ++i) {
+        const std::string_view line = code.Item(i);
+        if (line.size() > 2 && (line[0] == '+' || line[0] == '-')) {
+          paths.emplace_back(line.substr(2));
+        }
+      }
+    }
+  }
+  return paths;
+}
+
+}  // namespace
+
+void PlanObserver::LevelStarts(const LevelCall& call, uint64_t index) {
+  PlannedLevel planned;
+  planned.depth = call.state.depth;
+  planned.presentation = std::string(call.level.View(kPresentation));
+  planned.number = call.number;
+  const std::string_view kind = KindName(call.level.View(kKindCode));
+  planned.kind = kind.empty() ? std::string(call.level.View(kKindCode))
+                              : std::string(kind);
+  planned.uncertain = uncertain_;
+  Look look;
+  if (call.level.View(kKindCode) == kKindNormal) {
+    LookAtNormalLevel(call, &planned, &look);
+  }
+  CheckPaths(call, index, &planned);
+  levels_.push_back(std::move(planned));
+  open_.push_back(levels_.size() - 1);
+  looks_.push_back(std::move(look));
+}
+
+void PlanObserver::LevelEnds(const LevelEvent& event) {
+  if (event.result == LevelResult::kNotSelected) {
+    PlannedLevel planned;
+    planned.depth = event.call.state.depth;
+    planned.presentation = std::string(event.call.level.View(kPresentation));
+    planned.number = event.call.number;
+    const std::string_view kind =
+        KindName(event.call.level.View(kKindCode));
+    planned.kind = kind.empty() ? std::string(event.call.level.View(kKindCode))
+                                : std::string(kind);
+    planned.outcome = "skipped: requirements";
+    planned.reason = std::string(kLeftOut);
+    planned.uncertain = uncertain_;
+    levels_.push_back(std::move(planned));
+    return;
+  }
+  if (open_.empty()) {
+    return;
+  }
+  PlannedLevel& planned = levels_[open_.back()];
+  const Look look = std::move(looks_.back());
+  open_.pop_back();
+  looks_.pop_back();
+  if (planned.outcome == "not simulated") {
+    return;  // a tool ran in its place: whatever came back is assumed
+  }
+  const bool apply = event.call.state.direction == Direction::kApply;
+  planned.failure =
+      (event.result == LevelResult::kFailed ||
+       (event.result == LevelResult::kRequirementsNotMet &&
+        !event.message.empty())) &&
+      (!apply || event.severity != 0);
+  switch (event.result) {
+    case LevelResult::kDone:
+      planned.outcome = "applies";
+      break;
+    case LevelResult::kRequirementsNotMet:
+      // A Normal level requires its own obsolete code: when that is what
+      // is missing, the level fails for a reason the look can name.
+      if (look.looked && !look.found && !look.reason.empty()) {
+        DescribeMissingBlock(look, &planned);
+        if (!planned.failure && planned.outcome == "fails") {
+          planned.outcome = "skipped: requirements";
+        }
+      } else {
+        planned.outcome = "skipped: requirements";
+        planned.reason = std::string(event.message);
+      }
+      break;
+    case LevelResult::kFailed:
+      if (look.looked && !look.found) {
+        DescribeMissingBlock(look, &planned);
+      } else {
+        planned.outcome = "fails";
+        planned.reason = std::string(event.message);
+      }
+      break;
+    case LevelResult::kNotSelected:
+      break;
+  }
+}
+
+void PlanObserver::DescribeMissingBlock(const Look& look,
+                                        PlannedLevel* planned) {
+  if (look.new_code_there) {
+    planned->outcome = "already applied";
+    planned->reason = "the obsolete code is gone and the new code stands "
+                      "at line " + std::to_string(planned->line);
+  } else {
+    planned->outcome = "fails";
+    planned->reason = look.reason;
+  }
+}
+
+void PlanObserver::ToolRequested() {
+  uncertain_ = true;
+  if (!open_.empty()) {
+    PlannedLevel& planned = levels_[open_.back()];
+    planned.outcome = "not simulated";
+    planned.reason = "runs a tool or command, which a plan never starts; "
+                     "assumed to succeed without output";
+  }
+}
+
+void PlanObserver::LookAtNormalLevel(const LevelCall& call,
+                                     PlannedLevel* planned, Look* look) {
+  const NormalLevelParts parts = ReadNormalLevelParts(call);
+  planned->file = parts.file;
+  if (!parts.well_formed) {
+    return;
+  }
+  HeldFile* file = call.state.files.Hold(parts.file);
+  if (file == nullptr) {
+    return;  // the level's own message says why
+  }
+  EditableText& text = file->text();
+  look->looked = true;
+  const bool apply = call.state.direction == Direction::kApply;
+  if (apply && parts.old_type == kTypeText) {
+    const std::vector<std::string> old_lines = LinesOfData(parts.old_code);
+    const BlockPlaces places = FindBlockPlaces(text, old_lines);
+    look->found = places.first >= 0;
+    if (parts.text_code && !parts.wrapped.Empty()) {
+      // New code that differs from the old only in blanks or letter case
+      // matches where the old code does: that is no sign of anything.
+      const int64_t new_at = text.FindLines(LineBlock(Lines(parts.wrapped)));
+      look->new_code_there = new_at >= 0 && new_at != places.first;
+      if (look->found && look->new_code_there) {
+        planned->warnings.push_back(
+            "its new code stands already at line " + LineNumber(new_at) +
+            ": was the package applied before?");
+      } else if (look->new_code_there) {
+        planned->line = new_at + 1;
+      }
+    }
+    if (look->found) {
+      planned->line = places.first + 1;
+      if (!places.others.empty()) {
+        planned->warnings.push_back(OthersWarning(places));
+      }
+      if (!places.exact) {
+        planned->warnings.push_back(
+            InexactWarning(text, places.first, old_lines));
+      }
+    } else if (!old_lines.empty()) {
+      look->reason = DriftReason(text, old_lines, "obsolete code");
+    } else {
+      look->reason = "the obsolete code has no lines";
+    }
+    return;
+  }
+  if (!apply && parts.text_code && parts.old_type == kTypeText) {
+    const std::vector<std::string> framed = Lines(parts.wrapped);
+    const BlockPlaces places = FindBlockPlaces(text, framed);
+    look->found = places.first >= 0;
+    if (look->found) {
+      planned->line = places.first + 1;
+      if (!places.others.empty()) {
+        planned->warnings.push_back(OthersWarning(places));
+      }
+      return;
+    }
+    // Are the markers there, framing other code?
+    const TSETTINGSBLOCK& settings = call.state.settings;
+    std::string marker;
+    int64_t marker_at = -1;
+    if (MarkerLine(settings.level_marker, call.number, &marker) ||
+        MarkerLine(settings.label_marker, call.level.View(kLabel), &marker)) {
+      marker_at = text.FindLines(LineBlock(std::vector<std::string>{marker}));
+    }
+    if (marker_at >= 0) {
+      look->reason = "the markers are there (line " + LineNumber(marker_at) +
+                     " " + Quoted(marker) +
+                     ") but the code they frame differs: " +
+                     DriftReason(text, framed, "framed code");
+    } else {
+      look->reason = "the framed new code is missing: " +
+                     DriftReason(text, framed, "framed code");
+    }
+  }
+}
+
+void PlanObserver::CheckPaths(const LevelCall& call, uint64_t index,
+                              PlannedLevel* planned) {
+  const std::vector<std::string> raw = RawPaths(call.state.levels.View(index));
+  const std::vector<std::string> expanded = RawPaths(call.level.SaveToString());
+  for (size_t i = 0; i < expanded.size(); ++i) {
+    for (const std::string& name : UndefinedMacros(expanded[i])) {
+      planned->warnings.push_back("the path " + Quoted(expanded[i]) +
+                                  " uses the macro " + name +
+                                  ", which nothing defines");
+    }
+    if (i >= raw.size()) {
+      continue;
+    }
+    // A path that starts with a macro whose value is a directory must stay
+    // inside that directory.
+    for (uint64_t k = 0; k + 1 < call.state.macros.Count(); k += 2) {
+      const std::string_view name = call.state.macros.View(k);
+      const std::string_view value = call.state.macros.View(k + 1);
+      if (name.empty() || value.empty() || value[0] != '/' ||
+          raw[i].compare(0, name.size(), name) != 0) {
+        continue;
+      }
+      const std::string_view rest = std::string_view(raw[i]).substr(name.size());
+      if (value.back() != '/' && !rest.empty() && rest[0] != '/' &&
+          rest[0] != '\\') {
+        planned->warnings.push_back(
+            "the macro " + std::string(name) + " = " + Quoted(value) +
+            " has no final \"/\": the path " + Quoted(expanded[i]) +
+            " lies beside that directory, not in it");
+        break;
+      }
+      const std::string root = Normalised(value);
+      const std::string path = Normalised(expanded[i]);
+      if (path != root && path.compare(0, root.size() + 1, root + "/") != 0 &&
+          root != "/") {
+        planned->warnings.push_back("the path " + Quoted(expanded[i]) +
+                                    " leaves the tree of " +
+                                    std::string(name) + " (" +
+                                    Quoted(value) + ")");
+      }
+      break;
+    }
+  }
+}

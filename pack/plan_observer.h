@@ -1,0 +1,55 @@
+// Watches a planned run level by level: before a Normal level runs it
+// looks at the file as the level will see it (where the block stands,
+// where else, whether only with blanks and case ignored, whether the new
+// code is there already, where a missing block parts from the file), and
+// after it turns the driver's result into the plan's words. It also checks
+// the paths a level names for macros that nothing defined and for paths
+// that leave the tree of the macro they start with. Watching changes
+// nothing the run does.
+#ifndef QRL_PACK_PLAN_OBSERVER_H_
+#define QRL_PACK_PLAN_OBSERVER_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/level_observer.h"
+#include "pack/plan.h"
+
+class PlanObserver : public LevelObserver {
+ public:
+  void LevelStarts(const LevelCall& call, uint64_t index) override;
+  void LevelEnds(const LevelEvent& event) override;
+
+  // A tool or command was asked to run, in the level that runs now.
+  void ToolRequested();
+
+  const std::vector<PlannedLevel>& levels() const { return levels_; }
+  bool uncertain() const { return uncertain_; }
+
+ private:
+  // What the look before a Normal level found.
+  struct Look {
+    bool looked = false;
+    bool found = false;           // the block the level looks for
+    bool new_code_there = false;  // applying: its framed code stands already
+    std::string reason;           // why the block is not found
+  };
+
+  void LookAtNormalLevel(const LevelCall& call, PlannedLevel* planned,
+                         Look* look);
+  // The outcome of a level whose block is not there: already applied when
+  // its new code stands, a failure otherwise.
+  static void DescribeMissingBlock(const Look& look, PlannedLevel* planned);
+  void CheckPaths(const LevelCall& call, uint64_t index,
+                  PlannedLevel* planned);
+
+  std::vector<PlannedLevel> levels_;
+  // The levels that started and have not ended (a nested package's levels
+  // run inside its level), with what was seen before each.
+  std::vector<size_t> open_;
+  std::vector<Look> looks_;
+  bool uncertain_ = false;
+};
+
+#endif  // QRL_PACK_PLAN_OBSERVER_H_
