@@ -31,6 +31,20 @@ std::vector<std::string> LinesOfData(std::string_view data) {
   return Lines(lines);
 }
 
+// Whether two blocks are the same lines once blanks at the ends and letter
+// case are left out.
+bool SameKeys(const LineBlock& a, const LineBlock& b) {
+  if (a.Count() != b.Count()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.Count(); ++i) {
+    if (a.Key(i) != b.Key(i)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // The first line of the match that differs from the block byte for byte.
 std::string InexactWarning(EditableText& text, int64_t at,
                            const std::vector<std::string>& block) {
@@ -294,9 +308,11 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
     look->found = places.first >= 0;
     if (parts.text_code && !parts.wrapped.Empty()) {
       // New code that differs from the old only in blanks or letter case
-      // matches where the old code does: that is no sign of anything.
-      const int64_t new_at = text.FindLines(LineBlock(Lines(parts.wrapped)));
-      look->new_code_there = new_at >= 0 && new_at != places.first;
+      // matches wherever the old code does: that is no sign of anything.
+      const LineBlock new_block(Lines(parts.wrapped));
+      const int64_t new_at = text.FindLines(new_block);
+      look->new_code_there =
+          new_at >= 0 && !SameKeys(new_block, LineBlock(old_lines));
       if (look->found && look->new_code_there) {
         planned->warnings.push_back(
             "its new code stands already at line " + LineNumber(new_at) +

@@ -82,16 +82,28 @@ std::string FileDiff(const PlannedFile& file) {
     size_t new_at;
   };
   std::vector<Step> steps;
+  for (const auto& [line, info] : edit.getSes().getSequence()) {
+    steps.push_back({info.type == dtl::SES_COMMON   ? ' '
+                     : info.type == dtl::SES_DELETE ? '-'
+                                                    : '+',
+                     line, 0, 0});
+  }
+  // In every run of changed lines the removed ones come first, as diff
+  // writes them; then the line numbers follow from the marks.
+  for (auto run = steps.begin(); run != steps.end();) {
+    const auto end = std::find_if(run, steps.end(),
+                                  [](const Step& s) { return s.mark == ' '; });
+    std::stable_partition(run, end,
+                          [](const Step& s) { return s.mark == '-'; });
+    run = end == steps.end() ? end : end + 1;
+  }
   size_t i = 0;
   size_t j = 0;
-  for (const auto& [line, info] : edit.getSes().getSequence()) {
-    if (info.type == dtl::SES_COMMON) {
-      steps.push_back({' ', line, i++, j++});
-    } else if (info.type == dtl::SES_DELETE) {
-      steps.push_back({'-', line, i++, j});
-    } else {
-      steps.push_back({'+', line, i, j++});
-    }
+  for (Step& step : steps) {
+    step.old_at = i;
+    step.new_at = j;
+    i += step.mark != '+' ? 1 : 0;
+    j += step.mark != '-' ? 1 : 0;
   }
   std::string diff = "--- " + old_name + "\n+++ " + new_name + "\n";
   // Hunks: the changed steps with their context; changes closer than twice

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds qrlconsole and shows what it does: the example package is checked,
-# the files it touches are backed up, it is applied to a copy of the example
+# Builds qrlconsole and shows what it does: the example package is checked
+# and planned, the files it touches are backed up, it is applied to a copy of the example
 # tree and the change is shown; reversing it brings the tree back as it
 # was, and so does restoring the backup after applying it again. Then a
 # change to a copy of the tree becomes a package with qrlpack from-diff and
-# is carried to two later releases: one it applies to, and one where a
-# level fails and the backup undoes what ran.
+# is carried to two later releases: one it applies to, and one where plan
+# names the level that fails, which fails when applied anyway, and the
+# backup undoes what ran.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,6 +51,12 @@ echo "# Checks first. LOUD comes from the command line, not from a level,"
 echo "# so the checks mention it."
 run build/qrlconsole "$demo/demo.qrl" executechecks "MACRO{ROOT}=$root" \
   "MACRO{NAME}=world" SYMBOL+LOUD
+echo
+echo "# What apply will do, without doing it: every level, the lines"
+echo "# qrlconsole would print and a diff of the files it would change. The"
+echo "# level that runs a tool is not simulated, so plan exits with 1."
+run build/qrlpack plan "$demo/demo.qrl" apply "MACRO{ROOT}=$root" \
+  "MACRO{NAME}=world" SYMBOL+LOUD --diff || echo "(exit code $?)"
 echo
 echo "# Then a backup of everything the package will touch, and apply only"
 echo "# when the backup succeeded (one empty line):"
@@ -98,10 +105,14 @@ run build/qrlconsole "$demo/mine.qrl" apply "MACRO{ROOT}=$PWD/$demo/tree-1.1/"
 echo
 cat "$demo/tree-1.1/src/greeting.c"
 echo
-echo "# A release that changed the very lines the change needs: the level"
-echo "# fails, names the file and the hunk, and the backup undoes what ran."
+echo "# A release that changed the very lines the change needs: plan says"
+echo "# which level fails and where the file drifted; applied anyway, the"
+echo "# level fails, names the file and the hunk, and the backup undoes what"
+echo "# ran."
 cp -r examples/tree "$demo/tree-1.2"
 sed -i 's/Hello/Howdy/' "$demo/tree-1.2/src/greeting.c"
+run build/qrlpack plan "$demo/mine.qrl" apply "MACRO{ROOT}=$PWD/$demo/tree-1.2/" ||
+  echo "(exit code $?)"
 run build/qrlconsole "$demo/mine.qrl" createbackup "MACRO{ROOT}=$PWD/$demo/tree-1.2/"
 run build/qrlconsole "$demo/mine.qrl" apply "MACRO{ROOT}=$PWD/$demo/tree-1.2/" ||
   echo "(exit code $?)"

@@ -22,12 +22,12 @@ TEST(PackCompletion, BashCompletesCommandsOptionsAndFiles) {
   };
   const std::vector<Case> cases = {
       {"qrlpack ''",
-       "build dump from-diff from-trees help -h --help --version "
+       "build dump from-diff from-trees plan help -h --help --version "
        "--bash-completion"},
       {"qrlpack from-d", "from-diff"},
       {"qrlpack b", "build"},
       {"qrlpack --v", "--version"},
-      {"qrlpack help ''", "build dump from-diff from-trees"},
+      {"qrlpack help ''", "build dump from-diff from-trees plan"},
       {"qrlpack build -", "-h --help -o --output"},
       {"qrlpack dump p.qrl --o", "--output"},
       // A file name: bash's own file completion takes over.
