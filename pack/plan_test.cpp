@@ -5,8 +5,6 @@
 // the real qrlconsole on the same tree; then the same for reverse.
 #include "pack/plan.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,26 +17,6 @@
 #include "tests/test_util.h"
 
 namespace {
-
-// Every entry below `root` with its kind, mode, size, modification time
-// and content: what must not move while a plan runs.
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> snapshot;
-  for (const auto& [relative, content] : TreeContents(root)) {
-    struct stat st;
-    const std::string path = root + "/" + relative;
-    if (::lstat(path.c_str(), &st) != 0) {
-      ADD_FAILURE() << "cannot examine " << path;
-      continue;
-    }
-    snapshot[relative] = std::to_string(st.st_mode) + " " +
-                         std::to_string(st.st_size) + " " +
-                         std::to_string(st.st_mtim.tv_sec) + "." +
-                         std::to_string(st.st_mtim.tv_nsec) + " " +
-                         std::to_string(st.st_ino) + " " + content;
-  }
-  return snapshot;
-}
 
 std::vector<std::string> OutputLines(const std::string& out) {
   std::vector<std::string> lines;
@@ -218,13 +196,13 @@ void CheckAction(const std::string& action, const std::string& package,
                  unsigned seed) {
   SCOPED_TRACE(action + ", seed " + std::to_string(seed));
   const FileTree before = TreeContents(tree);
-  const auto untouched = Snapshot(tree);
+  const auto untouched = TreeSnapshot(tree);
   Plan plan;
   std::string why;
   const int code = MakePlan({package, action, root}, &plan, &why);
   ASSERT_LE(code, 1) << why;
   ASSERT_FALSE(plan.uncertain);
-  EXPECT_EQ(Snapshot(tree), untouched) << "the plan changed the tree";
+  EXPECT_EQ(TreeSnapshot(tree), untouched) << "the plan changed the tree";
 
   const ProgramResult real = RunConsole({package, action, root});
   std::vector<std::string> printed = OutputLines(real.out);

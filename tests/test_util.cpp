@@ -336,3 +336,21 @@ std::string BannerLine() {
   return "QUORLING CONTROL SYSTEM 20230101 (CUSTOM CONSOLE CLIENT RELEASED FOR "
          "PRESENTATION PURPOSES)\n";
 }
+
+std::map<std::string, std::string> TreeSnapshot(const std::string& root) {
+  std::map<std::string, std::string> snapshot;
+  for (const auto& [relative, content] : TreeContents(root)) {
+    struct stat st;
+    const std::string path = root + "/" + relative;
+    if (::lstat(path.c_str(), &st) != 0) {
+      ADD_FAILURE() << "cannot examine " << path;
+      continue;
+    }
+    snapshot[relative] = std::to_string(st.st_mode) + " " +
+                         std::to_string(st.st_size) + " " +
+                         std::to_string(st.st_mtim.tv_sec) + "." +
+                         std::to_string(st.st_mtim.tv_nsec) + " " +
+                         std::to_string(st.st_ino) + " " + content;
+  }
+  return snapshot;
+}

@@ -56,6 +56,11 @@ void MakeTree(const std::string& root, const FileTree& tree);
 // and where it points. Links are never entered.
 std::map<std::string, std::string> TreeContents(const std::string& root);
 
+// TreeContents with, before each entry's content, its mode, size,
+// modification time and inode number: what must not move at all when a
+// tree is only looked at.
+std::map<std::string, std::string> TreeSnapshot(const std::string& root);
+
 // Runs `body` in a child process whose files may not grow beyond `limit`
 // bytes. SIGXFSZ is ignored there, so an oversize write fails with EFBIG
 // instead of killing the child. Returns the child's exit code.

@@ -3,8 +3,6 @@
 // The plan names each drift in words, warns where qrlconsole would go wrong
 // without a word, leaves the tree exactly as it was, and its diff applies
 // with patch to give what qrlconsole gives.
-#include <sys/stat.h>
-
 #include <map>
 #include <string>
 #include <vector>
@@ -13,20 +11,6 @@
 #include "tests/test_util.h"
 
 namespace {
-
-// Every entry below `root` with its mode, size, time and content.
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> snapshot;
-  for (const auto& [relative, content] : TreeContents(root)) {
-    struct stat st;
-    const std::string path = root + "/" + relative;
-    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
-    snapshot[relative] = std::to_string(st.st_mode) + " " +
-                         std::to_string(st.st_mtim.tv_sec) + "." +
-                         std::to_string(st.st_mtim.tv_nsec) + " " + content;
-  }
-  return snapshot;
-}
 
 // The release the package was written for, as C source.
 const FileTree kRelease = {
@@ -140,9 +124,9 @@ bool Contains(const std::string& text, const std::string& part) {
 
 TEST_F(PlanEndToEnd, NamesEveryDriftAndLeavesTheTreeAsItWas) {
   MakeNextRelease();
-  const auto before = Snapshot(dir_.Path("tree"));
+  const auto before = TreeSnapshot(dir_.Path("tree"));
   const ProgramResult plan = Plan();
-  EXPECT_EQ(Snapshot(dir_.Path("tree")), before);
+  EXPECT_EQ(TreeSnapshot(dir_.Path("tree")), before);
   EXPECT_EQ(plan.exit_code, 1);
   const std::string& out = plan.out;
   // Level 1: the reworded line, where the block parts from the file.
