@@ -1,10 +1,7 @@
 #include "pack/verify_package.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <set>
 
 #include "complex/program_level.h"
@@ -13,59 +10,45 @@
 #include "fastmemlist/fastmemlist.h"
 #include "pack/change_levels.h"
 #include "package/package.h"
+#include "services/external_tool.h"
 #include "services/failure.h"
 #include "services/file_services.h"
-#include "services/temporary_names.h"
+#include "services/overlay_file_system.h"
+#include "services/posix_file_system.h"
 
 namespace {
 
-// Where scratch trees go: the temporary directory the environment names,
-// else memory-backed /dev/shm when there is one (thousands of short-lived
-// files cost far less there than on a disk), else /tmp.
-std::string ScratchParent() {
-  for (const char* variable : {"TEMP", "TMP", "TMPDIR"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') {
-      return TemporaryDirectory();
-    }
-  }
-  return ::access("/dev/shm", W_OK | X_OK) == 0 ? "/dev/shm/"
-                                                : TemporaryDirectory();
-}
-
-// A scratch tree, removed with everything in it when the object goes.
+// The tree a package is verified on: a directory that the system does not
+// have, made in an overlay of the file system. Everything the engine does
+// to it stays in memory, which costs far less than thousands of short-lived
+// files on a disk, and nothing is left behind.
 class ScratchTree {
  public:
-  ScratchTree() {
-    std::string name = ScratchParent() + "qrlpack-verify-XXXXXX";
-    if (::mkdtemp(name.data()) != nullptr) {
-      root_ = name + "/";
-    }
-  }
-  ~ScratchTree() {
-    if (!root_.empty()) {
-      try {
-        DeleteDirectoryTree(root_);
-      } catch (const Failure&) {
+  ScratchTree() : overlay_(&SystemFileSystem()) {
+    const std::string base = "/.qrlpack-verify-" + std::to_string(::getpid());
+    for (int n = 0; n < 1000 && root_.empty(); ++n) {
+      const std::string name = base + "-" + std::to_string(n);
+      if (!SystemFileSystem().Stat(name, FollowLinks::kNo).exists() &&
+          overlay_.MakeDirectory(name)) {
+        root_ = name + "/";
       }
     }
   }
-  ScratchTree(const ScratchTree&) = delete;
-  ScratchTree& operator=(const ScratchTree&) = delete;
 
   bool ok() const { return !root_.empty(); }
   const std::string& root() const { return root_; }
+  FileSystem* files() { return &overlay_; }
   std::string Path(const std::string& relative) const {
     return root_ + relative;
   }
 
  private:
+  OverlayFileSystem overlay_;
   std::string root_;
 };
 
 bool IsExecutable(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0111) != 0;
+  return (PathInfo(path, FollowLinks::kYes).mode & 0111) != 0;
 }
 
 bool Fill(const ScratchTree& tree, const TreeState& state,
@@ -80,8 +63,8 @@ bool Fill(const ScratchTree& tree, const TreeState& state,
     const std::string file = tree.Path(path);
     const std::string parent = ExtractPathPart(file);
     if (!MakeDirectoryPath(parent) || !StringToFile(file, content) ||
-        ::chmod(file.c_str(), state.executables.contains(path) ? 0755 : 0644) !=
-            0) {
+        !CurrentFileSystem().SetMode(
+            file, state.executables.contains(path) ? 0755 : 0644)) {
       failure->detail = "cannot write the scratch copy of " + path;
       return false;
     }
@@ -194,10 +177,15 @@ bool VerifyPackage(std::string_view package, const TreeState& before,
   }
   ScratchTree tree;
   if (!tree.ok()) {
-    failure->detail =
-        "cannot make a scratch directory in " + TemporaryDirectory();
+    failure->detail = "cannot make a scratch directory in memory";
     return false;
   }
+  ScopedFileSystem in_memory(tree.files());
+  // A package made from a change runs no tools; should one try, it fails
+  // instead of running.
+  ScopedToolRunner no_tools([](const ExternalToolRequest&) {
+    return ExternalToolResult();
+  });
   std::set<std::string> paths;
   std::set<std::string> directories;
   for (const TreeState* state : {&before, &after}) {
