@@ -198,6 +198,45 @@ TEST_F(PlanEndToEnd, PredictsTheConsoleAndItsDiffAppliesWithPatch) {
       << again.out;
 }
 
+TEST_F(PlanEndToEnd, ReverseTellsMissingCodeFromMarkersThatFrameOtherCode) {
+  MakeTree(dir_.Path("tree"), kRelease);
+  BuildPackageFromJson(R"({
+    "settings": {"level_marker": {"prefix": "// QRL LEVEL ",
+                                  "position": "before"}},
+    "levels": [
+      {"number": 1, "kind": "Normal", "presentation": "Count by three",
+       "severity": 2,
+       "entries": [{"path": "{ROOT}src/main.c", "type": "text",
+                    "lines": ["  count += 2;"]}],
+       "code": ["  count += 3;"]},
+      {"number": 2, "kind": "Normal", "presentation": "Add Tools",
+       "severity": 2,
+       "entries": [{"path": "{ROOT}src/menu.c", "type": "text",
+                    "lines": ["  add(\"Edit\");"]}],
+       "code": ["  add(\"Edit\");", "  add(\"Tools\");"]}]})",
+                       dir_.Path("framed.qrl"));
+  const std::vector<std::string> args = {"framed.qrl", "apply",
+                                         "MACRO{ROOT}=tree/"};
+  ASSERT_EQ(RunConsole(args, dir_.path()).exit_code, 0);
+  // Someone edited the code inside the markers of level 1 and removed
+  // level 2's code with its marker.
+  const std::string main_c = ReadFile(dir_.Path("tree/src/main.c"));
+  WriteFile(dir_.Path("tree/src/main.c"),
+            main_c.substr(0, main_c.find("  count += 3;")) + "  count += 4;" +
+                main_c.substr(main_c.find("  count += 3;") + 13));
+  WriteFile(dir_.Path("tree/src/menu.c"), kRelease.at("src/menu.c"));
+  const ProgramResult plan = RunPack(
+      {"plan", "framed.qrl", "reverse", "MACRO{ROOT}=tree/"}, dir_.path());
+  EXPECT_EQ(plan.exit_code, 1);
+  EXPECT_TRUE(Contains(plan.out, "  1 Normal Count by three: fails")) << plan.out;
+  EXPECT_TRUE(Contains(plan.out, "the markers are there (line 5 \"// QRL "
+                                 "LEVEL 1\") but the code they frame "
+                                 "differs"))
+      << plan.out;
+  EXPECT_TRUE(Contains(plan.out, "  2 Normal Add Tools: fails")) << plan.out;
+  EXPECT_TRUE(Contains(plan.out, "the framed new code is missing")) << plan.out;
+}
+
 TEST_F(PlanEndToEnd, WarnsWhereAMacroLeadsOutOfTheTree) {
   MakeTree(dir_.Path("tree"), kRelease);
   BuildPackageFromJson(R"({"levels": [
