@@ -150,7 +150,8 @@ int PosixFileReplacement::TakeOverAttributes(int fd, mode_t umask) {
                                   refusal));
       mode &= ~S_ISUID;
     }
-    if (created.st_gid != group && ::fchown(fd, static_cast<uid_t>(-1), group) != 0) {
+    if (created.st_gid != group &&
+        ::fchown(fd, static_cast<uid_t>(-1), group) != 0) {
       notes_.push_back(PosixError("cannot keep the group (group " +
                                       std::to_string(group) + ") of " + target_,
                                   errno));
@@ -169,8 +170,8 @@ int PosixFileReplacement::TakeOverAttributes(int fd, mode_t umask) {
   struct stat now;
   if (::fstat(fd, &now) == 0 && (now.st_mode & 07777) != target_info_.mode) {
     notes_.push_back("cannot keep the mode " + OctalMode(target_info_.mode) +
-                     " of " + target_ + ": it is " +
-                     OctalMode(now.st_mode) + " now");
+                     " of " + target_ + ": it is " + OctalMode(now.st_mode) +
+                     " now");
   }
   return 0;
 }

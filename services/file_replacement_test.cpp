@@ -166,9 +166,9 @@ class ReplacedByAnotherUser : public ::testing::Test {
     WriteFile(file_, "old");
     ASSERT_EQ(::chown(file_.c_str(), kOtherUser, kOtherGroup), 0);
     ASSERT_EQ(::chmod(file_.c_str(), mode), 0);
-    said_ = AsUnprivileged(dir_.path(), groups,
-                           [this] { return ReplaceCollecting(file_); })
-                .out;
+    said_ = AsUnprivileged(dir_.path(), groups, [this] {
+              return ReplaceCollecting(file_);
+            }).out;
     if (said_ == "skip") {
       GTEST_SKIP() << "an unprivileged user cannot reach " << dir_.path();
     }
@@ -221,8 +221,11 @@ TEST(PosixFileReplacement, SaysWhenAReadOnlyFileIsReplaced) {
     mode_t mode;
     bool noted;
   };
-  for (const Case& c : std::vector<Case>{
-           {0444, true}, {0400, true}, {0, true}, {0644, false}, {0200, false}}) {
+  for (const Case& c : std::vector<Case>{{0444, true},
+                                         {0400, true},
+                                         {0, true},
+                                         {0644, false},
+                                         {0200, false}}) {
     const std::string file = dir.Path("f");
     WriteFile(file, "old", c.mode);
     EXPECT_EQ(ReplaceCollecting(file),

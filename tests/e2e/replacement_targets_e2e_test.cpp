@@ -73,11 +73,12 @@ TEST_F(ReplacementTargetsEndToEnd, RestoreBackupOntoAPipeFailsWithoutWaiting) {
   const ProgramResult result = Console({"q.qrl.backup", "restorebackup"});
   EXPECT_EQ(result.out, BannerLine() + "Unable to create file " + fifo + "\n");
   EXPECT_EQ(result.exit_code, 3);
-  EXPECT_EQ(result.err, "qrlconsole: restorebackup failed: Unable to create "
-                        "file " +
-                            fifo + " (cannot write " + fifo +
-                            ": it is a device, pipe or socket, not a regular "
-                            "file)\n");
+  EXPECT_EQ(result.err,
+            "qrlconsole: restorebackup failed: Unable to create "
+            "file " +
+                fifo + " (cannot write " + fifo +
+                ": it is a device, pipe or socket, not a regular "
+                "file)\n");
   struct stat st;
   ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
@@ -87,9 +88,9 @@ TEST_F(ReplacementTargetsEndToEnd, AWriteRemovesWhatInterruptedRunsLeftThere) {
   // In out/: a leftover of a killed run, one being written by a live run
   // (locked), one just created, and a file of another naming. The same
   // leftover in a directory the run does not write to stays.
-  const std::vector<std::string> old = {"out/.qrl-tmp-Old001", "out/.qrl-tmp-Held01",
-                                        "out/.qrl-tmp-Old01",
-                                        "other/.qrl-tmp-Old001"};
+  const std::vector<std::string> old = {
+      "out/.qrl-tmp-Old001", "out/.qrl-tmp-Held01", "out/.qrl-tmp-Old01",
+      "other/.qrl-tmp-Old001"};
   for (const std::string& name : old) {
     WriteFile(dir_.Path(name), "partial");
     MakeOld(name);
