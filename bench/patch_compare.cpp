@@ -15,32 +15,24 @@
 // changes; middle-sized files with a few changes each, plus new and
 // deleted files. --scaling times the large file at several sizes and
 // numbers of changes instead.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/run_timing.h"
 #include "services/file_services.h"
 #include "tests/package_builder.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
 
 std::string qrlconsole = QRLCONSOLE_BIN;
-using Tree = std::map<std::string, std::string>;
 
 struct Shape {
   std::string name;
@@ -206,95 +198,6 @@ ChangeSet Generate(const Shape& shape) {
     }
   }
   return set;
-}
-
-void WriteTree(const std::string& dir, const Tree& tree) {
-  fs::remove_all(dir);
-  fs::create_directories(dir + "/src");
-  for (const auto& [name, content] : tree) {
-    StringToFile(dir + "/" + name, content);
-  }
-}
-
-bool SameTree(const std::string& dir, const Tree& tree) {
-  size_t files = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-    if (!entry.is_regular_file()) {
-      continue;
-    }
-    ++files;
-    const std::string name = fs::relative(entry.path(), dir).string();
-    std::string content;
-    const auto expected = tree.find(name);
-    if (expected == tree.end() || !FileToString(entry.path(), &content) ||
-        content != expected->second) {
-      std::fprintf(stderr, "differs: %s\n", name.c_str());
-      return false;
-    }
-  }
-  return files == tree.size();
-}
-
-// Wall time, and the processor time (user and system) that shows through
-// the noise of a busy machine.
-struct Timing {
-  double seconds;
-  double cpu_seconds;
-};
-
-// Runs the command with its output thrown away; exits on failure.
-Timing Run(const std::vector<std::string>& command) {
-  std::vector<char*> argv;
-  for (const std::string& arg : command) {
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  }
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) !=
-      0) {
-    std::fprintf(stderr, "cannot run %s\n", argv[0]);
-    std::exit(1);
-  }
-  int status = 0;
-  struct rusage usage;
-  ::wait4(pid, &status, 0, &usage);
-  const std::chrono::duration<double> elapsed =
-      std::chrono::steady_clock::now() - start;
-  posix_spawn_file_actions_destroy(&actions);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "%s failed\n", argv[0]);
-    std::exit(1);
-  }
-  const auto seconds = [](const struct timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-  };
-  return {elapsed.count(), seconds(usage.ru_utime) + seconds(usage.ru_stime)};
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-// The peak memory of one run of `command`, as GNU time reports it (in KB);
-// 0 when /usr/bin/time is not there. The bench's own memory would count in
-// the rusage of a child spawned from it.
-long PeakMemoryKb(const std::vector<std::string>& command,
-                  const std::string& dir) {
-  if (!fs::exists("/usr/bin/time")) {
-    return 0;
-  }
-  const std::string report = dir + "/time.txt";
-  std::vector<std::string> timed = {"/usr/bin/time", "-f", "%M", "-o", report};
-  timed.insert(timed.end(), command.begin(), command.end());
-  Run(timed);
-  std::string text;
-  FileToString(report, &text);
-  return std::atol(text.c_str());
 }
 
 struct Measured {

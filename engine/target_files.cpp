@@ -1,5 +1,8 @@
 #include "engine/target_files.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <cerrno>
 
 #include "fastmemlist/list_view.h"
@@ -8,12 +11,26 @@
 
 namespace {
 
-// Enough files and bytes for any stretch of levels that moves between a
-// few files; past them the least recently used is installed early.
-constexpr size_t kMaxHeldFiles = 64;
+// Enough files and bytes for a stretch of levels that moves between many
+// files; past them the least recently used is installed early. A held file
+// keeps a descriptor open, and its rewrite a second one: a quarter of the
+// descriptors the process may open goes to them, so that tools, nested
+// packages and the program's own files keep the rest.
+constexpr size_t kFewestHeldFiles = 64;
+constexpr size_t kMostHeldFiles = 4096;
 constexpr uint64_t kMaxHeldBytes = uint64_t{256} << 20;
 
 }  // namespace
+
+size_t MaxHeldFiles() {
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 ||
+      limit.rlim_cur == RLIM_INFINITY) {
+    return kMostHeldFiles;
+  }
+  return std::clamp(static_cast<size_t>(limit.rlim_cur / 4), kFewestHeldFiles,
+                    kMostHeldFiles);
+}
 
 bool HeldFile::PrepareChange(uint64_t size, std::string* err) {
   if (replacement_ == nullptr) {
@@ -117,7 +134,7 @@ HeldFile* TargetFiles::Hold(const std::string& path, Access* access) {
 }
 
 void TargetFiles::Bound(const HeldFile* keep) {
-  while (held_.size() > kMaxHeldFiles || held_bytes_ > kMaxHeldBytes) {
+  while (held_.size() > max_files_ || held_bytes_ > kMaxHeldBytes) {
     auto last = std::prev(held_.end());
     if (last->get() == keep) {
       return;

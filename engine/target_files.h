@@ -26,6 +26,10 @@
 #include "services/editable_text.h"
 #include "services/file_system.h"
 
+// How many files may be held at once: a quarter of the descriptors the
+// process may open, at least 64 and at most 4096.
+size_t MaxHeldFiles();
+
 // The block of lines serialized in `data` (no lines when it is not a
 // serialized list), ready to be looked for.
 LineBlock LineBlockFromData(std::string_view data);
@@ -66,7 +70,7 @@ class HeldFile {
 
 class TargetFiles {
  public:
-  TargetFiles() = default;
+  TargetFiles() : max_files_(MaxHeldFiles()) {}
   // Installs what is pending; a failure here can no longer be reported.
   ~TargetFiles();
   TargetFiles(const TargetFiles&) = delete;
@@ -95,6 +99,7 @@ class TargetFiles {
   static bool Install(HeldFile* file, std::string* err);
   void Release(Held::iterator file);
 
+  size_t max_files_;
   Held held_;  // most recently used first
   std::unordered_map<std::string, Held::iterator> by_name_;
   std::map<Identity, Held::iterator> by_identity_;

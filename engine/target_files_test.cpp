@@ -1,7 +1,9 @@
 #include "engine/target_files.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "gtest/gtest.h"
@@ -57,8 +59,16 @@ TEST(TargetFiles, RewritesStayPendingUntilTheStretchEnds) {
 
 TEST(TargetFiles, ManyFilesAreInstalledEarlyLeastRecentlyUsedFirst) {
   ScratchDir dir;
+  // 64 files at most with 256 descriptors.
+  struct rlimit limit;
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  struct rlimit lower = limit;
+  lower.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 256);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lower), 0);
   TargetFiles files;
-  for (int i = 0; i < 80; ++i) {
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+  const size_t count = 80;
+  for (size_t i = 0; i < count; ++i) {
     const std::string name = dir.Path(std::to_string(i));
     WriteFile(name, "old\n");
     Change(files.Hold(name), "new\n");
@@ -69,7 +79,7 @@ TEST(TargetFiles, ManyFilesAreInstalledEarlyLeastRecentlyUsedFirst) {
   EXPECT_EQ(ReadFile(dir.Path("0")), "old\n");
   EXPECT_EQ(ReadFile(dir.Path("1")), "new\n");  // installed to make room
   files.Flush();
-  for (int i = 0; i < 80; ++i) {
+  for (size_t i = 0; i < count; ++i) {
     EXPECT_EQ(ReadFile(dir.Path(std::to_string(i))), "new\n") << i;
   }
 }

@@ -1,45 +1,38 @@
 #include "services/file_replacement.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <random>
+#include <cstdio>
 #include <utility>
 
+#include "services/diagnostics.h"
 #include "services/file_system_rules.h"
 #include "services/handle_io.h"
 #include "services/posix_error.h"
+#include "services/stale_temporaries.h"
 #include "services/system_path.h"
+#include "services/temporary_names.h"
 #include "services/unique_fd.h"
 
 namespace {
-
-// A name beside the target for its next content: ".qrl-tmp-" and six
-// letters or digits, of fixed length so that a target name of the longest
-// allowed length still leaves room for its temporary sibling. The letters
-// come from a generator seeded once per process.
-std::string TemporaryBaseName() {
-  static constexpr char kLetters[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  static std::mt19937_64 generator{std::random_device{}() ^
-                                   static_cast<uint64_t>(::getpid()) << 32};
-  std::string name = ".qrl-tmp-XXXXXX";
-  uint64_t bits = generator();
-  for (size_t i = name.size() - 6; i < name.size(); ++i, bits /= 62) {
-    name[i] = kLetters[bits % 62];
-  }
-  return name;
-}
 
 bool Fail(std::string* err, std::string_view context, int error) {
   if (err != nullptr) {
     *err = PosixError(context, error);
   }
   return false;
+}
+
+std::string OctalMode(mode_t mode) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+  return text;
 }
 
 // Writes the whole content at the start of `fd`, over what the file held
@@ -75,6 +68,7 @@ bool PosixFileReplacement::Begin(const std::string& file_name,
   content_.clear();
   content_on_disk_ = false;
   file_size_ = 0;
+  notes_.clear();
   if (file_name.empty()) {
     return Fail(err, "cannot write a file without a name", ENOENT);
   }
@@ -88,60 +82,101 @@ bool PosixFileReplacement::Begin(const std::string& file_name,
   if (target_info_.type == FileType::kDirectory) {
     return Fail(err, "cannot write " + target_, EISDIR);
   }
-  in_place_ = target_info_.exists() && target_info_.type != FileType::kRegular;
+  if (target_info_.exists() && target_info_.type != FileType::kRegular) {
+    // Never opened: a pipe without a reader would make the open wait.
+    if (err != nullptr) {
+      *err = NotARegularFile(target_);
+    }
+    return false;
+  }
   return true;
 }
 
 bool PosixFileReplacement::CreateTemporary(std::string* err) {
+  const std::string directory = SystemDirectoryPart(target_);
+  RemoveStaleTemporariesOnce(directory);
   const mode_t umask = ProcessUmask();
   const mode_t mode = target_info_.exists() ? target_info_.mode : 0666 & ~umask;
   std::string name;
   UniqueFd fd;
   for (int attempt = 0; !fd.valid(); ++attempt) {
-    name = SystemDirectoryPart(target_) + TemporaryBaseName();
+    name = directory + ReplacementTemporaryName();
     fd.reset(::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
                     mode & 0777));
     if (!fd.valid() && (errno != EEXIST || attempt == 100)) {
       return Fail(err, "cannot create a temporary file for " + target_, errno);
     }
   }
-  if (target_info_.exists()) {
-    // Keeping the owner needs privileges the program may lack; the content
-    // matters more, so a refusal is ignored. The owner goes first because a
-    // change of owner clears the set-user-ID bits.
-    if (::fchown(fd.get(), target_info_.owner, target_info_.group) != 0) {
-      // Ignored: the file then belongs to whoever runs the program.
-    }
+  // The lock tells a later run that the file is being written. A file
+  // system without locks leaves it unlocked: then only its fresh
+  // modification time keeps it from being taken for a leftover.
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    // Ignored, as said.
   }
-  // Creating gave the file the mode less the umask, and never the set-ID
-  // or sticky bits; only a mode that differs needs setting.
-  if ((mode & ~(umask & 0777)) != mode || (mode & 07000) != 0) {
-    if (::fchmod(fd.get(), mode) != 0) {
-      const int error = errno;
-      ::unlink(name.c_str());
-      return Fail(err, "cannot set the mode for " + target_, error);
-    }
+  const int error = TakeOverAttributes(fd.get(), umask);
+  if (error != 0) {
+    ::unlink(name.c_str());
+    return Fail(err, "cannot set the mode for " + target_, error);
   }
   temporary_.name = std::move(name);
   temporary_.fd = fd.release();
   return true;
 }
 
+int PosixFileReplacement::TakeOverAttributes(int fd, mode_t umask) {
+  if (!target_info_.exists()) {
+    // Creating gave the file the mode 0666 less the umask already.
+    return 0;
+  }
+  mode_t mode = target_info_.mode;
+  struct stat created;
+  if (::fstat(fd, &created) != 0) {
+    return errno;
+  }
+  // The owner and group go first: a change of either clears the set-ID
+  // bits. Keeping the owner needs privileges the program may lack, the
+  // group only membership in it; the content matters more, so a refusal
+  // is noted and the replacement goes on. A set-ID bit goes with the owner
+  // or group it was given for.
+  const uid_t owner = target_info_.owner;
+  const gid_t group = target_info_.group;
+  if ((created.st_uid != owner || created.st_gid != group) &&
+      ::fchown(fd, owner, group) != 0) {
+    const int refusal = errno;
+    if (created.st_uid != owner) {
+      notes_.push_back(PosixError("cannot keep the owner (user " +
+                                      std::to_string(owner) + ") of " + target_,
+                                  refusal));
+      mode &= ~S_ISUID;
+    }
+    if (created.st_gid != group &&
+        ::fchown(fd, static_cast<uid_t>(-1), group) != 0) {
+      notes_.push_back(PosixError("cannot keep the group (group " +
+                                      std::to_string(group) + ") of " + target_,
+                                  errno));
+      mode &= ~S_ISGID;
+    }
+  }
+  // Creating gave the file the mode less the umask, and never the set-ID
+  // or sticky bits; only a mode that differs needs setting.
+  if ((mode & ~(umask & 0777)) != mode || (mode & 07000) != 0) {
+    if (::fchmod(fd, mode) != 0) {
+      return errno;
+    }
+  }
+  // The system may drop a set-group-ID bit silently (for a group that the
+  // program is not a member of).
+  struct stat now;
+  if (::fstat(fd, &now) == 0 && (now.st_mode & 07777) != target_info_.mode) {
+    notes_.push_back("cannot keep the mode " + OctalMode(target_info_.mode) +
+                     " of " + target_ + ": it is " + OctalMode(now.st_mode) +
+                     " now");
+  }
+  return 0;
+}
+
 bool PosixFileReplacement::Write(std::string_view content, std::string* err) {
   int error = 0;
-  if (in_place_) {
-    // A device, pipe or socket cannot be replaced; it is written as it is.
-    UniqueFd fd(::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-    if (!fd.valid()) {
-      return Fail(err, "cannot open " + target_, errno);
-    }
-    const uint64_t written =
-        WriteToHandle(fd.get(), content.data(), content.size(), &error);
-    if (written != content.size()) {
-      return Fail(err, "cannot write " + target_, error != 0 ? error : EIO);
-    }
-    return fd.Close() || Fail(err, "cannot write " + target_, errno);
-  }
   if (temporary_.fd < 0) {
     if (!CreateTemporary(err)) {
       return false;
@@ -177,9 +212,6 @@ bool PosixFileReplacement::Write(std::string_view content, std::string* err) {
 }
 
 bool PosixFileReplacement::Commit(std::string* err) {
-  if (in_place_) {
-    return true;
-  }
   if (temporary_.fd < 0) {
     return Fail(err, "nothing was written for " + target_, EINVAL);
   }
@@ -189,7 +221,11 @@ bool PosixFileReplacement::Commit(std::string* err) {
     Discard();
     return Fail(err, "cannot write " + target_, error);
   }
+  // Closing lets go of the lock. The file was written long ago when its
+  // content went to it at the first Write; touched now, no other run can
+  // take it for a leftover in the moment before the rename.
   const int fd = std::exchange(temporary_.fd, -1);
+  ::futimens(fd, nullptr);
   if (::close(fd) != 0) {
     error = errno;
     Discard();
@@ -201,13 +237,17 @@ bool PosixFileReplacement::Commit(std::string* err) {
     return Fail(err, "cannot replace " + target_, error);
   }
   temporary_.name.clear();
+  for (const std::string& note : notes_) {
+    Diagnose(note);
+  }
+  notes_.clear();
+  if (target_info_.exists() && (target_info_.mode & 0222) == 0) {
+    Diagnose("replaced the read-only file " + target_);
+  }
   return true;
 }
 
 bool PosixFileReplacement::Reserve(uint64_t size, std::string* err) {
-  if (in_place_) {
-    return Fail(err, "cannot replace " + target_, EINVAL);
-  }
   if (temporary_.fd < 0 && !CreateTemporary(err)) {
     return false;
   }
@@ -227,9 +267,6 @@ bool PosixFileReplacement::Reserve(uint64_t size, std::string* err) {
 
 bool PosixFileReplacement::CommitFrom(const Producer& produce,
                                       std::string* err) {
-  if (in_place_) {
-    return Fail(err, "cannot replace " + target_, EINVAL);
-  }
   if (temporary_.fd < 0 && !CreateTemporary(err)) {
     return false;
   }

@@ -9,14 +9,22 @@
 // once per step.
 //
 // The temporary file is ".qrl-tmp-" and six letters or digits, beside the
-// target, created with the target's mode where the umask allows. A device,
-// pipe or socket is written in place, since replacing it would destroy it.
+// target, and holds an exclusive flock while it is written; creating the
+// first one in a directory removes what interrupted runs left there
+// (services/stale_temporaries.h). It takes the target's owner, group and
+// mode bits, set-ID bits included, as far as the system allows; whatever
+// it refuses, and the replacement of a file that nobody may write, is
+// said on the diagnostics channel once the commit is done. A target that
+// is neither a regular file nor absent (a device, pipe or socket) is
+// refused by Begin without being opened: replacing it would destroy it,
+// and writing into it may wait forever.
 #ifndef QRL_SERVICES_FILE_REPLACEMENT_H_
 #define QRL_SERVICES_FILE_REPLACEMENT_H_
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "services/file_system.h"
 
@@ -49,15 +57,19 @@ class PosixFileReplacement : public FileReplacement {
   };
 
   bool CreateTemporary(std::string* err);
+  // Gives the new temporary file the existing target's owner, group and
+  // mode, noting what the system refuses; an errno value when the mode
+  // cannot be set at all.
+  int TakeOverAttributes(int fd, mode_t umask);
   void RemoveTemporary();
 
   std::string target_;
   FileInfo target_info_;
-  bool in_place_ = false;
   Temporary temporary_;
-  std::string content_;           // the last content written successfully
-  bool content_on_disk_ = false;  // the temporary file holds it already
-  uint64_t file_size_ = 0;        // bytes the temporary file holds
+  std::string content_;             // the last content written successfully
+  bool content_on_disk_ = false;    // the temporary file holds it already
+  uint64_t file_size_ = 0;          // bytes the temporary file holds
+  std::vector<std::string> notes_;  // for the diagnostics, at the commit
 };
 
 #endif  // QRL_SERVICES_FILE_REPLACEMENT_H_

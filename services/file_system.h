@@ -90,7 +90,8 @@ class FileReplacement {
       std::function<bool(const std::function<bool(std::string_view)>& write)>;
 
   // False, with the reason, when the target cannot be replaced (a
-  // directory, a link chain that does not end, a name with a NUL byte).
+  // directory, a device, pipe or socket, a link chain that does not end, a
+  // name with a NUL byte).
   virtual bool Begin(const std::string& file_name, std::string* err) = 0;
   virtual bool Write(std::string_view content, std::string* err) = 0;
   // Installs the last content written; false when nothing was written or

@@ -79,3 +79,8 @@ bool StillWhatWasRead(const FileInfo& read, const FileInfo& now,
   }
   return true;
 }
+
+std::string NotARegularFile(const std::string& target) {
+  return "cannot write " + target +
+         ": it is a device, pipe or socket, not a regular file";
+}

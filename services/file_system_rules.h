@@ -32,6 +32,11 @@ bool ResolveReplacementTarget(FileSystem& file_system, const std::string& name,
                               std::string* resolved, FileInfo* info,
                               std::string* err);
 
+// Why a replacement refuses a target that is not a plain file (a device,
+// pipe or socket): replacing it would destroy it, and writing into it could
+// wait forever. The words follow no other text.
+std::string NotARegularFile(const std::string& target);
+
 // Whether an opened file is still what was read (`read`): `at_name` is what
 // its name leads to now (links followed), `now` what the opened file is
 // now. False, with *why, when the name leads elsewhere or the file's size

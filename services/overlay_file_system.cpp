@@ -177,16 +177,16 @@ class OverlayFileSystem::Replacement : public FileReplacement {
     if (target_info_.type == FileType::kDirectory) {
       return Fail(err, "cannot write " + target_, EISDIR);
     }
-    in_place_ =
-        target_info_.exists() && target_info_.type != FileType::kRegular;
+    if (target_info_.exists() && target_info_.type != FileType::kRegular) {
+      if (err != nullptr) {
+        *err = NotARegularFile(target_);
+      }
+      return false;
+    }
     return true;
   }
 
   bool Write(std::string_view content, std::string* err) override {
-    if (in_place_) {
-      const int error = overlay_->WriteInPlace(target_, content);
-      return error == 0 || Fail(err, "cannot open " + target_, error);
-    }
     if (!CreateTemporary(err)) {
       return false;
     }
@@ -195,9 +195,6 @@ class OverlayFileSystem::Replacement : public FileReplacement {
   }
 
   bool Commit(std::string* err) override {
-    if (in_place_) {
-      return true;
-    }
     if (!temporary_) {
       return Fail(err, "nothing was written for " + target_, EINVAL);
     }
@@ -205,9 +202,6 @@ class OverlayFileSystem::Replacement : public FileReplacement {
   }
 
   bool Reserve(uint64_t size, std::string* err) override {
-    if (in_place_) {
-      return Fail(err, "cannot replace " + target_, EINVAL);
-    }
     if (!CreateTemporary(err)) {
       return false;
     }
@@ -216,9 +210,6 @@ class OverlayFileSystem::Replacement : public FileReplacement {
   }
 
   bool CommitFrom(const Producer& produce, std::string* err) override {
-    if (in_place_) {
-      return Fail(err, "cannot replace " + target_, EINVAL);
-    }
     if (!CreateTemporary(err)) {
       return false;
     }
@@ -260,7 +251,6 @@ class OverlayFileSystem::Replacement : public FileReplacement {
   OverlayFileSystem* overlay_;
   std::string target_;
   FileInfo target_info_;
-  bool in_place_ = false;
   bool temporary_ = false;  // the system's would hold a temporary file now
   std::string content_;
   uint64_t reserved_ = 0;
@@ -1078,21 +1068,6 @@ int OverlayFileSystem::Install(const std::string& target,
   return 0;
 }
 
-int OverlayFileSystem::WriteInPlace(const std::string& target,
-                                    std::string_view content) {
-  Node* node = nullptr;
-  Node* holder = nullptr;
-  std::string name;
-  const int error = LookupFinal(target, &node, &holder, &name);
-  if (error != 0) {
-    return error;
-  }
-  node->content = std::make_shared<const std::string>(content);
-  node->modified = Tick(node->modified);
-  MarkChanged(holder, name);
-  return 0;
-}
-
 // One path still to compare: what the lower tree and the overlay hold
 // there.
 struct OverlayFileSystem::Comparison {
@@ -1188,9 +1163,7 @@ void OverlayFileSystem::Compare(const Comparison& at,
       std::string before =
           lower.type == FileType::kRegular ? LowerContent(path) : "";
       std::string after = ContentOf(upper);
-      // Bytes written into a device or pipe count even when they match.
-      if (before != after ||
-          (upper->content != nullptr && lower.type != FileType::kRegular)) {
+      if (before != after) {
         changes->push_back({path, Kind::kFileModified, lower.type,
                             std::move(before), std::move(after), 0, 0});
       }

@@ -56,8 +56,7 @@ struct OverlayChange {
   // elsewhere now is removed and created again.
   FileType type;
   // Of a plain file its content, of a link its target: the lower one
-  // (modified, removed) and the one now (modified, created). Bytes written
-  // into a device or pipe show as its content now.
+  // (modified, removed) and the one now (modified, created).
   std::string before;
   std::string after;
   // Of kModeChanged; of a directory removed or created, its one mode.
@@ -178,7 +177,6 @@ class OverlayFileSystem : public FileSystem {
   int TemporaryPlace(const std::string& target);
   int Install(const std::string& target, const FileInfo& target_info,
               std::shared_ptr<const std::string> content);
-  int WriteInPlace(const std::string& target, std::string_view content);
 
   // For Changes().
   struct Comparison;

@@ -214,13 +214,19 @@ TEST_F(OverlayTest, ReportsADirectoryMadeAgainAsNew) {
             (std::vector<std::string>{"d/l: removed [f] -> []"}));
 }
 
-TEST_F(OverlayTest, WritesIntoADeviceOrPipeWithoutWaiting) {
+TEST_F(OverlayTest, RefusesADeviceOrPipeAsTheSystemDoes) {
   ASSERT_EQ(::mkfifo(scratch_.Path("fifo").c_str(), 0644), 0);
   OverlayFileSystem& overlay = Make({});
-  Replace(overlay, "fifo", "into the pipe");
-  EXPECT_EQ(overlay.Stat("fifo", FollowLinks::kNo).type, FileType::kOther);
-  EXPECT_EQ(Report(overlay, scratch_.path()),
-            (std::vector<std::string>{"fifo: modified [] -> [into the pipe]"}));
+  for (FileSystem* fs : {static_cast<FileSystem*>(&overlay),
+                         &SystemFileSystem()}) {
+    std::string err;
+    const std::unique_ptr<FileReplacement> replacement = fs->NewReplacement();
+    EXPECT_FALSE(replacement->Begin("fifo", &err));
+    EXPECT_EQ(err,
+              "cannot write fifo: it is a device, pipe or socket, not a "
+              "regular file");
+  }
+  EXPECT_TRUE(overlay.Changes().empty());
 }
 
 TEST_F(OverlayTest, ReadersShareOneCopyOfAFile) {
