@@ -11,14 +11,20 @@
 
 namespace {
 
-// Enough files and bytes for a stretch of levels that moves between many
-// files; past them the least recently used is installed early. A held file
-// keeps a descriptor open, and its rewrite a second one: a quarter of the
-// descriptors the process may open goes to them, so that tools, nested
-// packages and the program's own files keep the rest.
-constexpr size_t kFewestHeldFiles = 64;
+// Past the bound on held files and bytes the least recently used file is
+// installed early. The bound on files starts small, which suits levels
+// that take the files one after another, and doubles whenever a file
+// installed early is wanted again: levels that cycle through more files
+// than are held would otherwise install and read every file at every
+// level. A held file keeps a descriptor open, and its rewrite a second
+// one: at most a quarter of the descriptors the process may open go to
+// them, so that tools, nested packages and the program's own files keep
+// the rest.
 constexpr size_t kMostHeldFiles = 4096;
 constexpr uint64_t kMaxHeldBytes = uint64_t{256} << 20;
+// Names of files installed early that are remembered, to see them wanted
+// again; past this many the memory starts anew.
+constexpr size_t kMostRememberedNames = 1 << 16;
 
 }  // namespace
 
@@ -98,6 +104,9 @@ HeldFile* TargetFiles::Hold(const std::string& path, Access* access) {
     *access = Access::kUnreadable;
     return nullptr;
   }
+  if (installed_early_.erase(path) > 0) {
+    max_files_ = std::min(max_files_ * 2, most_files_);
+  }
   // The file system opens without waiting (a pipe without a writer would)
   // and reads only a plain file.
   int error = 0;
@@ -141,6 +150,12 @@ void TargetFiles::Bound(const HeldFile* keep) {
     }
     std::string err;
     const bool installed = Install(last->get(), &err);
+    if (installed_early_.size() >= kMostRememberedNames) {
+      installed_early_.clear();
+    }
+    for (const std::string& name : (*last)->names_) {
+      installed_early_.insert(name);
+    }
     Release(last);
     if (!installed) {
       throw Failure(err);

@@ -20,14 +20,18 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "services/editable_text.h"
 #include "services/file_system.h"
 
-// How many files may be held at once: a quarter of the descriptors the
-// process may open, at least 64 and at most 4096.
+// How many files are held at once at first.
+inline constexpr size_t kFewestHeldFiles = 64;
+
+// How many files may be held at once at most: a quarter of the descriptors
+// the process may open, at least 64 and at most 4096.
 size_t MaxHeldFiles();
 
 // The block of lines serialized in `data` (no lines when it is not a
@@ -70,7 +74,7 @@ class HeldFile {
 
 class TargetFiles {
  public:
-  TargetFiles() : max_files_(MaxHeldFiles()) {}
+  TargetFiles() : most_files_(MaxHeldFiles()) {}
   // Installs what is pending; a failure here can no longer be reported.
   ~TargetFiles();
   TargetFiles(const TargetFiles&) = delete;
@@ -99,7 +103,9 @@ class TargetFiles {
   static bool Install(HeldFile* file, std::string* err);
   void Release(Held::iterator file);
 
-  size_t max_files_;
+  size_t most_files_;       // the bound on held files may grow to this
+  size_t max_files_ = kFewestHeldFiles;  // the bound now
+  std::unordered_set<std::string> installed_early_;  // their names
   Held held_;  // most recently used first
   std::unordered_map<std::string, Held::iterator> by_name_;
   std::map<Identity, Held::iterator> by_identity_;

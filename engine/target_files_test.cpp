@@ -59,15 +59,8 @@ TEST(TargetFiles, RewritesStayPendingUntilTheStretchEnds) {
 
 TEST(TargetFiles, ManyFilesAreInstalledEarlyLeastRecentlyUsedFirst) {
   ScratchDir dir;
-  // 64 files at most with 256 descriptors.
-  struct rlimit limit;
-  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
-  struct rlimit lower = limit;
-  lower.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 256);
-  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lower), 0);
   TargetFiles files;
-  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
-  const size_t count = 80;
+  const size_t count = kFewestHeldFiles + 16;
   for (size_t i = 0; i < count; ++i) {
     const std::string name = dir.Path(std::to_string(i));
     WriteFile(name, "old\n");
@@ -81,6 +74,31 @@ TEST(TargetFiles, ManyFilesAreInstalledEarlyLeastRecentlyUsedFirst) {
   files.Flush();
   for (size_t i = 0; i < count; ++i) {
     EXPECT_EQ(ReadFile(dir.Path(std::to_string(i))), "new\n") << i;
+  }
+}
+
+TEST(TargetFiles, FilesWantedAgainAfterInstallingEarlyAreHeldLonger) {
+  // Levels that cycle through more files than are held at first: after
+  // the first round every file stays held, so each is read once.
+  ScratchDir dir;
+  const size_t count = kFewestHeldFiles * 3 / 2;
+  for (size_t i = 0; i < count; ++i) {
+    WriteFile(dir.Path(std::to_string(i)), "0\n");
+  }
+  TargetFiles files;
+  for (int round = 1; round <= 3; ++round) {
+    for (size_t i = 0; i < count; ++i) {
+      Change(files.Hold(dir.Path(std::to_string(i))),
+             std::to_string(round) + "\n");
+    }
+  }
+  // Written early in the first round, the first files show 1; none was
+  // installed again since.
+  EXPECT_EQ(ReadFile(dir.Path("0")), "1\n");
+  EXPECT_EQ(ReadFile(dir.Path(std::to_string(count - 1))), "0\n");
+  files.Flush();
+  for (size_t i = 0; i < count; ++i) {
+    EXPECT_EQ(ReadFile(dir.Path(std::to_string(i))), "3\n") << i;
   }
 }
 

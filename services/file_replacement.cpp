@@ -159,15 +159,19 @@ int PosixFileReplacement::TakeOverAttributes(int fd, mode_t umask) {
   }
   // Creating gave the file the mode less the umask, and never the set-ID
   // or sticky bits; only a mode that differs needs setting.
+  bool mode_set = false;
   if ((mode & ~(umask & 0777)) != mode || (mode & 07000) != 0) {
     if (::fchmod(fd, mode) != 0) {
       return errno;
     }
+    mode_set = true;
   }
   // The system may drop a set-group-ID bit silently (for a group that the
-  // program is not a member of).
+  // program is not a member of); a file created with the target's mode
+  // and left alone has it.
   struct stat now;
-  if (::fstat(fd, &now) == 0 && (now.st_mode & 07777) != target_info_.mode) {
+  if (mode_set && ::fstat(fd, &now) == 0 &&
+      (now.st_mode & 07777) != target_info_.mode) {
     notes_.push_back("cannot keep the mode " + OctalMode(target_info_.mode) +
                      " of " + target_ + ": it is " + OctalMode(now.st_mode) +
                      " now");
@@ -216,16 +220,20 @@ bool PosixFileReplacement::Commit(std::string* err) {
     return Fail(err, "nothing was written for " + target_, EINVAL);
   }
   int error = 0;
-  if (!content_on_disk_ &&
-      !WriteFromStart(temporary_.fd, content_, file_size_, &error)) {
-    Discard();
-    return Fail(err, "cannot write " + target_, error);
+  if (!content_on_disk_) {
+    if (!WriteFromStart(temporary_.fd, content_, file_size_, &error)) {
+      Discard();
+      return Fail(err, "cannot write " + target_, error);
+    }
+    written_just_now_ = !content_.empty();
   }
-  // Closing lets go of the lock. The file was written long ago when its
-  // content went to it at the first Write; touched now, no other run can
-  // take it for a leftover in the moment before the rename.
+  // Closing lets go of the lock. A file whose content went to it long ago
+  // (at the first Write) is touched now, so that no other run can take it
+  // for a leftover in the moment before the rename.
   const int fd = std::exchange(temporary_.fd, -1);
-  ::futimens(fd, nullptr);
+  if (!std::exchange(written_just_now_, false)) {
+    ::futimens(fd, nullptr);
+  }
   if (::close(fd) != 0) {
     error = errno;
     Discard();
@@ -302,6 +310,7 @@ bool PosixFileReplacement::CommitFrom(const Producer& produce,
   }
   content_on_disk_ = true;
   file_size_ = written;
+  written_just_now_ = written > 0;
   return Commit(err);
 }
 

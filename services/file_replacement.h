@@ -67,7 +67,8 @@ class PosixFileReplacement : public FileReplacement {
   FileInfo target_info_;
   Temporary temporary_;
   std::string content_;             // the last content written successfully
-  bool content_on_disk_ = false;    // the temporary file holds it already
+  bool content_on_disk_ = false;
+  bool written_just_now_ = false;  // its time is fresh: no touch needed    // the temporary file holds it already
   uint64_t file_size_ = 0;          // bytes the temporary file holds
   std::vector<std::string> notes_;  // for the diagnostics, at the commit
 };

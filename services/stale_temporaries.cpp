@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -100,6 +101,12 @@ void RemoveStaleTemporariesOnce(const std::string& directory) {
   // counts, also after the working directory changed. One run is one
   // thread.
   static std::set<std::pair<dev_t, ino_t>> swept;
+  // A name met before is not even opened again: a run writes many files
+  // into one directory.
+  static std::unordered_set<std::string> names_seen;
+  if (!names_seen.insert(directory).second) {
+    return;
+  }
   const UniqueFd fd = OpenDirectory(directory);
   struct stat st;
   if (!fd.valid() || ::fstat(fd.get(), &st) != 0 ||

@@ -21,7 +21,8 @@ constexpr int kStaleTemporarySeconds = 60;
 void RemoveStaleTemporaries(const std::string& directory);
 
 // The same, once per directory and process: later calls for a directory
-// swept already (by any name that leads to it) do nothing.
+// swept already (by any name that leads to it) do nothing, and so do later
+// calls with a name given before, which are not even looked up.
 void RemoveStaleTemporariesOnce(const std::string& directory);
 
 #endif  // QRL_SERVICES_STALE_TEMPORARIES_H_
