@@ -101,8 +101,10 @@ class RandomPackages {
           level.code = {"0"};
           break;
         case 3:
-          level.kind = "6";  // Package
-          level.code = {"0", inner};
+          level.kind = "6";  // Package, from a file or carried inline
+          level.code = Pick(0, 1) ? std::vector<std::string>{"0", inner}
+                                  : std::vector<std::string>{
+                                        "1", PackageData({Normal()})};
           break;
         case 4:
           level.kind = "2";  // Complex
