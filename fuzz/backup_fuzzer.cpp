@@ -10,16 +10,7 @@
 
 #include "backup/backup_records.h"
 #include "fastmemlist/fastmemlist.h"
-
-namespace {
-
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
-
-}  // namespace
+#include "fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -7,16 +7,11 @@
 #include <string_view>
 
 #include "fastmemlist/fastmemlist.h"
+#include "fuzz/fuzz_check.h"
 #include "package/level_record.h"
 #include "package/package.h"
 
 namespace {
-
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
 
 void ReadEveryField(const TFASTMEMLIST& levels) {
   for (uint64_t i = 0; i < levels.Count(); ++i) {

@@ -11,17 +11,8 @@
 #include "console/actions.h"
 #include "console/console_client.h"
 #include "fastmemlist/fastmemlist.h"
+#include "fuzz/fuzz_check.h"
 #include "services/string_utils.h"
-
-namespace {
-
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -31,10 +31,11 @@
 #include "complex/complex_interpreter.h"
 #include "engine/run_limits.h"
 #include "fastmemlist/fastmemlist.h"
+#include "fuzz/fuzz_check.h"
 #include "services/failure.h"
 #include "services/file_services.h"
-#include "services/path_parts.h"
 #include "services/line_list.h"
+#include "services/path_parts.h"
 #include "services/working_directory.h"
 
 namespace {
@@ -44,12 +45,6 @@ constexpr int kCannotConfine = 77;
 // Rights of newer Landlock versions, for older headers.
 constexpr uint64_t kTruncate = 1ULL << 14;  // version 3
 constexpr uint64_t kIoctlDev = 1ULL << 15;  // version 5
-
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
 
 // Every file-system right that the running kernel's Landlock handles.
 uint64_t HandledRights(long version) {

@@ -8,16 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "pack/assemble.h"
 #include "pack/describe.h"
 
 namespace {
-
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
 
 // The description, written out and read back, builds `package` again.
 void CheckRebuilds(const Json& description, std::string_view package) {

@@ -19,18 +19,8 @@ constexpr std::string_view kUsage =
     "[--json] [--diff]";
 
 std::vector<std::string> SplitOutput(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t end = text.find('\n', at);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(at));
-      break;
-    }
-    lines.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return lines;
+  const std::vector<std::string_view> lines = SplitLinesAtLineFeeds(text);
+  return std::vector<std::string>(lines.begin(), lines.end());
 }
 
 // How the report names a changed path: relative to the working directory

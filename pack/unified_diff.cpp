@@ -3,6 +3,8 @@
 #include <charconv>
 #include <optional>
 
+#include "services/string_utils.h"
+
 namespace {
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -14,22 +16,6 @@ std::string_view WithoutCarriageReturn(std::string_view line) {
     line.remove_suffix(1);
   }
   return line;
-}
-
-// The diff's lines without their LF; a final line without LF counts too.
-std::vector<std::string_view> SplitDiffLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    const size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
 }
 
 // A name in git's C-style quotes ("a/t\303\244st"), unquoted; *rest gets
@@ -251,7 +237,7 @@ class Parser {
  public:
   Parser(std::string_view text, std::vector<DiffFile>* files,
          std::vector<std::string>* errors)
-      : lines_(SplitDiffLines(text)), files_(files), errors_(errors) {}
+      : lines_(SplitLinesAtLineFeeds(text)), files_(files), errors_(errors) {}
 
   void Run();
 

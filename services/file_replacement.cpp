@@ -69,27 +69,8 @@ bool PosixFileReplacement::Begin(const std::string& file_name,
   content_on_disk_ = false;
   file_size_ = 0;
   notes_.clear();
-  if (file_name.empty()) {
-    return Fail(err, "cannot write a file without a name", ENOENT);
-  }
-  if (!UsablePath(file_name, err)) {
-    return false;
-  }
-  if (!ResolveReplacementTarget(SystemFileSystem(), file_name, &target_,
-                                &target_info_, err)) {
-    return false;
-  }
-  if (target_info_.type == FileType::kDirectory) {
-    return Fail(err, "cannot write " + target_, EISDIR);
-  }
-  if (target_info_.exists() && target_info_.type != FileType::kRegular) {
-    // Never opened: a pipe without a reader would make the open wait.
-    if (err != nullptr) {
-      *err = NotARegularFile(target_);
-    }
-    return false;
-  }
-  return true;
+  return ResolveReplacementTarget(SystemFileSystem(), file_name, &target_,
+                                  &target_info_, err);
 }
 
 bool PosixFileReplacement::CreateTemporary(std::string* err) {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "services/posix_error.h"
+#include "services/system_path.h"
 
 namespace {
 
@@ -37,6 +38,12 @@ mode_t ProcessUmask() {
 bool ResolveReplacementTarget(FileSystem& file_system, const std::string& name,
                               std::string* resolved, FileInfo* info,
                               std::string* err) {
+  if (name.empty()) {
+    return Fail(err, "cannot write a file without a name", ENOENT);
+  }
+  if (!UsablePath(name, err)) {
+    return false;
+  }
   std::string path = name;
   for (int hops = 0;; ++hops) {
     int error = 0;
@@ -63,6 +70,16 @@ bool ResolveReplacementTarget(FileSystem& file_system, const std::string& name,
                : SystemDirectoryPart(path) + target;
   }
   *resolved = std::move(path);
+  if (info->type == FileType::kDirectory) {
+    return Fail(err, "cannot write " + *resolved, EISDIR);
+  }
+  if (info->exists() && info->type != FileType::kRegular) {
+    if (err != nullptr) {
+      *err = "cannot write " + *resolved +
+             ": it is a device, pipe or socket, not a regular file";
+    }
+    return false;
+  }
   return true;
 }
 
@@ -78,9 +95,4 @@ bool StillWhatWasRead(const FileInfo& read, const FileInfo& now,
     return false;
   }
   return true;
-}
-
-std::string NotARegularFile(const std::string& target) {
-  return "cannot write " + target +
-         ": it is a device, pipe or socket, not a regular file";
 }

@@ -24,18 +24,16 @@ inline bool HoldsNul(std::string_view path) {
 // The process's umask, read once: the program never changes it.
 mode_t ProcessUmask();
 
-// Follows the chain of symbolic links from `name`, as `file_system` shows
-// them, to the name that the data finally lives at. *info describes what
-// stands there (never a link; kNone when nothing does). False, with the
-// reason, when a name cannot be examined or the chain does not end.
+// Finds the file that a replacement of `name` replaces: follows the chain
+// of symbolic links, as `file_system` shows them, to the name that the data
+// finally lives at. *info describes what stands there (never a link; kNone
+// when nothing does). False, with the reason, for an empty name or one
+// with a NUL byte, when a name cannot be examined or the chain does not
+// end, and when a directory, device, pipe or socket stands there: replacing
+// one would destroy it, and writing into a pipe could wait forever.
 bool ResolveReplacementTarget(FileSystem& file_system, const std::string& name,
                               std::string* resolved, FileInfo* info,
                               std::string* err);
-
-// Why a replacement refuses a target that is not a plain file (a device,
-// pipe or socket): replacing it would destroy it, and writing into it could
-// wait forever. The words follow no other text.
-std::string NotARegularFile(const std::string& target);
 
 // Whether an opened file is still what was read (`read`): `at_name` is what
 // its name leads to now (links followed), `now` what the opened file is

@@ -164,26 +164,8 @@ class OverlayFileSystem::Replacement : public FileReplacement {
     Discard();
     content_.clear();
     reserved_ = 0;
-    if (file_name.empty()) {
-      return Fail(err, "cannot write a file without a name", ENOENT);
-    }
-    if (!UsablePath(file_name, err)) {
-      return false;
-    }
-    if (!ResolveReplacementTarget(*overlay_, file_name, &target_, &target_info_,
-                                  err)) {
-      return false;
-    }
-    if (target_info_.type == FileType::kDirectory) {
-      return Fail(err, "cannot write " + target_, EISDIR);
-    }
-    if (target_info_.exists() && target_info_.type != FileType::kRegular) {
-      if (err != nullptr) {
-        *err = NotARegularFile(target_);
-      }
-      return false;
-    }
-    return true;
+    return ResolveReplacementTarget(*overlay_, file_name, &target_,
+                                    &target_info_, err);
   }
 
   bool Write(std::string_view content, std::string* err) override {

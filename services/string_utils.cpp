@@ -251,6 +251,21 @@ bool ReplaceAllInList(std::string_view search, std::string_view replacement,
   return replaced;
 }
 
+std::vector<std::string_view> SplitLinesAtLineFeeds(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 void SplitByCharacter(std::string_view text, LineList* list, size_t limit,
                       char separator) {
   Split(text, list, limit, std::string_view(&separator, 1));

@@ -55,6 +55,9 @@ void SplitByCharacter(std::string_view text, LineList* list, size_t limit,
 void SplitByString(std::string_view text, LineList* list, size_t limit,
                    std::string_view separator);
 std::string JoinWithCharacter(const LineList& list, char separator);
+// The lines of a text without their LF; a last line without LF counts too,
+// and a final LF starts no empty line.
+std::vector<std::string_view> SplitLinesAtLineFeeds(std::string_view text);
 std::string JoinWithString(const LineList& list, std::string_view separator);
 size_t CountItems(std::string_view text, char separator);
 // Empty when there is no such item (a negative index included).
