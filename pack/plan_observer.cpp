@@ -5,7 +5,6 @@
 
 #include "engine/normal_level.h"
 #include "engine/target_files.h"
-#include "fastmemlist/list_view.h"
 #include "pack/plan_analysis.h"
 #include "package/level_record.h"
 #include "services/string_utils.h"
@@ -151,32 +150,21 @@ std::string Normalised(std::string_view path) {
   return result;
 }
 
-// The raw paths of a level record, as stored, with their separator, and
-// where their text starts: file entries, and the lines of a creation and
-// removal level.
-std::vector<std::string> RawPaths(std::string_view record) {
+// The paths a level names, as its items hold them: its file entries, and
+// the lines of a creation and removal level without their mark and
+// separator.
+std::vector<std::string> LevelPaths(std::string_view entries,
+                                    std::string_view kind,
+                                    std::string_view code) {
   std::vector<std::string> paths;
-  ListView level;
-  if (!level.Parse(record) || level.Count() < kLevelItemCount) {
-    return paths;
+  for (uint64_t i = 0; i < DataCount(entries); ++i) {
+    paths.push_back(DataItem(DataItem(entries, i), kEntryPath));
   }
-  ListView entries;
-  if (entries.Parse(level.Item(kFileEntries))) {
-    for (uint64_t i = 0; i < entries.Count(); ++i) {
-      ListView entry;
-      if (entry.Parse(entries.Item(i)) && entry.Count() >= kFileEntryItemCount) {
-        paths.emplace_back(entry.Item(kEntryPath));
-      }
-    }
-  }
-  if (level.Item(kKindCode) == kKindFileDirectoryCreationRemoval) {
-    ListView code;
-    if (code.Parse(level.Item(kCode))) {
-      for (uint64_t i = 1; i < code.Count(); ++i) {
-        const std::string_view line = code.Item(i);
-        if (line.size() > 2 && (line[0] == '+' || line[0] == '-')) {
-          paths.emplace_back(line.substr(2));
-        }
+  if (kind == kKindFileDirectoryCreationRemoval) {
+    for (uint64_t i = 1; i < DataCount(code); ++i) {
+      const std::string line = DataItem(code, i);
+      if (line.size() > 2 && (line[0] == '+' || line[0] == '-')) {
+        paths.push_back(line.substr(2));
       }
     }
   }
@@ -185,15 +173,20 @@ std::vector<std::string> RawPaths(std::string_view record) {
 
 }  // namespace
 
-void PlanObserver::LevelStarts(const LevelCall& call, uint64_t index) {
+PlannedLevel PlanObserver::Planned(const LevelCall& call) const {
   PlannedLevel planned;
   planned.depth = call.state.depth;
   planned.presentation = std::string(call.level.View(kPresentation));
   planned.number = call.number;
-  const std::string_view kind = KindName(call.level.View(kKindCode));
-  planned.kind = kind.empty() ? std::string(call.level.View(kKindCode))
-                              : std::string(kind);
+  const std::string_view code = call.level.View(kKindCode);
+  const std::string_view kind = KindName(code);
+  planned.kind = std::string(kind.empty() ? code : kind);
   planned.uncertain = uncertain_;
+  return planned;
+}
+
+void PlanObserver::LevelStarts(const LevelCall& call, uint64_t index) {
+  PlannedLevel planned = Planned(call);
   Look look;
   if (call.level.View(kKindCode) == kKindNormal) {
     LookAtNormalLevel(call, &planned, &look);
@@ -206,17 +199,9 @@ void PlanObserver::LevelStarts(const LevelCall& call, uint64_t index) {
 
 void PlanObserver::LevelEnds(const LevelEvent& event) {
   if (event.result == LevelResult::kNotSelected) {
-    PlannedLevel planned;
-    planned.depth = event.call.state.depth;
-    planned.presentation = std::string(event.call.level.View(kPresentation));
-    planned.number = event.call.number;
-    const std::string_view kind =
-        KindName(event.call.level.View(kKindCode));
-    planned.kind = kind.empty() ? std::string(event.call.level.View(kKindCode))
-                                : std::string(kind);
+    PlannedLevel planned = Planned(event.call);
     planned.outcome = "skipped: requirements";
     planned.reason = std::string(kLeftOut);
-    planned.uncertain = uncertain_;
     levels_.push_back(std::move(planned));
     return;
   }
@@ -370,8 +355,14 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
 
 void PlanObserver::CheckPaths(const LevelCall& call, uint64_t index,
                               PlannedLevel* planned) {
-  const std::vector<std::string> raw = RawPaths(call.state.levels.View(index));
-  const std::vector<std::string> expanded = RawPaths(call.level.SaveToString());
+  // As stored, before macros were expanded, and as the level runs.
+  const std::string_view record = call.state.levels.View(index);
+  const std::vector<std::string> raw =
+      LevelPaths(DataItem(record, kFileEntries), DataItem(record, kKindCode),
+                 DataItem(record, kCode));
+  const std::vector<std::string> expanded =
+      LevelPaths(call.level.View(kFileEntries), call.level.View(kKindCode),
+                 call.level.View(kCode));
   for (size_t i = 0; i < expanded.size(); ++i) {
     for (const std::string& name : UndefinedMacros(expanded[i])) {
       planned->warnings.push_back("the path " + Quoted(expanded[i]) +

@@ -36,6 +36,8 @@ class PlanObserver : public LevelObserver {
     std::string reason;           // why the block is not found
   };
 
+  // The level as the report names it, before anything is known of it.
+  PlannedLevel Planned(const LevelCall& call) const;
   void LookAtNormalLevel(const LevelCall& call, PlannedLevel* planned,
                          Look* look);
   // The outcome of a level whose block is not there: already applied when

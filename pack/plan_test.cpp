@@ -13,20 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "services/string_utils.h"
 #include "tests/package_builder.h"
 #include "tests/test_util.h"
 
 namespace {
 
 std::vector<std::string> OutputLines(const std::string& out) {
-  std::vector<std::string> lines;
-  size_t at = 0;
-  while (at < out.size()) {
-    const size_t end = out.find('\n', at);
-    lines.push_back(out.substr(at, end - at));
-    at = end == std::string::npos ? out.size() : end + 1;
-  }
-  return lines;
+  const std::vector<std::string_view> lines = SplitLinesAtLineFeeds(out);
+  return std::vector<std::string>(lines.begin(), lines.end());
 }
 
 // The tree below `root` (TreeContents' form) after the plan's changes.
