@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "engine/block_drift.h"
 #include "engine/normal_level.h"
 #include "engine/target_files.h"
-#include "pack/plan_analysis.h"
 #include "package/level_record.h"
 #include "services/string_utils.h"
 
@@ -68,32 +68,6 @@ std::string OthersWarning(const BlockPlaces& places) {
   return "also matches at line" + std::string(places.others.size() > 1 ? "s " : " ") +
          lines + "; the first place, line " + LineNumber(places.first) +
          ", is taken";
-}
-
-std::string DriftReason(EditableText& text, const std::vector<std::string>& block,
-                        std::string_view what) {
-  const BlockDrift drift = DescribeDrift(text, block);
-  std::string reason = std::string(what) + " line " +
-                       std::to_string(drift.missing + 1) + " " +
-                       Quoted(block[drift.missing]) + " is not found";
-  if (drift.start_at >= 0) {
-    reason += "; its first " +
-              (drift.missing == 1 ? std::string("line stands")
-                                  : std::to_string(drift.missing) +
-                                        " lines stand") +
-              " at line " + LineNumber(drift.start_at) + ", followed by " +
-              (drift.found_instead.empty() && 
-                       static_cast<uint64_t>(drift.start_at) + drift.missing >=
-                           text.LineCount()
-                   ? std::string("the end of the file")
-                   : Quoted(drift.found_instead));
-  } else if (drift.nearest >= 0) {
-    reason += "; the nearest line is line " + LineNumber(drift.nearest) + " " +
-              Quoted(drift.nearest_text);
-  } else {
-    reason += "; no line of the file resembles it";
-  }
-  return reason;
 }
 
 // The marker line of a group with its text, when the group is written.

@@ -1,10 +1,11 @@
-// What a dry run can say about a block of lines that a level looks for in
-// a file, beyond found or not: where else it stands, whether it stands only
+// What can be said about a block of lines that a level looks for in a
+// file, beyond found or not: where else it stands, whether it stands only
 // because blanks and letter case do not count, and, when it stands
-// nowhere, where the file drifted from it. Reads the text; changes nothing
-// that a later search would see differently.
-#ifndef QRL_PACK_PLAN_ANALYSIS_H_
-#define QRL_PACK_PLAN_ANALYSIS_H_
+// nowhere, where the file drifted from it, in words that a dry run and a
+// stopped run both give. Reads the text; changes nothing that a later
+// search would see differently.
+#ifndef QRL_ENGINE_BLOCK_DRIFT_H_
+#define QRL_ENGINE_BLOCK_DRIFT_H_
 
 #include <cstdint>
 #include <string>
@@ -45,4 +46,11 @@ BlockDrift DescribeDrift(EditableText& text,
 // blanks at their ends and letter case not counting.
 double LineLikeness(std::string_view a, std::string_view b);
 
-#endif  // QRL_PACK_PLAN_ANALYSIS_H_
+// Why `block` stands nowhere in the text, in plain words: `what` (such as
+// "obsolete code") line N "..." is not found, and where the file parts
+// from the block or which line is most like its first line.
+std::string DriftReason(EditableText& text,
+                        const std::vector<std::string>& block,
+                        std::string_view what);
+
+#endif  // QRL_ENGINE_BLOCK_DRIFT_H_

@@ -1,4 +1,4 @@
-#include "pack/plan_analysis.h"
+#include "engine/block_drift.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,8 +12,8 @@ std::vector<uint16_t> Bigrams(std::string_view line) {
   const std::string key = UpperCase(TrimmedView(line));
   std::vector<uint16_t> pairs;
   for (size_t i = 0; i + 1 < key.size(); ++i) {
-    pairs.push_back(static_cast<uint16_t>(
-        static_cast<uint8_t>(key[i]) << 8 | static_cast<uint8_t>(key[i + 1])));
+    pairs.push_back(static_cast<uint16_t>(static_cast<uint8_t>(key[i]) << 8 |
+                                          static_cast<uint8_t>(key[i + 1])));
   }
   std::sort(pairs.begin(), pairs.end());
   return pairs;
@@ -44,9 +44,15 @@ double Likeness(const std::vector<uint16_t>& a, std::string_view a_line,
 
 std::vector<std::string> Prefix(const std::vector<std::string>& block,
                                 size_t count) {
-  return std::vector<std::string>(block.begin(),
-                                  block.begin() + static_cast<ptrdiff_t>(count));
+  return std::vector<std::string>(
+      block.begin(), block.begin() + static_cast<ptrdiff_t>(count));
 }
+
+std::string Quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+std::string LineNumber(int64_t index) { return std::to_string(index + 1); }
 
 }  // namespace
 
@@ -121,4 +127,31 @@ BlockDrift DescribeDrift(EditableText& text,
     }
   });
   return drift;
+}
+
+std::string DriftReason(EditableText& text,
+                        const std::vector<std::string>& block,
+                        std::string_view what) {
+  const BlockDrift drift = DescribeDrift(text, block);
+  std::string reason = std::string(what) + " line " +
+                       std::to_string(drift.missing + 1) + " " +
+                       Quoted(block[drift.missing]) + " is not found";
+  if (drift.start_at >= 0) {
+    reason +=
+        "; its first " +
+        (drift.missing == 1 ? std::string("line stands")
+                            : std::to_string(drift.missing) + " lines stand") +
+        " at line " + LineNumber(drift.start_at) + ", followed by " +
+        (drift.found_instead.empty() &&
+                 static_cast<uint64_t>(drift.start_at) + drift.missing >=
+                     text.LineCount()
+             ? std::string("the end of the file")
+             : Quoted(drift.found_instead));
+  } else if (drift.nearest >= 0) {
+    reason += "; the nearest line is line " + LineNumber(drift.nearest) + " " +
+              Quoted(drift.nearest_text);
+  } else {
+    reason += "; no line of the file resembles it";
+  }
+  return reason;
 }

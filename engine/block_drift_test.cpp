@@ -1,4 +1,4 @@
-#include "pack/plan_analysis.h"
+#include "engine/block_drift.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +16,12 @@ TEST(FindBlockPlaces, FirstPlaceOthersAndWhetherTheBytesAreEqual) {
 }
 
 TEST(DescribeDrift, SaysWhereTheBlockPartsFromTheFile) {
-  EditableText text(std::string(
-      "int main() {\n"
-      "  int count = 0;\n"
-      "  count += 2;\n"
-      "  return count;\n"
-      "}\n"));
+  EditableText text(
+      std::string("int main() {\n"
+                  "  int count = 0;\n"
+                  "  count += 2;\n"
+                  "  return count;\n"
+                  "}\n"));
   // A reworded line inside the block: its start stands at line 0.
   const BlockDrift inside =
       DescribeDrift(text, {"int main() {", "  int count = 0;", "  count++;"});
