@@ -48,13 +48,13 @@ std::vector<std::string> Prefix(const std::vector<std::string>& block,
       block.begin(), block.begin() + static_cast<ptrdiff_t>(count));
 }
 
-std::string Quoted(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
+}  // namespace
+
+std::string QuotedLine(std::string_view line) {
+  return "\"" + std::string(line) + "\"";
 }
 
-std::string LineNumber(int64_t index) { return std::to_string(index + 1); }
-
-}  // namespace
+std::string LineNumberOf(int64_t index) { return std::to_string(index + 1); }
 
 double LineLikeness(std::string_view a, std::string_view b) {
   return Likeness(Bigrams(a), a, b);
@@ -132,24 +132,27 @@ BlockDrift DescribeDrift(EditableText& text,
 std::string DriftReason(EditableText& text,
                         const std::vector<std::string>& block,
                         std::string_view what) {
+  if (block.empty()) {
+    return "the " + std::string(what) + " has no lines";  // never found
+  }
   const BlockDrift drift = DescribeDrift(text, block);
   std::string reason = std::string(what) + " line " +
                        std::to_string(drift.missing + 1) + " " +
-                       Quoted(block[drift.missing]) + " is not found";
+                       QuotedLine(block[drift.missing]) + " is not found";
   if (drift.start_at >= 0) {
     reason +=
         "; its first " +
         (drift.missing == 1 ? std::string("line stands")
                             : std::to_string(drift.missing) + " lines stand") +
-        " at line " + LineNumber(drift.start_at) + ", followed by " +
+        " at line " + LineNumberOf(drift.start_at) + ", followed by " +
         (drift.found_instead.empty() &&
                  static_cast<uint64_t>(drift.start_at) + drift.missing >=
                      text.LineCount()
              ? std::string("the end of the file")
-             : Quoted(drift.found_instead));
+             : QuotedLine(drift.found_instead));
   } else if (drift.nearest >= 0) {
-    reason += "; the nearest line is line " + LineNumber(drift.nearest) + " " +
-              Quoted(drift.nearest_text);
+    reason += "; the nearest line is line " + LineNumberOf(drift.nearest) +
+              " " + QuotedLine(drift.nearest_text);
   } else {
     reason += "; no line of the file resembles it";
   }

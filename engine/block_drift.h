@@ -46,9 +46,15 @@ BlockDrift DescribeDrift(EditableText& text,
 // blanks at their ends and letter case not counting.
 double LineLikeness(std::string_view a, std::string_view b);
 
+// A line as reasons quote it, and a line index (from 0) as they count it
+// (from 1).
+std::string QuotedLine(std::string_view line);
+std::string LineNumberOf(int64_t index);
+
 // Why `block` stands nowhere in the text, in plain words: `what` (such as
 // "obsolete code") line N "..." is not found, and where the file parts
-// from the block or which line is most like its first line.
+// from the block or which line is most like its first line. An empty
+// block, which is never found, "has no lines".
 std::string DriftReason(EditableText& text,
                         const std::vector<std::string>& block,
                         std::string_view what);

@@ -46,6 +46,33 @@ TEST(DescribeDrift, SaysWhereTheBlockPartsFromTheFile) {
   EXPECT_EQ(end.found_instead, "");
 }
 
+TEST(DriftReason, NamesTheMissingLineAndWhereTheFilePartsFromTheBlock) {
+  EditableText text(std::string("int main() {\n  int count = 0;\n}\n"));
+  struct Case {
+    std::vector<std::string> block;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {{"int main() {", "  count++;"},
+       "code line 2 \"  count++;\" is not found; its first line stands at "
+       "line 1, followed by \"  int count = 0;\""},
+      {{"}", "more"},
+       "code line 2 \"more\" is not found; its first line stands at line 3, "
+       "followed by the end of the file"},
+      {{"int count = 1;"},
+       "code line 1 \"int count = 1;\" is not found; the nearest line is "
+       "line 2 \"  int count = 0;\""},
+      {{"zzzz qqqq"},
+       "code line 1 \"zzzz qqqq\" is not found; no line of the file "
+       "resembles it"},
+      // An empty block is never found; there is no line to name.
+      {{}, "the code has no lines"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DriftReason(text, c.block, "code"), c.reason);
+  }
+}
+
 TEST(LineLikeness, IgnoresBlanksAtTheEndsAndLetterCase) {
   EXPECT_DOUBLE_EQ(LineLikeness("  Count = 1; ", "count = 1;"), 1.0);
   EXPECT_DOUBLE_EQ(LineLikeness("abc", "xyz"), 0.0);

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "engine/block_drift.h"
+#include "engine/missing_block.h"
 #include "engine/normal_level.h"
 #include "engine/target_files.h"
 #include "package/level_record.h"
@@ -19,30 +20,6 @@ std::string Quoted(std::string_view text) {
 }
 
 std::string LineNumber(int64_t index) { return std::to_string(index + 1); }
-
-std::vector<std::string> Lines(const LineList& list) {
-  return std::vector<std::string>(list.begin(), list.end());
-}
-
-std::vector<std::string> LinesOfData(std::string_view data) {
-  LineList lines;
-  DataToStrings(data, &lines);
-  return Lines(lines);
-}
-
-// Whether two blocks are the same lines once blanks at the ends and letter
-// case are left out.
-bool SameKeys(const LineBlock& a, const LineBlock& b) {
-  if (a.Count() != b.Count()) {
-    return false;
-  }
-  for (size_t i = 0; i < a.Count(); ++i) {
-    if (a.Key(i) != b.Key(i)) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // The first line of the match that differs from the block byte for byte.
 std::string InexactWarning(EditableText& text, int64_t at,
@@ -68,16 +45,6 @@ std::string OthersWarning(const BlockPlaces& places) {
   return "also matches at line" + std::string(places.others.size() > 1 ? "s " : " ") +
          lines + "; the first place, line " + LineNumber(places.first) +
          ", is taken";
-}
-
-// The marker line of a group with its text, when the group is written.
-bool MarkerLine(const TMARKERGROUP& group, std::string_view text,
-                std::string* line) {
-  if (group.position != kMarkerBefore && group.position != kMarkerAfter) {
-    return false;
-  }
-  *line = group.prefix + std::string(text) + group.suffix;
-  return true;
 }
 
 // A name of the form {WORD} left in a path: a macro that nothing defined.
@@ -229,8 +196,7 @@ void PlanObserver::DescribeMissingBlock(const Look& look,
                                         PlannedLevel* planned) {
   if (look.new_code_there) {
     planned->outcome = "already applied";
-    planned->reason = "the obsolete code is gone and the new code stands "
-                      "at line " + std::to_string(planned->line);
+    planned->reason = AlreadyAppliedReason(planned->line - 1);
   } else {
     planned->outcome = "fails";
     planned->reason = look.reason;
@@ -262,23 +228,17 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
   look->looked = true;
   const bool apply = call.state.direction == Direction::kApply;
   if (apply && parts.old_type == kTypeText) {
-    const std::vector<std::string> old_lines = LinesOfData(parts.old_code);
+    const std::vector<std::string> old_lines = BlockLines(parts.old_code);
     const BlockPlaces places = FindBlockPlaces(text, old_lines);
     look->found = places.first >= 0;
-    if (parts.text_code && !parts.wrapped.Empty()) {
-      // New code that differs from the old only in blanks or letter case
-      // matches wherever the old code does: that is no sign of anything.
-      const LineBlock new_block(Lines(parts.wrapped));
-      const int64_t new_at = text.FindLines(new_block);
-      look->new_code_there =
-          new_at >= 0 && !SameKeys(new_block, LineBlock(old_lines));
-      if (look->found && look->new_code_there) {
-        planned->warnings.push_back(
-            "its new code stands already at line " + LineNumber(new_at) +
-            ": was the package applied before?");
-      } else if (look->new_code_there) {
-        planned->line = new_at + 1;
-      }
+    const int64_t new_at = NewCodeAt(text, parts);
+    look->new_code_there = new_at >= 0;
+    if (look->found && look->new_code_there) {
+      planned->warnings.push_back("its new code stands already at line " +
+                                  LineNumber(new_at) +
+                                  ": was the package applied before?");
+    } else if (look->new_code_there) {
+      planned->line = new_at + 1;
     }
     if (look->found) {
       planned->line = places.first + 1;
@@ -289,15 +249,14 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
         planned->warnings.push_back(
             InexactWarning(text, places.first, old_lines));
       }
-    } else if (!old_lines.empty()) {
-      look->reason = DriftReason(text, old_lines, "obsolete code");
     } else {
-      look->reason = "the obsolete code has no lines";
+      look->reason = DriftReason(text, old_lines, "obsolete code");
     }
     return;
   }
   if (!apply && parts.text_code && parts.old_type == kTypeText) {
-    const std::vector<std::string> framed = Lines(parts.wrapped);
+    const std::vector<std::string> framed(parts.wrapped.begin(),
+                                          parts.wrapped.end());
     const BlockPlaces places = FindBlockPlaces(text, framed);
     look->found = places.first >= 0;
     if (look->found) {
@@ -307,23 +266,7 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
       }
       return;
     }
-    // Are the markers there, framing other code?
-    const TSETTINGSBLOCK& settings = call.state.settings;
-    std::string marker;
-    int64_t marker_at = -1;
-    if (MarkerLine(settings.level_marker, call.number, &marker) ||
-        MarkerLine(settings.label_marker, call.level.View(kLabel), &marker)) {
-      marker_at = text.FindLines(LineBlock(std::vector<std::string>{marker}));
-    }
-    if (marker_at >= 0) {
-      look->reason = "the markers are there (line " + LineNumber(marker_at) +
-                     " " + Quoted(marker) +
-                     ") but the code they frame differs: " +
-                     DriftReason(text, framed, "framed code");
-    } else {
-      look->reason = "the framed new code is missing: " +
-                     DriftReason(text, framed, "framed code");
-    }
+    look->reason = MissingFramedCodeReason(call, text, framed);
   }
 }
 

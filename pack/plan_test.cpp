@@ -85,8 +85,7 @@ class RandomPackages {
           break;
         case 1:
           level.kind = "3";  // FileExport
-          level.entries.push_back(
-              {"/", "{ROOT}" + File(), "0", Lines(), ""});
+          level.entries.push_back({"/", "{ROOT}" + File(), "0", Lines(), ""});
           level.code = {"0"};
           break;
         case 2:
@@ -99,7 +98,7 @@ class RandomPackages {
           level.kind = "6";  // Package, from a file or carried inline
           level.code = Pick(0, 1) ? std::vector<std::string>{"0", inner}
                                   : std::vector<std::string>{
-                                        "1", PackageData({Normal()})};
+                                        "1", PackageData({Normal(), Normal()})};
           break;
         case 4:
           level.kind = "2";  // Complex
@@ -118,7 +117,8 @@ class RandomPackages {
   }
 
   // Mostly a block of the file as the tree holds it, so that levels find
-  // their code; sometimes lines that may be anywhere or nowhere.
+  // their code; sometimes lines that may be anywhere or nowhere, no lines
+  // at all, or no new code.
   LevelSpec Normal() {
     LevelSpec level;
     level.presentation = "change";
@@ -139,9 +139,14 @@ class RandomPackages {
         block.push_back(line);
       }
     }
+    if (Pick(0, 9) == 0) {
+      level.entries[0].lines.clear();  // obsolete code that is never found
+    }
     level.code = {"0"};
-    for (const std::string& line : Lines()) {
-      level.code.push_back(line);
+    if (Pick(0, 4) > 0) {  // else no new code: the block is taken out
+      for (const std::string& line : Lines()) {
+        level.code.push_back(line);
+      }
     }
     return level;
   }
@@ -206,6 +211,7 @@ void CheckAction(const std::string& action, const std::string& package,
   ASSERT_FALSE(printed.empty());
   printed.erase(printed.begin());  // the banner
   EXPECT_EQ(plan.would_print, printed);
+  EXPECT_EQ(plan.would_say, OutputLines(real.err));
   EXPECT_EQ(plan.exit_code, real.exit_code);
   EXPECT_EQ(TreeContents(tree), Predicted(before, plan));
 }

@@ -279,6 +279,46 @@ TEST_F(PlanEndToEnd, ToolsAreNeverStartedAndMakeThePlanUncertain) {
   EXPECT_FALSE(Exists(dir_.Path("tree/after")));
 }
 
+TEST_F(PlanEndToEnd, ReverseOfLevelsWithoutNewCodeIsAFailureNotACrash) {
+  MakeTree(dir_.Path("tree"), kRelease);
+  // Levels that take a block out, one of the package's own and one in a
+  // package it carries: reversing them has nothing to find.
+  BuildPackageFromJson(R"({"levels": [
+      {"number": 1, "kind": "Normal", "presentation": "Drop Edit",
+       "severity": 2,
+       "entries": [{"path": "{ROOT}src/menu.c",
+                    "lines": ["  add(\"Edit\");"]}],
+       "code": []},
+      {"number": 2, "kind": "Package", "presentation": "Nested",
+       "severity": 2,
+       "code": {"package": {"levels": [
+         {"number": 1, "kind": "Normal", "presentation": "Drop the count",
+          "severity": 2,
+          "entries": [{"path": "{ROOT}src/main.c",
+                       "lines": ["  count += 2;"]}],
+          "code": []}]}}}]})",
+                       dir_.Path("drop.qrl"));
+  const std::vector<std::string> args = {"drop.qrl", "apply",
+                                         "MACRO{ROOT}=tree/"};
+  ASSERT_EQ(RunConsole(args, dir_.path()).exit_code, 0);
+  const auto applied = TreeSnapshot(dir_.Path("tree"));
+  const ProgramResult plan = RunPack(
+      {"plan", "drop.qrl", "reverse", "MACRO{ROOT}=tree/"}, dir_.path());
+  EXPECT_EQ(plan.exit_code, 1) << plan.out << plan.err;
+  const std::string why =
+      ": fails (tree/src/menu.c)\n"
+      "    why: the new code has no lines and no markers frame it: reverse "
+      "has nothing to look for\n";
+  EXPECT_TRUE(Contains(plan.out, "  1 Normal Drop Edit" + why)) << plan.out;
+  EXPECT_TRUE(Contains(plan.out, "Normal Drop the count: fails")) << plan.out;
+  EXPECT_EQ(TreeSnapshot(dir_.Path("tree")), applied);
+  EXPECT_TRUE(Contains(plan.out,
+                       "    FILE tree/src/menu.c DOESN'T CONTAIN "
+                       "THE OBSOLETE CODE! CAN'T REVERSE LEVEL 1 "
+                       "PROCESS WITH PRESENTATION: Drop Edit\n"))
+      << plan.out;
+}
+
 TEST_F(PlanEndToEnd, UsageAndLoadErrors) {
   EXPECT_EQ(RunPack({"plan", "p.qrl"}, dir_.path()).exit_code, 2);
   EXPECT_EQ(RunPack({"plan", "p.qrl", "showuserinfo"}, dir_.path()).exit_code,
