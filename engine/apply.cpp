@@ -6,6 +6,7 @@
 #include "engine/complex_level.h"
 #include "engine/driver_state.h"
 #include "engine/external_level.h"
+#include "engine/failure_cause.h"
 #include "engine/file_directory_level.h"
 #include "engine/file_export_level.h"
 #include "engine/level_observer.h"
@@ -49,8 +50,10 @@ std::string RequirementsMessage(std::string_view which, const LevelCall& call) {
 
 // Applies the level's symbol edits and writes its line as its severity
 // says. False when the severity stops the run.
-bool WeighOutcome(const TFASTMEMLIST& level, uint8_t severity,
-                  const std::string& message, DriverState& state) {
+bool WeighOutcome(const LevelCall& call, uint8_t severity,
+                  const std::string& message) {
+  const TFASTMEMLIST& level = call.level;
+  DriverState& state = call.state;
   switch (severity) {
     case 0:
       UpdateSymbols(level.View(kSuccessSymbols), &state.symbols);
@@ -71,6 +74,9 @@ bool WeighOutcome(const TFASTMEMLIST& level, uint8_t severity,
                                       " PROCESS WITH PRESENTATION: " +
                                       level.Get(kPresentation) + " failed"
                                 : message));
+      if (const std::string cause = FailureCause(call); !cause.empty()) {
+        Diagnose("why: " + cause);
+      }
       return false;
     default:
       return true;  // counts towards the status only
@@ -103,7 +109,7 @@ bool RequirementPass(DriverState& state, const std::string& number,
       NotifyLevelEnds(call, i, LevelResult::kRequirementsNotMet, severity,
                       message);
     }
-    if (!WeighOutcome(level, severity, message, state)) {
+    if (!WeighOutcome(call, severity, message)) {
       // An error that ends the run is an error of the run.
       *status = std::max<uint8_t>(*status, severity);
       return false;
@@ -166,7 +172,7 @@ bool MainPass(DriverState& state, const std::string& number, uint8_t* status) {
       NotifyLevelEnds(call, i, result, severity, message);
     }
     *status = std::max(*status, severity);
-    if (!WeighOutcome(call.level, severity, message, call.state)) {
+    if (!WeighOutcome(call, severity, message)) {
       call.state.run_flags |= kRunStop;
     }
   });

@@ -42,17 +42,21 @@ bool EntryMet(const ListView& entry, TargetFiles* files) {
 }  // namespace
 
 bool LocalRequirementsMet(const TFASTMEMLIST& level, TargetFiles* files) {
+  return FirstUnmetEntry(level, files) < 0;
+}
+
+int64_t FirstUnmetEntry(const TFASTMEMLIST& level, TargetFiles* files) {
   ListView entries;
   if (!entries.Parse(level.View(kFileEntries))) {
-    return true;  // no entries
+    return -1;  // no entries
   }
   const uint64_t first = level.View(kKindCode) == kKindFileExport ? 1 : 0;
   for (uint64_t j = first; j < entries.Count(); ++j) {
     ListView entry;
     if (!entry.Parse(entries.Item(j)) || entry.Count() < kFileEntryItemCount ||
         !EntryMet(entry, files)) {
-      return false;
+      return static_cast<int64_t>(j);
     }
   }
-  return true;
+  return -1;
 }

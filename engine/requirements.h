@@ -3,6 +3,8 @@
 #ifndef QRL_ENGINE_REQUIREMENTS_H_
 #define QRL_ENGINE_REQUIREMENTS_H_
 
+#include <cstdint>
+
 #include "fastmemlist/fastmemlist.h"
 
 class TargetFiles;
@@ -15,5 +17,10 @@ class TargetFiles;
 // when given (a driver's pending rewrites), else from disk.
 bool LocalRequirementsMet(const TFASTMEMLIST& level,
                           TargetFiles* files = nullptr);
+
+// The index of the first file entry that fails the test above, or -1 when
+// every one passes.
+int64_t FirstUnmetEntry(const TFASTMEMLIST& level,
+                        TargetFiles* files = nullptr);
 
 #endif  // QRL_ENGINE_REQUIREMENTS_H_
