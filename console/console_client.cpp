@@ -81,6 +81,13 @@ void Run(ConsoleRun* run, ErrorStream& err) {
   run->package_file_name = run->arguments.Get(1);
   const std::string keyword = UpperCase(run->arguments.Get(2));
   const ConsoleAction* action = FindConsoleAction(keyword);
+  if (action == nullptr) {
+    // A mistyped action must not pass for a run that had nothing to do.
+    ReportFailure(err, "unknown action '" + run->arguments.Get(2) + "'");
+    AppendUsage(&run->output);
+    run->usage_error = true;
+    return;
+  }
   if (keyword == kRestoreBackupAction) {
     // A backup file is not a package: nothing is loaded, nothing merged.
     RunAction(*action, run, err);
@@ -96,9 +103,7 @@ void Run(ConsoleRun* run, ErrorStream& err) {
     return;
   }
   MergeCommandLine(run->arguments, &run->macros, &run->settings);
-  if (action != nullptr) {
-    RunAction(*action, run, err);
-  }
+  RunAction(*action, run, err);
 }
 
 }  // namespace

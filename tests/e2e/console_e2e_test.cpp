@@ -138,12 +138,21 @@ TEST_F(ConsoleEndToEnd, PackageThatCannotBeLoadedExitsWithThree) {
   }
 }
 
-TEST_F(ConsoleEndToEnd, UnknownActionDoesNothing) {
+TEST_F(ConsoleEndToEnd, UnknownActionIsAUsageError) {
   WritePackage(kUserInformationFixture);
-  const ProgramResult result = RunConsole({"q.qrl", "explode"}, dir_.path());
-  EXPECT_EQ(result.out, BannerLine());
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.exit_code, 0);
+  WriteFile(dir_.Path("params.txt"), "q.qrl\naply\n");
+  // The package is not even read: a missing one gives the same answer.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"q.qrl", "aply", "MACRO{X}=1"},
+        std::vector<std::string>{"params.txt"},
+        std::vector<std::string>{"missing.qrl", "aply"}}) {
+    const ProgramResult result = RunConsole(args, dir_.path());
+    EXPECT_EQ(result.out, BannerLine() + kUsage);
+    EXPECT_EQ(result.err, "qrlconsole: unknown action 'aply'\n");
+    EXPECT_EQ(result.exit_code, 2);
+  }
+  EXPECT_EQ(DirectoryEntries(dir_.path()),
+            (std::vector<std::string>{"params.txt", "q.qrl"}));
 }
 
 TEST_F(ConsoleEndToEnd, LoneHelpAndVersionOptionsUnlessAFileHasTheirName) {
