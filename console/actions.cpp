@@ -5,6 +5,7 @@
 #include "backup/create_backup.h"
 #include "backup/restore_backup.h"
 #include "checks/consistency_checks.h"
+#include "console/reverse_tally.h"
 #include "engine/apply.h"
 #include "engine/reverse.h"
 #include "services/diagnostics.h"
@@ -20,8 +21,14 @@ void Apply(ConsoleRun* run) {
                             kConvertSeparators);
 }
 
+// Reverse goes on past failures and exits with 0; one line on standard
+// error says how many levels it could not undo.
 void Reverse(ConsoleRun* run) {
+  ReverseTally tally;
   ReverseLevels(run->package, &run->settings, &run->output, kConvertSeparators);
+  if (const std::string summary = tally.Summary(); !summary.empty()) {
+    Diagnose(summary);
+  }
 }
 
 void ShowUserInfo(ConsoleRun* run) {

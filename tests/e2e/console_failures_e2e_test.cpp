@@ -92,3 +92,42 @@ TEST_F(ConsoleFailuresEndToEnd, StoppedApplySaysWhyOnStandardError) {
 }
 
 }  // namespace
+
+TEST_F(ConsoleFailuresEndToEnd, ReverseSaysHowManyLevelsItCouldNotUndo) {
+  BuildPackageFromJson(R"({"levels": [
+      {"number": 1, "kind": "Normal", "presentation": "A",
+       "entries": [{"path": "a.txt", "lines": ["a"]}], "code": ["aa"]},
+      {"number": 2, "kind": "Normal", "presentation": "B",
+       "entries": [{"path": "b.txt", "lines": ["b"]}], "code": ["bb"]},
+      {"number": 3, "kind": "Package", "presentation": "Nested",
+       "code": {"package": {"levels": [
+         {"number": 1, "kind": "Normal", "presentation": "C",
+          "entries": [{"path": "c.txt", "lines": ["c"]}], "code": ["cc"]}]}}}]})",
+                       dir_.Path("q.qrl"));
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+    WriteFile(dir_.Path(name), std::string(1, name[0]) + "\n");
+  }
+  ASSERT_EQ(RunConsole({"q.qrl", "apply"}, dir_.path()).exit_code, 0);
+  // Someone put b and c back by hand: their levels cannot be undone.
+  WriteFile(dir_.Path("b.txt"), "b\n");
+  WriteFile(dir_.Path("c.txt"), "c\n");
+  const ProgramResult partly = RunConsole({"q.qrl", "reverse"}, dir_.path());
+  EXPECT_EQ(partly.out,
+            BannerLine() +
+                "FILE c.txt DOESN'T CONTAIN THE OBSOLETE CODE! CAN'T REVERSE "
+                "LEVEL 1 PROCESS WITH PRESENTATION: C\n"
+                "FILE b.txt DOESN'T CONTAIN THE OBSOLETE CODE! CAN'T REVERSE "
+                "LEVEL 2 PROCESS WITH PRESENTATION: B\n");
+  EXPECT_EQ(partly.err,
+            "qrlconsole: reverse: 2 of 4 levels could not be reversed; see "
+            "the report\n");
+  EXPECT_EQ(partly.exit_code, 0);  // unapplied levels are no error
+  EXPECT_EQ(ReadFile(dir_.Path("a.txt")), "a\n");
+
+  // A reverse that undoes everything says nothing.
+  ASSERT_EQ(RunConsole({"q.qrl", "apply"}, dir_.path()).exit_code, 0);
+  const ProgramResult whole = RunConsole({"q.qrl", "reverse"}, dir_.path());
+  EXPECT_EQ(whole.out, BannerLine());
+  EXPECT_EQ(whole.err, "");
+  EXPECT_EQ(whole.exit_code, 0);
+}
