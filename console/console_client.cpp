@@ -96,9 +96,7 @@ void Run(ConsoleRun* run, ErrorStream& err) {
   std::string load_error;
   if (!LoadPackage(run->package_file_name, &run->package, &run->settings,
                    &load_error)) {
-    ReportFailure(err, "cannot load package '" + run->package_file_name +
-                           "': " + load_error +
-                           LoadFailureHint(run->package_file_name));
+    ReportFailure(err, LoadFailureMessage(run->package_file_name, load_error));
     run->status = kFailureStatus;
     return;
   }

@@ -60,9 +60,12 @@ LoneArgument ClassifyLoneArgument(const std::string& argument);
 // "qrlconsole", the version of the build and the banner date.
 std::string VersionLine();
 
-// What to add to the reason a package file could not be loaded: a hint to
-// build it when it looks like a JSON description, else nothing.
-std::string LoadFailureHint(const std::string& file_name);
+// Why the package file could not be loaded, from the load error: a file
+// that is no package at all (not even a damaged one) is named so, with the
+// hint that fits what it holds, whatever its name (a JSON description:
+// qrlpack build; a unified diff: qrlpack from-diff).
+std::string LoadFailureMessage(const std::string& file_name,
+                               const std::string& load_error);
 
 // Appends the 25 lines of the usage text.
 void AppendUsage(LineList* output);

@@ -24,6 +24,10 @@ bool Fail(DecodeError* error, uint64_t offset, std::string what) {
 
 }  // namespace
 
+bool StartsAsList(std::string_view data) {
+  return !data.empty() && IsValidWidth(static_cast<uint8_t>(data[0]));
+}
+
 std::string DecodeError::Text() const {
   return "at byte " + std::to_string(offset) + ": " + what;
 }

@@ -59,6 +59,10 @@ class ListView {
   std::vector<ListItemSpan> items_;
 };
 
+// Whether `data` begins as every serialized list does, with a width byte
+// of 1, 2, 4 or 8; data that does not is no list at all, not a damaged one.
+bool StartsAsList(std::string_view data);
+
 // The smallest integer width (1, 2, 4 or 8) that holds `value`.
 uint8_t WidthOf(uint64_t value);
 

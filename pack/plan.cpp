@@ -100,7 +100,7 @@ int MakePlan(const std::vector<std::string>& args, Plan* plan,
   TSETTINGSBLOCK settings;
   std::string load_error;
   if (!LoadPackage(args[0], &levels, &settings, &load_error)) {
-    *why = "cannot load package '" + args[0] + "': " + load_error;
+    *why = LoadFailureMessage(args[0], load_error);
     return 3;
   }
 

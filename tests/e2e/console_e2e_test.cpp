@@ -196,20 +196,4 @@ TEST_F(ConsoleEndToEnd, PackageWithoutActionIsAUsageError) {
   EXPECT_EQ(ReadFile(dir_.Path("q.qrl")), package);
 }
 
-TEST_F(ConsoleEndToEnd, DescriptionInPlaceOfItsPackageGetsAHint) {
-  for (const char* description :
-       {"{\"levels\": [{\"kind\": \"Normal\"}]}\n", "\n  {}"}) {
-    WriteFile(dir_.Path("d.json"), description);
-    const ProgramResult result = RunConsole({"d.json", "apply"}, dir_.path());
-    EXPECT_EQ(result.out, BannerLine());
-    EXPECT_TRUE(
-        result.err.starts_with("qrlconsole: cannot load package 'd.json': "))
-        << result.err;
-    EXPECT_TRUE(result.err.ends_with(
-        "; build it first: qrlpack build FILE -o PACKAGE\n"))
-        << result.err;
-    EXPECT_EQ(result.exit_code, 3);
-  }
-}
-
 }  // namespace

@@ -131,3 +131,45 @@ TEST_F(ConsoleFailuresEndToEnd, ReverseSaysHowManyLevelsItCouldNotUndo) {
   EXPECT_EQ(whole.err, "");
   EXPECT_EQ(whole.exit_code, 0);
 }
+
+TEST_F(ConsoleFailuresEndToEnd, FileThatIsNotAPackageIsNamedSoWithAHint) {
+  const std::string build =
+      " is not a package: it holds a JSON description; build the package "
+      "first: qrlpack build ";
+  const std::string from_diff =
+      " is not a package: it holds a unified diff; make the package first: "
+      "qrlpack from-diff --tree DIR -o PACKAGE ";
+  struct Case {
+    std::string file;
+    std::string content;
+    std::string err;  // after "qrlconsole: "
+  };
+  // The content decides, whatever the name.
+  const std::vector<Case> cases = {
+      {"d.json", "{\"levels\": [{\"kind\": \"Normal\"}]}\n",
+       "'d.json'" + build + "d.json -o PACKAGE"},
+      {"menu.qrl", "\n  {}", "'menu.qrl'" + build + "menu.qrl -o PACKAGE"},
+      {"my change.qrl",
+       "diff -ruN a/x b/x\n--- a/x\t2024-01-01\n+++ b/x\t2024-01-02\n"
+       "@@ -1 +1 @@\n-a\n+b\n",
+       "'my change.qrl'" + from_diff + "'my change.qrl'"},
+      {"-p.patch", "Subject: x\n\ndiff --git a/x b/x\nnew file mode 100644\n",
+       "'-p.patch'" + from_diff + "./-p.patch"},
+      {"empty.qrl", "", "'empty.qrl' is not a package: it is empty"},
+      {"notes.txt", "--- a note\nhello\n",
+       "'notes.txt' is not a package (qrlpack makes packages: qrlpack "
+       "--help)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    WriteFile(dir_.Path(c.file), c.content);
+    const ProgramResult result = RunConsole({c.file, "apply"}, dir_.path());
+    EXPECT_EQ(result.out, BannerLine());
+    EXPECT_EQ(result.err, "qrlconsole: " + c.err + "\n");
+    EXPECT_EQ(result.exit_code, 3);
+    // plan names it the same way.
+    const ProgramResult plan = RunPack({"plan", c.file, "apply"}, dir_.path());
+    EXPECT_EQ(plan.err, "qrlpack: " + c.err + "\n");
+    EXPECT_EQ(plan.exit_code, 3);
+  }
+}
