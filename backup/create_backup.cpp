@@ -1,16 +1,19 @@
 #include "backup/create_backup.h"
 
 #include <exception>
+#include <memory>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
 
 #include "backup/backup_records.h"
+#include "backup/backup_rotation.h"
 #include "engine/macros.h"
 #include "engine/separators.h"
 #include "fastmemlist/list_view.h"
 #include "package/level_record.h"
 #include "services/file_services.h"
+#include "services/file_system.h"
 #include "services/handle_io.h"
 #include "services/string_utils.h"
 #include "services/system_path.h"
@@ -106,6 +109,37 @@ bool RecordTarget(std::string_view target, TFASTMEMLIST* backup, Step* step) {
   return true;
 }
 
+// Writes the backup file whole; the backups that stood there before move
+// one place on (see backup_rotation.h), and only once the new content is
+// written, so that a failure leaves them all where they were.
+bool SaveBackupFile(const std::string& file_name, std::string_view content,
+                    std::string* err, KeptBackup* kept) {
+  if (!UsablePath(file_name, err)) {
+    return false;
+  }
+  const std::unique_ptr<FileReplacement> replacement =
+      CurrentFileSystem().NewReplacement();
+  if (!replacement->Begin(file_name, err) ||
+      !replacement->Write(content, err)) {
+    return false;
+  }
+  BackupRotation rotation(file_name);
+  if (!rotation.MakeRoom(err)) {
+    replacement->Discard();
+    return false;
+  }
+  if (!replacement->Commit(err)) {
+    rotation.Undo();
+    return false;
+  }
+  rotation.Finish();
+  if (kept != nullptr) {
+    kept->earlier = rotation.kept_as();
+    kept->dropped_oldest = rotation.dropped_oldest();
+  }
+  return true;
+}
+
 }  // namespace
 
 LineList CollectBackupTargets(const TFASTMEMLIST& levels,
@@ -144,7 +178,8 @@ LineList CollectBackupTargets(const TFASTMEMLIST& levels,
 std::string CreateBackup(const TFASTMEMLIST& levels,
                          const TSETTINGSBLOCK& settings,
                          const std::string& backup_file_name,
-                         bool convert_separators, std::string* why) {
+                         bool convert_separators, std::string* why,
+                         KeptBackup* kept) {
   // A failure raised out of a step (a file too large to hold, say) ends
   // the operation with the step's message, as a failed result does.
   Step step;
@@ -158,7 +193,8 @@ std::string CreateBackup(const TFASTMEMLIST& levels,
     }
     if (saved) {
       step.message = "Unable to save content in " + backup_file_name;
-      saved = StringToFile(backup_file_name, backup.SaveToString(), &step.why);
+      saved = SaveBackupFile(backup_file_name, backup.SaveToString(), &step.why,
+                             kept);
     }
   } catch (const std::exception& failure) {
     if (step.message.empty()) {

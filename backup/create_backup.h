@@ -1,6 +1,7 @@
 // CREATEBACKUP: records the present state of every file and directory that
 // a package's levels write, create or remove, in a backup file. Changes
-// nothing but the backup file, and writes none when it fails.
+// nothing but the backup file and the names of the earlier backups it
+// keeps, and writes none when it fails.
 #ifndef QRL_BACKUP_CREATE_BACKUP_H_
 #define QRL_BACKUP_CREATE_BACKUP_H_
 
@@ -21,15 +22,24 @@ LineList CollectBackupTargets(const TFASTMEMLIST& levels,
                               const TSETTINGSBLOCK& settings,
                               bool convert_separators);
 
+// Where the backup that stood at the backup file's name went.
+struct KeptBackup {
+  std::string earlier;  // its name now (NAME.1), empty when there was none
+  bool dropped_oldest = false;  // the oldest of nine was removed for room
+};
+
 // Writes the backup of the targets of `levels` (see backup_records.h) to
-// `backup_file_name`. A removal of a directory records the directory and
-// everything below it, entry by entry; a target shorter than 3 characters
-// records nothing. Returns an empty text on success, else the message of
-// the step that failed; *why (when given) then receives the system's
-// reason where there is one.
+// `backup_file_name`; the backups there before are kept, moved one place
+// on (backup_rotation.h), and *kept (when given) says where. A removal of
+// a directory records the directory and everything below it, entry by
+// entry; a target shorter than 3 characters records nothing. Returns an
+// empty text on success, else the message of the step that failed; *why
+// (when given) then receives the system's reason where there is one, and
+// the earlier backups stay as they were.
 std::string CreateBackup(const TFASTMEMLIST& levels,
                          const TSETTINGSBLOCK& settings,
                          const std::string& backup_file_name,
-                         bool convert_separators, std::string* why = nullptr);
+                         bool convert_separators, std::string* why = nullptr,
+                         KeptBackup* kept = nullptr);
 
 #endif  // QRL_BACKUP_CREATE_BACKUP_H_

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "backup/backup_rotation.h"
 #include "backup/create_backup.h"
 #include "backup/restore_backup.h"
 #include "checks/consistency_checks.h"
@@ -52,12 +53,22 @@ void ReportBackupResult(std::string_view action, const std::string& result,
   }
 }
 
+// The earlier backup is kept under a name of its own, which standard
+// error gives.
 void CreateBackupAction(ConsoleRun* run) {
   std::string why;
+  KeptBackup kept;
   const std::string result = CreateBackup(run->package, run->settings,
                                           run->package_file_name + ".backup",
-                                          kConvertSeparators, &why);
+                                          kConvertSeparators, &why, &kept);
   ReportBackupResult("createbackup", result, why, run);
+  if (result.empty() && !kept.earlier.empty()) {
+    Diagnose("createbackup: the earlier backup is kept as " + kept.earlier +
+             (kept.dropped_oldest ? "; the oldest was removed (" +
+                                        std::to_string(kKeptBackups) +
+                                        " earlier backups are kept)"
+                                  : ""));
+  }
 }
 
 // Argument 1 names the backup file itself; no package is loaded.

@@ -173,3 +173,48 @@ TEST_F(ConsoleFailuresEndToEnd, FileThatIsNotAPackageIsNamedSoWithAHint) {
     EXPECT_EQ(plan.exit_code, 3);
   }
 }
+
+TEST_F(ConsoleFailuresEndToEnd, CreateBackupKeepsTheEarlierBackups) {
+  BuildPackageFromJson(std::string(kCountByThree), dir_.Path("q.qrl"));
+  // Tree A, then tree B, backed up with the same package.
+  WriteFile(dir_.Path("a/src/main.c"), kMain);
+  WriteFile(dir_.Path("b/src/main.c"), "int b;\n");
+  const ProgramResult first =
+      RunConsole({"q.qrl", "createbackup", "MACRO{ROOT}=a/"}, dir_.path());
+  EXPECT_EQ(first.out, BannerLine() + "\n");
+  EXPECT_EQ(first.err, "");
+  const ProgramResult second =
+      RunConsole({"q.qrl", "createbackup", "MACRO{ROOT}=b/"}, dir_.path());
+  EXPECT_EQ(second.out, BannerLine() + "\n");
+  EXPECT_EQ(second.err,
+            "qrlconsole: createbackup: the earlier backup is kept as "
+            "q.qrl.backup.1\n");
+  EXPECT_EQ(second.exit_code, 0);
+
+  // Tree A can still be restored, from the earlier backup.
+  WriteFile(dir_.Path("a/src/main.c"), "changed\n");
+  WriteFile(dir_.Path("b/src/main.c"), "changed\n");
+  const ProgramResult restored =
+      RunConsole({"q.qrl.backup.1", "restorebackup"}, dir_.path());
+  EXPECT_EQ(restored.out, BannerLine() + "\n");
+  EXPECT_EQ(restored.exit_code, 0);
+  EXPECT_EQ(ReadFile(dir_.Path("a/src/main.c")), kMain);
+  EXPECT_EQ(ReadFile(dir_.Path("b/src/main.c")), "changed\n");
+  ASSERT_EQ(
+      RunConsole({"q.qrl.backup", "restorebackup"}, dir_.path()).exit_code, 0);
+  EXPECT_EQ(ReadFile(dir_.Path("b/src/main.c")), "int b;\n");
+
+  // A backup that fails moves none of them.
+  const std::string backup = ReadFile(dir_.Path("q.qrl.backup"));
+  // A pipe cannot be backed up: reading it would wait for a writer.
+  ASSERT_EQ(RunProgram({"/bin/mkdir", "-p", "c/src"}, dir_.path()).exit_code,
+            0);
+  ASSERT_EQ(
+      RunProgram({"/usr/bin/mkfifo", "c/src/main.c"}, dir_.path()).exit_code,
+      0);
+  const ProgramResult failed =
+      RunConsole({"q.qrl", "createbackup", "MACRO{ROOT}=c/"}, dir_.path());
+  EXPECT_EQ(failed.exit_code, 3);
+  EXPECT_EQ(ReadFile(dir_.Path("q.qrl.backup")), backup);
+  EXPECT_FALSE(Exists(dir_.Path("q.qrl.backup.2")));
+}
