@@ -55,7 +55,17 @@ bool HeldFile::PrepareChange(uint64_t size, std::string* err) {
     }
     replacement_ = std::move(replacement);
   }
-  return replacement_->Reserve(size, err);
+  if (!replacement_->Reserve(size, err)) {
+    if (!changed_) {
+      // The text is as it was read: nothing is to be written, not even
+      // that, and the level's failure is the whole story.
+      replacement_->Discard();
+      replacement_.reset();
+    }
+    return false;
+  }
+  changed_ = true;
+  return true;
 }
 
 LineBlock LineBlockFromData(std::string_view data) {

@@ -54,7 +54,8 @@ class HeldFile {
 
   // Before a change that leaves the text `size` bytes long: makes room for
   // the rewrite. False, with *err saying why, when the disk or a limit
-  // refuses; the text must then stay as it is.
+  // refuses; the text must then stay as it is, and a file that no change
+  // was prepared for before is not rewritten at all.
   bool PrepareChange(uint64_t size, std::string* err);
 
  private:
@@ -66,6 +67,7 @@ class HeldFile {
   uint64_t read_bytes_ = 0;  // what the bound on held files counts
   EditableText text_;
   std::unique_ptr<FileReplacement> replacement_;  // once changed
+  bool changed_ = false;  // a change was prepared
   std::string last_block_;  // the last block looked for, serialized
   uint64_t last_version_ = 0;
   int64_t last_found_ = -1;

@@ -47,6 +47,44 @@ TEST_F(FileSizeLimitEndToEnd, ApplyReportsTheLevelAndKeepsTheOldFile) {
             (std::vector<std::string>{"big.txt", "q.qrl"}));
 }
 
+TEST_F(FileSizeLimitEndToEnd, FileLargerThanTheLimitFailsOnlyItsLevel) {
+  // The file is larger than the limit before anything runs; the level's own
+  // line is the whole report, with the exit code its severity gives.
+  std::string big;
+  for (int i = 0; big.size() <= 2 * kLimit; ++i) {
+    big += "line " + std::to_string(i) + "\n";
+  }
+  WriteFile(dir_.Path("big.txt"), big);
+  BuildPackageFromJson(
+      R"({"levels": [{"kind": "Normal", "presentation": "Big", "severity": 2,
+          "entries": [{"path": "big.txt", "lines": ["line 5"]}],
+          "code": ["line five"]}]})",
+      dir_.Path("q.qrl"));
+  const ProgramResult apply = Run(QRLCONSOLE_BIN, {"q.qrl", "apply"});
+  EXPECT_EQ(apply.out, BannerLine() +
+                           "WARNING! FILE big.txt CAN'T BE SAVED! CAN'T "
+                           "APPLY LEVEL 1 PROCESS WITH PRESENTATION: Big\n");
+  EXPECT_EQ(apply.err, "qrlconsole: cannot write big.txt: File too large\n");
+  EXPECT_EQ(apply.exit_code, 0);  // a warning
+  EXPECT_EQ(ReadFile(dir_.Path("big.txt")), big);
+
+  // Applied without the limit, then reversed under it: a failed reverse.
+  ASSERT_EQ(RunConsole({"q.qrl", "apply"}, dir_.path()).exit_code, 0);
+  const std::string applied = ReadFile(dir_.Path("big.txt"));
+  const ProgramResult reverse = Run(QRLCONSOLE_BIN, {"q.qrl", "reverse"});
+  EXPECT_EQ(reverse.out, BannerLine() +
+                             "FILE big.txt CAN'T BE SAVED! CAN'T REVERSE "
+                             "LEVEL 1 PROCESS WITH PRESENTATION: Big\n");
+  EXPECT_EQ(reverse.err,
+            "qrlconsole: cannot write big.txt: File too large\n"
+            "qrlconsole: reverse: 1 of 1 level could not be reversed; see "
+            "the report\n");
+  EXPECT_EQ(reverse.exit_code, 0);
+  EXPECT_EQ(ReadFile(dir_.Path("big.txt")), applied);
+  EXPECT_EQ(DirectoryEntries(dir_.path()),
+            (std::vector<std::string>{"big.txt", "q.qrl"}));
+}
+
 TEST_F(FileSizeLimitEndToEnd, CreateBackupFailsWithoutABackup) {
   WriteFile(dir_.Path("big.txt"), large_);
   BuildPackageFromJson(
