@@ -10,6 +10,7 @@
 #include "engine/apply.h"
 #include "engine/reverse.h"
 #include "services/diagnostics.h"
+#include "services/string_utils.h"
 
 namespace {
 
@@ -96,4 +97,12 @@ const ConsoleAction* FindConsoleAction(std::string_view keyword) {
     }
   }
   return nullptr;
+}
+
+std::vector<std::string> ConsoleActionWords() {
+  std::vector<std::string> words;
+  for (const ConsoleAction& action : kConsoleActions) {
+    words.push_back(LowerCase(action.keyword));
+  }
+  return words;
 }

@@ -3,7 +3,9 @@
 #ifndef QRL_CONSOLE_ACTIONS_H_
 #define QRL_CONSOLE_ACTIONS_H_
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "console/console_client.h"
 
@@ -16,5 +18,8 @@ inline constexpr std::string_view kRestoreBackupAction = "RESTOREBACKUP";
 
 // The row of an upper-cased action word, or nullptr for any other word.
 const ConsoleAction* FindConsoleAction(std::string_view keyword);
+
+// The action words in lower case, in the table's order (for a completion).
+std::vector<std::string> ConsoleActionWords();
 
 #endif  // QRL_CONSOLE_ACTIONS_H_

@@ -77,6 +77,47 @@ std::string OptionColumn(const CLI::Option& option) {
   return text;
 }
 
+// The options that the "Options:" part of a help lists at the start of its
+// lines ("  -p N, --strip N   ..."), and whether each takes a value.
+struct HelpOption {
+  std::string spelling;
+  bool valued;
+};
+
+std::vector<HelpOption> HelpOptions(std::string_view help) {
+  std::vector<HelpOption> options;
+  const size_t start = help.find("\nOptions:\n");
+  if (start == std::string_view::npos) {
+    return options;
+  }
+  for (size_t at = start + 10; at < help.size();) {
+    const size_t end = std::min(help.find('\n', at), help.size());
+    std::string_view line = help.substr(at, end - at);
+    at = end + 1;
+    if (line.empty()) {
+      break;  // the end of the part
+    }
+    const size_t first = options.size();
+    bool valued = false;
+    while (line.starts_with("  -") || line.starts_with(", -")) {
+      line.remove_prefix(2);
+      const size_t stop = std::min(line.find_first_of(" ,"), line.size());
+      options.push_back({std::string(line.substr(0, stop)), false});
+      line.remove_prefix(stop);
+      // A value is named in capitals after one blank.
+      if (line.size() > 1 && line[0] == ' ' && line[1] >= 'A' &&
+          line[1] <= 'Z') {
+        valued = true;
+        line.remove_prefix(std::min(line.find(','), line.size()));
+      }
+    }
+    for (size_t k = first; k < options.size(); ++k) {
+      options[k].valued = valued;
+    }
+  }
+  return options;
+}
+
 enum class HelpFlag { kFirst, kLast };
 
 // The options of `app` as help rows.
@@ -250,7 +291,7 @@ PackCommandLine::PackCommandLine(std::string version, std::string description,
                       "show this help; after a command, the command's help");
   app_->add_flag("--version", show_version_, "show the version");
   app_->add_flag("--bash-completion", show_completion_,
-                 "print the bash completion of qrlpack");
+                 "print the bash completion of qrlpack and qrlconsole");
   app_->allow_extras();
   app_->require_subcommand(0, 1);
   // "help" takes its words as they come: "help build" names a command, it
@@ -268,16 +309,21 @@ PackCommand PackCommandLine::Add(const CommandText& text, CommandRun run) {
   CLI::App* app = app_->add_subcommand(text.name, text.summary);
   app->set_help_flag("-h,--help", "show this help");
   app->allow_extras();
-  commands_.push_back({text, std::move(run), app, nullptr});
+  commands_.push_back({text, std::move(run), app, nullptr, {}});
   return PackCommand(app);
 }
 
 void PackCommandLine::AddOwnParsing(const CommandText& text,
-                                    OwnParsingRun run) {
+                                    OwnParsingRun run, std::string completion) {
   CLI::App* app = app_->add_subcommand(text.name, text.summary);
   app->set_help_flag();
   app->prefix_command();
-  commands_.push_back({text, nullptr, app, std::move(run)});
+  commands_.push_back({text, nullptr, app, std::move(run),
+                       std::move(completion)});
+}
+
+void PackCommandLine::AddCompletion(std::string script) {
+  more_completion_ += script;
 }
 
 const PackCommandLine::Command* PackCommandLine::Find(
@@ -422,12 +468,22 @@ std::string PackCommandLine::BashCompletion() const {
     names += " " + command.text.name;
     std::string options;
     std::string valued;
+    const auto add = [&options, &valued](const std::string& spelling,
+                                         bool takes_value) {
+      options += " " + spelling;
+      if (takes_value) {
+        valued += (valued.empty() ? "" : "|") + spelling;
+      }
+    };
     for (const CLI::Option* option : command.app->get_options()) {
       for (const std::string& spelling : OptionNames(*option)) {
-        options += " " + spelling;
-        if (TakesValue(*option)) {
-          valued += (valued.empty() ? "" : "|") + spelling;
-        }
+        add(spelling, TakesValue(*option));
+      }
+    }
+    if (command.own_parsing) {
+      // Its options are those its help lists.
+      for (const HelpOption& option : HelpOptions(command.text.description)) {
+        add(option.spelling, option.valued);
       }
     }
     cases += "    " + command.text.name + ")\n";
@@ -437,6 +493,9 @@ std::string PackCommandLine::BashCompletion() const {
     if (!options.empty()) {
       cases += "      [[ $cur == -* ]] && COMPREPLY=($(compgen -W \"" +
                options.substr(1) + "\" -- \"$cur\"))\n";
+    }
+    if (!command.completion.empty()) {
+      cases += "      " + command.completion + "\n";
     }
     cases += "      ;;\n";
   }
@@ -473,5 +532,6 @@ std::string PackCommandLine::BashCompletion() const {
          cases +
          "  esac\n"
          "}\n"
-         "complete -o default -F _qrlpack qrlpack\n";
+         "complete -o default -F _qrlpack qrlpack\n" +
+         more_completion_;
 }

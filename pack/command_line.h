@@ -90,8 +90,14 @@ class PackCommandLine {
 
   // Registers a command that reads its own arguments and words its own
   // usage errors; `text.description` is then its whole help. The
-  // completion offers it file names only.
-  void AddOwnParsing(const CommandText& text, OwnParsingRun run);
+  // completion runs `completion` (bash, with `i` the index of the
+  // command's word) for it, or offers file names only.
+  void AddOwnParsing(const CommandText& text, OwnParsingRun run,
+                     std::string completion = {});
+
+  // More bash text for the completion script, after qrlpack's own: the
+  // functions that commands' completions call, another program's.
+  void AddCompletion(std::string script);
 
   // Parses `args` (args[0] is the program path) and runs the command they
   // name: its exit code, or kPackExitUsage with the error on `err`. A
@@ -110,6 +116,7 @@ class PackCommandLine {
     CommandRun run;
     CLI::App* app;
     OwnParsingRun own_parsing;  // set for a command that parses itself
+    std::string completion;     // its own completion, in bash
   };
 
   // What parsing left for the command to judge.
@@ -135,6 +142,7 @@ class PackCommandLine {
   bool show_completion_ = false;
   CLI::App* help_ = nullptr;
   std::vector<Command> commands_;
+  std::string more_completion_;
 };
 
 #endif  // QRL_PACK_COMMAND_LINE_H_

@@ -129,7 +129,8 @@ TEST_F(CommandLineTest, HelpIsMadeFromTheRegistrations) {
       "  -h, --help          show this help; after a command, the "
       "command's help\n"
       "  --version           show the version\n"
-      "  --bash-completion   print the bash completion of qrlpack\n"
+      "  --bash-completion   print the bash completion of qrlpack and "
+      "qrlconsole\n"
       "\n"
       "Footer.\n";
   EXPECT_EQ(command_line_.GeneralHelp(), general);

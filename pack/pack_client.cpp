@@ -2,6 +2,7 @@
 
 #include "complex/program_level.h"
 #include "pack/commands.h"
+#include "pack/shell_completion.h"
 
 namespace {
 
@@ -29,6 +30,9 @@ constexpr std::string_view kFooter =
 
 int RunQrlpack(const std::vector<std::string>& args, std::ostream& out,
                std::ostream& err) {
+  if (args.size() > 1 && args[1] == kCompleteMacrosCommand) {
+    return RunCompleteMacros(args, out);
+  }
   // Commands that run packages run their Complex levels in the interpreter.
   InstallProgramLevel();
   PackCommandLine command_line(QRL_VERSION, std::string(kDescription),
@@ -36,5 +40,6 @@ int RunQrlpack(const std::vector<std::string>& args, std::ostream& out,
   for (const auto add : kCommands) {
     add(&command_line);
   }
+  command_line.AddCompletion(ConsoleCompletion());
   return command_line.Run(args, {out, err});
 }

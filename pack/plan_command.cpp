@@ -2,6 +2,7 @@
 // own arguments: after the package and the action they are qrlconsole's.
 #include "pack/commands.h"
 #include "pack/plan.h"
+#include "pack/shell_completion.h"
 
 namespace {
 
@@ -50,5 +51,6 @@ void AddPlanCommand(PackCommandLine* command_line) {
         return RunPlanCommand(
             std::vector<std::string>(args.begin() + 2, args.end()),
             streams.out, streams.err);
-      });
+      },
+      PlanCompletion());
 }

@@ -4,7 +4,9 @@
 # package that `cpack -G DEB` makes, unpacked with dpkg-deb. Each time both
 # tools answer --version, the example package is built, applied to a copy
 # of the installed example tree and reversed, the manual pages are there
-# and bash takes the completion. Usage: install_test.sh BUILD_DIR
+# and bash takes the completion of both tools. The build needs only the
+# two tools (scripts/demo.sh builds no more). Usage: install_test.sh
+# BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
@@ -26,7 +28,8 @@ check_installed() {
     share/doc/qrlconsole/docs/package-format.md \
     share/doc/qrlconsole/docs/language.md \
     share/doc/qrlconsole/examples/demo.json \
-    share/bash-completion/completions/qrlpack; do
+    share/bash-completion/completions/qrlpack \
+    share/bash-completion/completions/qrlconsole; do
     [[ -f $root/$file ]] || fail "$file is missing under $root"
   done
   [[ $("$root/bin/qrlconsole" --version) == "qrlconsole $version 20230101" ]] ||
@@ -52,9 +55,12 @@ check_installed() {
     man -l "$root/share/man/man1/$page.1" 2>/dev/null | grep -q "^NAME" ||
       fail "man $page shows nothing"
   done
-  PATH="$root/bin:$PATH" bash -c \
-    "source '$root/share/bash-completion/completions/qrlpack' &&
-     complete -p qrlpack" >/dev/null || fail "bash rejects the completion"
+  for tool in qrlpack qrlconsole; do
+    PATH="$root/bin:$PATH" bash -c \
+      "source '$root/share/bash-completion/completions/$tool' &&
+       complete -p $tool" >/dev/null ||
+      fail "bash rejects the completion of $tool"
+  done
 }
 
 DESTDIR="$stage/destdir" cmake --install "$build" --prefix /opt/qrl \
