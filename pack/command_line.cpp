@@ -313,13 +313,13 @@ PackCommand PackCommandLine::Add(const CommandText& text, CommandRun run) {
   return PackCommand(app);
 }
 
-void PackCommandLine::AddOwnParsing(const CommandText& text,
-                                    OwnParsingRun run, std::string completion) {
+void PackCommandLine::AddOwnParsing(const CommandText& text, OwnParsingRun run,
+                                    std::string completion) {
   CLI::App* app = app_->add_subcommand(text.name, text.summary);
   app->set_help_flag();
   app->prefix_command();
-  commands_.push_back({text, nullptr, app, std::move(run),
-                       std::move(completion)});
+  commands_.push_back(
+      {text, nullptr, app, std::move(run), std::move(completion)});
 }
 
 void PackCommandLine::AddCompletion(std::string script) {
