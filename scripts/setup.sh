@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev libdtl-dev
-  git patch dpkg-dev groff-base man-db
+  git patch dpkg-dev groff-base man-db ccache
 )
 
 missing=()
