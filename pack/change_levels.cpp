@@ -5,6 +5,8 @@
 
 #include "engine/normal_level.h"
 #include "pack/level_writer.h"
+#include "pack/root_guard.h"
+#include "pack/whole_file_levels.h"
 #include "package/package.h"
 #include "package/settings_block.h"
 #include "services/line_list.h"
@@ -12,32 +14,9 @@
 
 namespace {
 
-constexpr std::string_view kApplyOnly = "ACTION_APPLY";
-constexpr std::string_view kReverseOnly = "ACTION_REVERSE";
-
 // Context beyond this many lines costs more than it is worth: the hunk is
 // joined to the next one instead, or the file is carried whole.
 constexpr size_t kMaxGrowth = 400;
-
-std::string Rooted(std::string_view path) {
-  return std::string(kRootMacro) + std::string(path);
-}
-
-LevelFields NewLevel(int64_t number, std::string_view kind,
-                     std::string presentation) {
-  LevelFields level;
-  level.number = number;
-  level.kind = kind;
-  level.presentation = std::move(presentation);
-  return level;
-}
-
-EntryFields BinaryEntry(std::string_view path, std::string_view bytes) {
-  EntryFields entry;
-  entry.path = Rooted(path);
-  entry.bytes = std::string(bytes);
-  return entry;
-}
 
 bool EndsWithLineFeedOnly(std::string_view text) {
   return text.find('\r') == std::string_view::npos &&
@@ -51,47 +30,6 @@ bool NamesRoot(const LineList& lines) {
     }
   }
   return false;
-}
-
-// A Complex program that puts `content` into the file at `path` when the
-// file holds exactly `expected`, and otherwise fails the level, leaving the
-// file as it is. The level ignores macros, so the bytes stay as they are;
-// the program reads {ROOT} by name.
-std::vector<std::string> RestoreProgram(std::string_view path,
-                                        std::string_view expected,
-                                        std::string_view content) {
-  const std::string name(path);
-  return {
-      "# Puts back what " + name +
-          " held before the change, when it is as the change left it.",
-      "BUFFERSETFROMMACRO " + std::string(kRootMacro),
-      "BUFFEREPILOGUE " + name,
-      "MACROFIRSTADDEMPTY",
-      "MACROFIRSTSETNAME",
-      "MACROFIRSTIMPORT",
-      "IFNOTMACROFIRSTVALUEIS " + std::string(expected),
-      "GOTO #CHANGED",
-      "MACROFIRSTSETVALUE " + std::string(content),
-      "MACROFIRSTEXPORT",
-      "MACROFIRSTDELETE",
-      "GOTO #END",
-      "#CHANGED",
-      "MACROFIRSTDELETE",
-      "MESSAGE " + name + " is not as the package left it; it stays as it is.",
-      "RETURN FALSE",
-      "#END",
-  };
-}
-
-// The reverse-only level that runs RestoreProgram.
-LevelFields RestoreLevel(int64_t number, std::string presentation,
-                         std::string_view path, std::string_view expected,
-                         std::string_view content) {
-  LevelFields level = NewLevel(number, kKindComplex, std::move(presentation));
-  level.requirements = kReverseOnly;
-  level.options = "IGNOREMACROS";
-  level.code = RestoreProgram(path, expected, content);
-  return level;
 }
 
 struct HunkLabel {
@@ -296,69 +234,6 @@ bool NormalLevelMaker::Make(std::vector<LevelFields>* levels,
   return true;
 }
 
-// The levels that put a whole file in place under apply and the content
-// it had back under reverse, each only when the file is as expected.
-void WholeFileLevels(const FileChange& change, int64_t base,
-                     std::string_view reason,
-                     std::vector<LevelFields>* levels) {
-  const std::string& path = change.path;
-  const std::string why =
-      reason.empty() ? std::string() : " (" + std::string(reason) + ")";
-  LevelFields write = NewLevel(base + 1, kKindFileExport,
-                               path + ": the whole file as changed" + why);
-  write.requirements = kApplyOnly;
-  write.entries = {BinaryEntry(path, *change.after),
-                   BinaryEntry(path, *change.before)};
-  levels->push_back(std::move(write));
-  levels->push_back(RestoreLevel(base + 1,
-                                 path + ": the whole file as it was" + why,
-                                 path, *change.after, *change.before));
-}
-
-void NewFileLevels(const FileChange& change, int64_t base,
-                   std::vector<LevelFields>* levels) {
-  const std::string& path = change.path;
-  // A later release may have a file of that name: it is not replaced.
-  LevelFields guard =
-      NewLevel(base, kKindComplex, path + ": new file, not there yet");
-  guard.requirements = kApplyOnly;
-  guard.code = {"IFNOTFILEEXISTS " + Rooted(path), "GOTO #END",
-                "MESSAGE " + path + " is there already; it stays as it is.",
-                "RETURN FALSE", "#END"};
-  levels->push_back(std::move(guard));
-  LevelFields create =
-      NewLevel(base, kKindFileDirectoryCreationRemoval, path + ": new file");
-  create.code = {"+/" + Rooted(path)};
-  levels->push_back(std::move(create));
-  if (!change.after->empty()) {
-    LevelFields write =
-        NewLevel(base + 1, kKindFileExport, path + ": the new file's content");
-    write.requirements = kApplyOnly;
-    write.entries = {BinaryEntry(path, *change.after)};
-    levels->push_back(std::move(write));
-  }
-  if (change.make_executable) {
-    LevelFields executable =
-        NewLevel(base + 2, kKindComplex, path + ": the new file is executable");
-    executable.requirements = kApplyOnly;
-    executable.code = {"TRYTOASSUREEXECUTEPERMISSIONS " + Rooted(path)};
-    levels->push_back(std::move(executable));
-  }
-}
-
-void RemovedFileLevels(const FileChange& change, int64_t base,
-                       std::vector<LevelFields>* levels) {
-  const std::string& path = change.path;
-  levels->push_back(RestoreLevel(base,
-                                 path + ": the removed file's content back",
-                                 path, "", *change.before));
-  LevelFields remove = NewLevel(base + 1, kKindFileDirectoryCreationRemoval,
-                                path + ": removed file");
-  remove.entries = {BinaryEntry(path, *change.before)};
-  remove.code = {"-/" + Rooted(path)};
-  levels->push_back(std::move(remove));
-}
-
 LevelFields DirectoryLevel(int64_t number, std::string presentation, char op,
                            const std::vector<std::string>& directories) {
   LevelFields level = NewLevel(number, kKindFileDirectoryCreationRemoval,
@@ -430,6 +305,7 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
   *applied = changes.after;
   files->clear();
   std::vector<LevelFields> levels;
+  RootGuardPaths guarded;
   if (!changes.created_directories.empty()) {
     levels.push_back(
         DirectoryLevel(0, "New directories", '+', changes.created_directories));
@@ -439,11 +315,22 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
     const int64_t base = static_cast<int64_t>(k + 1) * stride;
     FileLevels info;
     info.path = change.path;
+    WholeFile whole;
+    whole.path = change.path;
+    whole.before = change.before.value_or("");
+    whole.after = change.after.value_or("");
     if (!change.before.has_value() && change.after.has_value()) {
-      NewFileLevels(change, base, &levels);
+      guarded.created.push_back(change.path);
+      whole.change = WholeFileChange::kCreated;
+      whole.executable = change.make_executable;
+      AddWholeFileLevels(whole, base, &levels);
     } else if (change.before.has_value() && !change.after.has_value()) {
-      RemovedFileLevels(change, base, &levels);
+      guarded.deleted.push_back(change.path);
+      whole.change = WholeFileChange::kRemoved;
+      whole.executable = changes.before.executables.contains(change.path);
+      AddWholeFileLevels(whole, base, &levels);
     } else if (change.before.has_value()) {
+      guarded.modified.push_back(change.path);
       const std::optional<CommentSyntax> syntax =
           CommentSyntaxFor(markers, change.path);
       const bool nested = markers != MarkerStyle::kNone && !syntax.has_value();
@@ -468,7 +355,8 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
         }
       } else {
         info = FileLevels{change.path, {}, true, *change.after};
-        WholeFileLevels(change, base, maker.why(), &levels);
+        whole.reason = maker.why();
+        AddWholeFileLevels(whole, base, &levels);
       }
     }
     if (info.applied.empty() && change.after.has_value()) {
@@ -490,6 +378,8 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
       "Made by qrlpack from a change of " +
       std::to_string(changes.files.size()) +
       " files. Run it with MACRO{ROOT}=/path/to/tree/ (with the final /).";
-  *package = PackageToData(LevelList(levels), settings);
+  TFASTMEMLIST list = LevelList(levels);
+  PutRootGuard(guarded, &list);
+  *package = PackageToData(list, settings);
   return true;
 }

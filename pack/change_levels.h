@@ -15,10 +15,8 @@
 #include <vector>
 
 #include "pack/comment_markers.h"
+#include "pack/level_writer.h"
 #include "pack/tree_change.h"
-
-// The macro under which every path of the package stands.
-inline constexpr std::string_view kRootMacro = "{ROOT}";
 
 // What the levels of one file are, for messages about it.
 struct FileLevels {

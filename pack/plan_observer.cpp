@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <cctype>
 
+#include "engine/macros.h"
 #include "engine/normal_level.h"
 #include "engine/target_files.h"
+#include "pack/level_writer.h"
 #include "pack/plan_analysis.h"
+#include "pack/whole_file_levels.h"
 #include "package/level_record.h"
+#include "services/file_services.h"
 #include "services/string_utils.h"
 
 namespace {
@@ -171,6 +175,30 @@ std::vector<std::string> LevelPaths(std::string_view entries,
   return paths;
 }
 
+// Why a level that compares a whole file before it writes failed: where
+// the file parts from the content the level expects. Empty for other
+// levels.
+std::string WholeFileReason(const LevelEvent& event) {
+  std::string path;
+  std::string expected;
+  if (!WholeFileExpectation(event.call.state.levels.View(event.index), &path,
+                            &expected)) {
+    return std::string();
+  }
+  const TFASTMEMLIST& macros = event.call.state.macros;
+  const int64_t root =
+      FindMacro(macros, kRootMacro, LookIn::kNames, CaseSensitive::kYes);
+  if (root < 0 || static_cast<uint64_t>(root) + 1 >= macros.Count()) {
+    return std::string();
+  }
+  std::string content;
+  const std::string file = macros.Get(static_cast<uint64_t>(root) + 1) + path;
+  if (!FileToString(file, &content)) {
+    return "the file " + Quoted(file) + " cannot be read";
+  }
+  return DescribeContentDifference(content, expected);
+}
+
 }  // namespace
 
 PlannedLevel PlanObserver::Planned(const LevelCall& call) const {
@@ -243,7 +271,10 @@ void PlanObserver::LevelEnds(const LevelEvent& event) {
         DescribeMissingBlock(look, &planned);
       } else {
         planned.outcome = "fails";
-        planned.reason = std::string(event.message);
+        planned.reason = WholeFileReason(event);
+        if (planned.reason.empty()) {
+          planned.reason = std::string(event.message);
+        }
       }
       break;
     case LevelResult::kNotSelected:

@@ -213,7 +213,7 @@ TEST_F(AuthoringEndToEnd, TakesAFormatPatchSeries) {
 }
 
 // A file that the change creates but a later release already has stays as
-// that release has it: apply stops before it.
+// that release has it: the root guard stops apply before anything runs.
 TEST_F(AuthoringEndToEnd, NeverReplacesAFileItWouldCreate) {
   MakeTree(Path("a"), {{"k", "k\n"}});
   MakeTree(Path("b"), {{"k", "k\n"}, {"n", "mine\n"}});
@@ -226,10 +226,9 @@ TEST_F(AuthoringEndToEnd, NeverReplacesAFileItWouldCreate) {
   const ProgramResult run =
       RunConsole({Path("c.qrl"), "apply", Root(Path("later"))});
   EXPECT_EQ(run.out, BannerLine() +
-                         "n is there already; it stays as it is.\n"
                          "ERROR! COMPLEX ACTIONS FAILED FOR LEVEL 1000 "
-                         "PROCESS WITH PRESENTATION: n: new file, not there "
-                         "yet\n");
+                         "PROCESS WITH PRESENTATION: this tree has n, which "
+                         "the package creates\n");
   EXPECT_EQ(run.exit_code, 3);
   EXPECT_EQ(ReadFile(Path("later/n")), "theirs\n");
 }
