@@ -142,6 +142,13 @@ int Refuse(std::ostream& err, const std::vector<std::string>& errors) {
   return kPackExitInvalid;
 }
 
+// What the package does otherwise than asked, though it is written.
+void Note(std::ostream& err, const std::vector<std::string>& notes) {
+  for (const std::string& note : notes) {
+    err << "qrlpack: note: " << EscapeForTerminal(note) << '\n';
+  }
+}
+
 int Deliver(const std::string& output, const std::string& package,
             std::ostream& out, std::ostream& err) {
   if (output == "-") {
@@ -218,9 +225,11 @@ int RunFromDiff(const std::vector<std::string>& args, std::ostream& out,
     }
     std::string package;
     std::vector<std::string> errors;
-    if (!PackageFromDiff(diff, options, &package, &errors)) {
+    std::vector<std::string> notes;
+    if (!PackageFromDiff(diff, options, &package, &errors, &notes)) {
       return Refuse(err, errors);
     }
+    Note(err, notes);
     return Deliver(parsed.output, package, out, err);
   });
 }
@@ -254,10 +263,12 @@ int RunFromTrees(const std::vector<std::string>& args, std::ostream& out,
   return Guarded(err, [&] {
     std::string package;
     std::vector<std::string> errors;
+    std::vector<std::string> notes;
     if (!PackageFromTrees(parsed.files[0], parsed.files[1], markers, &package,
-                          &errors)) {
+                          &errors, &notes)) {
       return Refuse(err, errors);
     }
+    Note(err, notes);
     return Deliver(parsed.output, package, out, err);
   });
 }

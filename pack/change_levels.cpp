@@ -2,9 +2,11 @@
 
 #include <deque>
 #include <optional>
+#include <set>
 
 #include "engine/normal_level.h"
 #include "pack/level_writer.h"
+#include "pack/marker_places.h"
 #include "pack/root_guard.h"
 #include "pack/whole_file_levels.h"
 #include "package/package.h"
@@ -51,17 +53,26 @@ HunkLabel LabelOf(std::string_view path, const LineHunk& first,
 }
 
 // Makes the Normal levels of one changed file; false when they cannot give
-// back its bytes exactly, so that it must be carried whole.
+// back its bytes exactly, so that it must be carried whole. A level whose
+// markers would stand where a comment line changes the file's meaning
+// stays unframed.
 class NormalLevelMaker {
  public:
-  NormalLevelMaker(const FileChange& change, int64_t base,
+  NormalLevelMaker(const FileChange& change, int64_t base, MarkerStyle markers,
                    const std::optional<CommentSyntax>& syntax,
                    const TSETTINGSBLOCK& settings)
-      : change_(change), base_(base), syntax_(syntax), settings_(settings) {}
+      : change_(change),
+        base_(base),
+        markers_(markers),
+        syntax_(syntax),
+        settings_(settings) {}
 
   bool Make(std::vector<LevelFields>* levels, FileLevels* info);
   // Why Make refused.
   const std::string& why() const { return why_; }
+  // The numbers of the levels left unframed, and why, one line each.
+  const std::set<int64_t>& unframed() const { return unframed_; }
+  const std::vector<std::string>& notes() const { return notes_; }
 
  private:
   // Tries the hunk with `above` and `below` lines of context; true when
@@ -75,16 +86,52 @@ class NormalLevelMaker {
     return static_cast<size_t>(static_cast<int64_t>(x) + shift_);
   }
 
+  // Why markers around `code`, put in place of state_[first, past), would
+  // change the file's meaning; empty when they would not.
+  std::string WhyUnframed(size_t first, size_t past, const LineList& code);
+
   const FileChange& change_;
   int64_t base_;
+  MarkerStyle markers_;
   const std::optional<CommentSyntax>& syntax_;
   const TSETTINGSBLOCK& settings_;
+  const TSETTINGSBLOCK unframed_settings_;
   TextLines new_text_;
   std::vector<std::string_view> state_;  // the file as apply leaves it so far
   std::deque<LineList> frames_;          // the framed code `state_` shows
   int64_t shift_ = 0;  // where old line x stands now: x + shift_
+  // scan_[i]: the scanner after state_'s lines before i.
+  std::vector<MarkerPlaces> scan_;
+  std::set<int64_t> unframed_;
+  std::vector<std::string> notes_;
   std::string why_;
 };
+
+std::string NormalLevelMaker::WhyUnframed(size_t first, size_t past,
+                                          const LineList& code) {
+  if (scan_.empty()) {
+    scan_.emplace_back(markers_, change_.path);
+  }
+  while (scan_.size() <= first) {
+    MarkerPlaces next = scan_.back();
+    next.Feed(state_[scan_.size() - 1]);
+    scan_.push_back(std::move(next));
+  }
+  const std::string_view* after_code =
+      past < state_.size() ? &state_[past] : nullptr;
+  const std::string_view head =
+      code.Empty() ? std::string_view() : std::string_view(code.Get(0));
+  std::string why =
+      scan_[first].WhyNotBefore(code.Empty() ? after_code : &head);
+  if (!why.empty()) {
+    return why;
+  }
+  MarkerPlaces at_end = scan_[first];
+  for (const std::string& line : code) {
+    at_end.Feed(line);
+  }
+  return at_end.WhyNotBefore(after_code);
+}
 
 bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
                                size_t above, size_t below, bool* names_root,
@@ -119,12 +166,15 @@ bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
   const int64_t number = base_ + hunk.number;
   LineList comments;
   std::string label_text = label.label;
-  if (syntax_.has_value()) {
+  const std::string unframed_because =
+      syntax_.has_value() ? WhyUnframed(first, past, code) : "";
+  if (syntax_.has_value() && unframed_because.empty()) {
     comments.Add(MarkerLine(*syntax_, "BEGIN", label.label));
     label_text = MarkerLine(*syntax_, "END", label.label);
   }
   LineList framed = code;
-  WrapCode(settings_, comments, label_text, std::to_string(number), &framed);
+  WrapCode(unframed_because.empty() ? settings_ : unframed_settings_, comments,
+           label_text, std::to_string(number), &framed);
   if (framed.Empty()) {
     return false;
   }
@@ -136,6 +186,16 @@ bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
     return false;
   }
   frames_.push_back(std::move(framed));
+  if (scan_.size() > first + 1) {
+    scan_.erase(scan_.begin() + static_cast<std::ptrdiff_t>(first) + 1,
+                scan_.end());
+  }
+  if (!unframed_because.empty()) {
+    unframed_.insert(number);
+    notes_.push_back(change_.path + ", " + label.numbers +
+                     ": left without markers, which would stand " +
+                     unframed_because);
+  }
   // `next` viewed the local copy; point it at the kept one.
   std::copy(frames_.back().begin(), frames_.back().end(), next.begin() + first);
   shift_ += static_cast<int64_t>(frames_.back().Count()) -
@@ -266,6 +326,18 @@ void RemovedDirectoryLevels(int64_t number,
   levels->push_back(std::move(restore));
 }
 
+// A level that carries `level` in a package of its own, whose settings
+// write no markers.
+LevelFields WithoutMarkers(LevelFields level, const TSETTINGSBLOCK& unframed) {
+  LevelFields package = NewLevel(level.number, kKindPackage,
+                                 level.presentation + " (without markers)");
+  package.code_type = kTypeBinary;
+  TFASTMEMLIST list;
+  list.Add(LevelRecordData(level));
+  package.code = {PackageToData(list, unframed)};
+  return package;
+}
+
 // The records of `levels` as a level list.
 TFASTMEMLIST LevelList(const std::vector<LevelFields>& levels) {
   TFASTMEMLIST list;
@@ -279,7 +351,8 @@ TFASTMEMLIST LevelList(const std::vector<LevelFields>& levels) {
 
 bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
                         std::string* package, TreeState* applied,
-                        std::vector<FileLevels>* files, std::string* err) {
+                        std::vector<FileLevels>* files,
+                        std::vector<std::string>* notes, std::string* err) {
   size_t most_hunks = 0;
   for (const FileChange& change : changes.files) {
     most_hunks = std::max(most_hunks, change.hunks.size());
@@ -335,10 +408,16 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
           CommentSyntaxFor(markers, change.path);
       const bool nested = markers != MarkerStyle::kNone && !syntax.has_value();
       std::vector<LevelFields> normal;
-      NormalLevelMaker maker(change, base, syntax,
+      NormalLevelMaker maker(change, base, markers, syntax,
                              nested ? unframed_settings : framed_settings);
       if (maker.Make(&normal, &info)) {
         applied->files[change.path] = info.applied;
+        notes->insert(notes->end(), maker.notes().begin(), maker.notes().end());
+        for (LevelFields& level : normal) {
+          if (maker.unframed().contains(level.number)) {
+            level = WithoutMarkers(std::move(level), unframed_settings);
+          }
+        }
         if (nested) {
           // Levels without markers need settings without them.
           LevelFields level =

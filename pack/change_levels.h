@@ -28,9 +28,11 @@ struct FileLevels {
 
 // The package that carries `changes`, and for each changed file what its
 // levels are. The tree that apply leaves is changes.after with the marker
-// lines that `markers` adds: *applied.
+// lines that `markers` adds: *applied. *notes gets a line for each level
+// left without markers because a comment line would change the file there.
 bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
                         std::string* package, TreeState* applied,
-                        std::vector<FileLevels>* files, std::string* err);
+                        std::vector<FileLevels>* files,
+                        std::vector<std::string>* notes, std::string* err);
 
 #endif  // QRL_PACK_CHANGE_LEVELS_H_

@@ -181,6 +181,37 @@ TEST(MakeChangePackage, MarkersFrameEachLevelInTheFilesCommentSyntax) {
   EXPECT_EQ(levels[0]["presentation"], "a.c, hunk #1 (@@ -1,5 +1,5 @@)");
 }
 
+// A level whose markers would stand inside a continued macro stays
+// unframed, in a package of its own without markers, and says so.
+TEST(MakeChangePackage, LeavesUnframedWhatAMarkerWouldBreak) {
+  ScratchDir old_tree;
+  ScratchDir new_tree;
+  const std::string macro =
+      "#define F \\\n  a \\\n  b \\\n  c \\\n  d \\\n  e \\\n  f \\\n  g\n";
+  std::string changed = macro;
+  changed.replace(changed.find("d"), 1, "D");
+  MakeTree(old_tree.path(), {{"m.h", macro + "int x;\n"}});
+  MakeTree(new_tree.path(), {{"m.h", changed + "int x;\n"}});
+  ChangeSet changes;
+  std::vector<std::string> errors;
+  ASSERT_TRUE(
+      ChangeFromTrees(old_tree.path(), new_tree.path(), &changes, &errors));
+  std::string package;
+  std::string err;
+  std::vector<std::string> notes;
+  ASSERT_TRUE(
+      MakeChangePackage(changes, MarkerStyle::kAuto, &package, &err, &notes))
+      << err;
+  EXPECT_EQ(notes, std::vector<std::string>{
+                       "m.h, hunk #1: left without markers, which would stand "
+                       "after a line continued with a backslash"});
+  Json description;
+  DecodeError error;
+  ASSERT_TRUE(DescribePackage(package, &description, &error));
+  EXPECT_EQ(Levels(WithoutGuard(description["levels"]), false),
+            "Package[Normal]");
+}
+
 TEST(MakeChangePackage, RefusesModeChangesAndLinks) {
   ScratchDir old_tree;
   ScratchDir new_tree;

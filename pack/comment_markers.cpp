@@ -113,12 +113,13 @@ bool ParseMarkerStyle(std::string_view name, MarkerStyle* style) {
   return false;
 }
 
+MarkerStyle ResolvedStyle(MarkerStyle style, std::string_view path) {
+  return style == MarkerStyle::kAuto ? StyleByName(path) : style;
+}
+
 std::optional<CommentSyntax> CommentSyntaxFor(MarkerStyle style,
                                               std::string_view path) {
-  if (style == MarkerStyle::kAuto) {
-    style = StyleByName(path);
-  }
-  switch (style) {
+  switch (ResolvedStyle(style, path)) {
     case MarkerStyle::kC:
       return kCSyntax;
     case MarkerStyle::kHash:

@@ -20,6 +20,10 @@ struct CommentSyntax {
   std::string_view close;
 };
 
+// The style itself, or for kAuto the one the file's name or extension
+// gives (kNone for a file of no known type).
+MarkerStyle ResolvedStyle(MarkerStyle style, std::string_view path);
+
 // The syntax `style` gives the file at `path`; none for kNone, and for kAuto
 // when the file's name or extension is of no known type.
 std::optional<CommentSyntax> CommentSyntaxFor(MarkerStyle style,

@@ -352,13 +352,14 @@ bool ChangeFromDiff(std::string_view diff, const FromDiffOptions& options,
 }
 
 bool PackageFromDiff(std::string_view diff, const FromDiffOptions& options,
-                     std::string* package, std::vector<std::string>* errors) {
+                     std::string* package, std::vector<std::string>* errors,
+                     std::vector<std::string>* notes) {
   ChangeSet changes;
   if (!ChangeFromDiff(diff, options, &changes, errors)) {
     return false;
   }
   std::string err;
-  if (!MakeChangePackage(changes, options.markers, package, &err)) {
+  if (!MakeChangePackage(changes, options.markers, package, &err, notes)) {
     errors->push_back(err);
     return false;
   }
