@@ -195,22 +195,8 @@ constexpr Typed kByExtension[] = {
 };
 
 const Lexicon* LexiconFor(MarkerStyle style, std::string_view path) {
-  const size_t slash = path.rfind('/');
-  const std::string name = LowerCase(
-      slash == std::string_view::npos ? path : path.substr(slash + 1));
-  for (const Typed& typed : kByName) {
-    if (typed.key == name) {
-      return typed.lexicon;
-    }
-  }
-  const size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) {
-    const std::string_view extension = std::string_view(name).substr(dot + 1);
-    for (const Typed& typed : kByExtension) {
-      if (typed.key == extension) {
-        return typed.lexicon;
-      }
-    }
+  if (const Typed* typed = FindFileType(path, kByName, kByExtension)) {
+    return typed->lexicon;
   }
   switch (ResolvedStyle(style, path)) {
     case MarkerStyle::kC:
