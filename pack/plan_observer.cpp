@@ -48,19 +48,23 @@ bool SameKeys(const LineBlock& a, const LineBlock& b) {
   return true;
 }
 
-// The first line of the match that differs from the block byte for byte.
-std::string InexactWarning(EditableText& text, int64_t at,
-                           const std::vector<std::string>& block) {
+// The lines of a match that differ from the block byte for byte, which the
+// level writes over with its own lines; the warning quotes the first.
+int64_t LooseLines(EditableText& text, int64_t at,
+                   const std::vector<std::string>& block,
+                   std::vector<std::string>* warnings) {
+  int64_t count = 0;
   for (size_t i = 0; i < block.size(); ++i) {
     const std::string_view line = text.Line(static_cast<uint64_t>(at) + i);
-    if (line != block[i]) {
-      return "matches only because blanks at the ends and letter case do "
-             "not count: line " +
-             LineNumber(at + static_cast<int64_t>(i)) + " reads " +
-             Quoted(line) + ", the package has " + Quoted(block[i]);
+    if (line != block[i] && count++ == 0) {
+      warnings->push_back(
+          "matches only because blanks at the ends and letter case do "
+          "not count: line " +
+          LineNumber(at + static_cast<int64_t>(i)) + " reads " + Quoted(line) +
+          ", the package has " + Quoted(block[i]));
     }
   }
-  return std::string();
+  return count;
 }
 
 std::string OthersWarning(const BlockPlaces& places) {
@@ -249,6 +253,16 @@ void PlanObserver::LevelEnds(const LevelEvent& event) {
        (event.result == LevelResult::kRequirementsNotMet &&
         !event.message.empty())) &&
       (!apply || event.severity != 0);
+  // The console stops after a failure of severity 3 under apply, or after
+  // a program that halts; a stop inside a nested package stops its level.
+  if (planned.failure && planned.depth == 0 && !stop_.has_value() &&
+      ((apply && event.severity == 3) ||
+       (event.call.state.run_flags & kRunStop) != 0)) {
+    stop_ = Stop{static_cast<size_t>(&planned - levels_.data()), event.index};
+  }
+  if (planned.rewrites > 0 && event.result != LevelResult::kDone) {
+    planned.rewrites = 0;  // a level that does not run rewrites nothing
+  }
   switch (event.result) {
     case LevelResult::kDone:
       planned.outcome = "applies";
@@ -343,8 +357,8 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
         planned->warnings.push_back(OthersWarning(places));
       }
       if (!places.exact) {
-        planned->warnings.push_back(
-            InexactWarning(text, places.first, old_lines));
+        planned->rewrites =
+            LooseLines(text, places.first, old_lines, &planned->warnings);
       }
     } else if (!old_lines.empty()) {
       look->reason = DriftReason(text, old_lines, "obsolete code");
@@ -361,6 +375,10 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
       planned->line = places.first + 1;
       if (!places.others.empty()) {
         planned->warnings.push_back(OthersWarning(places));
+      }
+      if (!places.exact) {
+        planned->rewrites =
+            LooseLines(text, places.first, framed, &planned->warnings);
       }
       return;
     }
