@@ -1,6 +1,7 @@
 #include "pack/change_levels.h"
 
 #include <deque>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -347,23 +348,111 @@ TFASTMEMLIST LevelList(const std::vector<LevelFields>& levels) {
   return list;
 }
 
+// Where the levels of each change start. Change k of a diff is numbered
+// from (k + 1) * stride, so a level's number says which file and hunk it
+// comes from; in a series, patch p's changes count from p * patch_stride,
+// so that each patch keeps a range of its own.
+struct LevelNumbering {
+  std::vector<int64_t> bases;  // of each change
+  int64_t last = 0;            // past every change: removed directories
+};
+
+bool NumberLevels(const ChangeSet& changes, LevelNumbering* numbering) {
+  size_t most_hunks = 0;
+  std::map<size_t, int64_t> per_patch;  // changes of each patch
+  for (const FileChange& change : changes.files) {
+    most_hunks = std::max(most_hunks, change.hunks.size());
+    ++per_patch[change.patches.empty() ? 0 : change.patches.back()];
+  }
+  int64_t stride = 1000;
+  while (stride <= static_cast<int64_t>(most_hunks) + 2) {
+    stride *= 10;
+  }
+  int64_t most_changes = 0;
+  for (const auto& [patch, count] : per_patch) {
+    most_changes = std::max(most_changes, count);
+  }
+  int64_t patch_stride = 10 * stride;
+  while (patch_stride <= (most_changes + 1) * stride &&
+         patch_stride <= INT32_MAX) {
+    patch_stride *= 10;
+  }
+  std::map<size_t, int64_t> placed;
+  for (const FileChange& change : changes.files) {
+    const size_t patch = change.patches.empty() ? 0 : change.patches.back();
+    numbering->bases.push_back(static_cast<int64_t>(patch) * patch_stride +
+                               (++placed[patch]) * stride);
+  }
+  const size_t last_patch = per_patch.empty() ? 0 : per_patch.rbegin()->first;
+  numbering->last = static_cast<int64_t>(last_patch) * patch_stride +
+                    (placed[last_patch] + 1) * stride;
+  return numbering->last <= INT32_MAX;
+}
+
+// The files the root guard checks: whether each was there before the
+// first change of it and is there after the last.
+RootGuardPaths GuardedPaths(const ChangeSet& changes) {
+  std::vector<std::string> order;
+  std::map<std::string, std::pair<bool, bool>> there;
+  for (const FileChange& change : changes.files) {
+    const auto [at, added] = there.emplace(
+        change.path, std::make_pair(change.before.has_value(), false));
+    if (added) {
+      order.push_back(change.path);
+    }
+    at->second.second = change.after.has_value();
+  }
+  RootGuardPaths paths;
+  for (const std::string& path : order) {
+    const auto [before, after] = there[path];
+    if (before && after) {
+      paths.modified.push_back(path);
+    } else if (before) {
+      paths.deleted.push_back(path);
+    } else if (after) {
+      paths.created.push_back(path);
+    }
+  }
+  return paths;
+}
+
+// What the package says about itself.
+std::string UserInformation(const ChangeSet& changes) {
+  constexpr std::string_view kRun =
+      "Run it with MACRO{ROOT}=/path/to/tree/ (with the final /).";
+  if (changes.series.empty()) {
+    return "Made by qrlpack from a change of " +
+           std::to_string(changes.files.size()) + " files. " +
+           std::string(kRun);
+  }
+  std::string text = "Made by qrlpack from a series of " +
+                     std::to_string(changes.series.size()) + " patches:\n";
+  for (const std::string& subject : changes.series) {
+    text += subject + "\n";
+  }
+  return text + std::string(kRun);
+}
+
+// The subjects of the patches a change comes from, before its levels'
+// presentations.
+std::string SeriesTitle(const ChangeSet& changes, const FileChange& change) {
+  std::string title;
+  for (const size_t patch : change.patches) {
+    if (patch >= 1 && patch <= changes.series.size()) {
+      title += (title.empty() ? "" : " + ") + changes.series[patch - 1];
+    }
+  }
+  return title.empty() ? title : title + ": ";
+}
+
 }  // namespace
 
 bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
                         std::string* package, TreeState* applied,
                         std::vector<FileLevels>* files,
                         std::vector<std::string>* notes, std::string* err) {
-  size_t most_hunks = 0;
-  for (const FileChange& change : changes.files) {
-    most_hunks = std::max(most_hunks, change.hunks.size());
-  }
-  // File k's levels are numbered from k * stride, so a level's number says
-  // which file and which hunk it comes from.
-  int64_t stride = 1000;
-  while (stride <= static_cast<int64_t>(most_hunks) + 2) {
-    stride *= 10;
-  }
-  if ((static_cast<int64_t>(changes.files.size()) + 1) * stride > INT32_MAX) {
+  LevelNumbering numbering;
+  if (!NumberLevels(changes, &numbering)) {
     *err = "too many files and hunks for the level numbers of one package";
     return false;
   }
@@ -378,14 +467,14 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
   *applied = changes.after;
   files->clear();
   std::vector<LevelFields> levels;
-  RootGuardPaths guarded;
   if (!changes.created_directories.empty()) {
     levels.push_back(
         DirectoryLevel(0, "New directories", '+', changes.created_directories));
   }
   for (size_t k = 0; k < changes.files.size(); ++k) {
     const FileChange& change = changes.files[k];
-    const int64_t base = static_cast<int64_t>(k + 1) * stride;
+    const int64_t base = numbering.bases[k];
+    const size_t first_level = levels.size();
     FileLevels info;
     info.path = change.path;
     WholeFile whole;
@@ -393,17 +482,14 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
     whole.before = change.before.value_or("");
     whole.after = change.after.value_or("");
     if (!change.before.has_value() && change.after.has_value()) {
-      guarded.created.push_back(change.path);
       whole.change = WholeFileChange::kCreated;
       whole.executable = change.make_executable;
       AddWholeFileLevels(whole, base, &levels);
     } else if (change.before.has_value() && !change.after.has_value()) {
-      guarded.deleted.push_back(change.path);
       whole.change = WholeFileChange::kRemoved;
       whole.executable = changes.before.executables.contains(change.path);
       AddWholeFileLevels(whole, base, &levels);
     } else if (change.before.has_value()) {
-      guarded.modified.push_back(change.path);
       const std::optional<CommentSyntax> syntax =
           CommentSyntaxFor(markers, change.path);
       const bool nested = markers != MarkerStyle::kNone && !syntax.has_value();
@@ -438,27 +524,27 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
         AddWholeFileLevels(whole, base, &levels);
       }
     }
+    const std::string title = SeriesTitle(changes, change);
+    for (size_t i = first_level; i < levels.size(); ++i) {
+      levels[i].presentation = title + levels[i].presentation;
+    }
     if (info.applied.empty() && change.after.has_value()) {
       info.applied = *change.after;
     }
     files->push_back(std::move(info));
   }
   if (!changes.removed_directories.empty()) {
-    RemovedDirectoryLevels(
-        (static_cast<int64_t>(changes.files.size()) + 1) * stride,
-        changes.removed_directories, &levels);
+    RemovedDirectoryLevels(numbering.last, changes.removed_directories,
+                           &levels);
   }
   if (levels.empty()) {
     *err = "the change is empty: nothing to put into a package";
     return false;
   }
   TSETTINGSBLOCK settings = framed_settings;
-  settings.user_information =
-      "Made by qrlpack from a change of " +
-      std::to_string(changes.files.size()) +
-      " files. Run it with MACRO{ROOT}=/path/to/tree/ (with the final /).";
+  settings.user_information = UserInformation(changes);
   TFASTMEMLIST list = LevelList(levels);
-  PutRootGuard(guarded, &list);
+  PutRootGuard(GuardedPaths(changes), &list);
   *package = PackageToData(list, settings);
   return true;
 }

@@ -230,7 +230,8 @@ TEST(MakeChangePackage, RefusesModeChangesAndLinks) {
 TEST(VerifyPackage, NamesTheFileTheLineAndTheAction) {
   // A package made for one change, checked against another.
   ChangeSet changes;
-  changes.files.push_back(FileChange{"f", "a\nb\n", "a\nc\n", false, {}, ""});
+  changes.files.push_back(
+      FileChange{"f", "a\nb\n", "a\nc\n", false, {}, "", {}});
   changes.files[0].hunks =
       LineHunks(SplitTextLines("a\nb\n"), SplitTextLines("a\nc\n"));
   changes.before.files["f"] = "a\nb\n";

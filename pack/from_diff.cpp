@@ -84,8 +84,14 @@ class DiffReader {
   }
   // A file that an earlier part of the diff changed already (a series of
   // patches from git format-patch): its hunks apply to the changed
-  // content, and the levels take the line differences of the whole.
+  // content. A later patch of a series makes a change of its own, which
+  // starts where the one before ended; otherwise (or with markers, which
+  // the earlier levels put into the file) the levels take the line
+  // differences of the whole.
   void AddAgain(const DiffFile& file, const std::string& path);
+  // The change of a later patch of a series, from where the earlier ones
+  // left the file.
+  void AddPatchAgain(const DiffFile& file, const FileChange& earlier);
   // Records the existing directories above `path` in the state before, and
   // plans the missing ones when `create` says so.
   void NoteParents(const std::string& path, bool create);
@@ -176,6 +182,9 @@ void DiffReader::Add(const DiffFile& file) {
   const Kind kind = KindAt(full, &executable);
   FileChange change;
   change.path = path;
+  if (file.patch > 0) {
+    change.patches = {file.patch};
+  }
   if (kind == Kind::kOther) {
     Error(file, path,
           "not a regular file in " + options_.tree +
@@ -250,6 +259,12 @@ void DiffReader::AddAgain(const DiffFile& file, const std::string& path) {
       change = &earlier;
     }
   }
+  if (change != nullptr && options_.markers == MarkerStyle::kNone &&
+      file.patch > 0 && !change->patches.empty() &&
+      change->patches.back() != file.patch) {
+    AddPatchAgain(file, *change);
+    return;
+  }
   if (change == nullptr || !change->before.has_value() ||
       !change->after.has_value() || file.old_absent || file.new_absent) {
     Error(file, path,
@@ -268,6 +283,48 @@ void DiffReader::AddAgain(const DiffFile& file, const std::string& path) {
   changes_->after.files[path] = after;
   change->hunks =
       LineHunks(SplitTextLines(*change->before), SplitTextLines(after));
+  if (file.patch > 0 &&
+      (change->patches.empty() || change->patches.back() != file.patch)) {
+    change->patches.push_back(file.patch);
+  }
+}
+
+void DiffReader::AddPatchAgain(const DiffFile& file,
+                               const FileChange& earlier) {
+  const std::string path = earlier.path;
+  if (file.old_absent == earlier.after.has_value()) {
+    Error(file, path,
+          earlier.after.has_value()
+              ? "the diff creates this file, but an earlier patch left it there"
+              : "an earlier patch removed this file");
+    return;
+  }
+  FileChange change;
+  change.path = path;
+  change.before = earlier.after;
+  change.patches = {file.patch};
+  std::string after;
+  std::vector<std::string> failed;
+  if (!PatchFile(path, earlier.after.value_or(""), file.hunks, &after,
+                 &change.hunks, &failed)) {
+    errors_->insert(errors_->end(), failed.begin(), failed.end());
+    return;
+  }
+  if (file.new_absent) {
+    if (!after.empty()) {
+      Error(file, path,
+            "the diff removes this file, but its hunks leave " +
+                std::to_string(after.size()) + " bytes in it");
+      return;
+    }
+    changes_->after.files.erase(path);
+    removed_names_[Parent(path)].insert(BaseName(path));
+  } else {
+    change.after = after;
+    changes_->after.files[path] = after;
+    NoteParents(path, true);
+  }
+  changes_->files.push_back(std::move(change));
 }
 
 void DiffReader::RemoveEmptiedDirectories() {
@@ -342,7 +399,7 @@ bool ChangeFromDiff(std::string_view diff, const FromDiffOptions& options,
   *changes = ChangeSet();
   std::vector<DiffFile> files;
   const size_t errors_before = errors->size();
-  ParseUnifiedDiff(diff, &files, errors);
+  ParseUnifiedDiff(diff, &files, errors, &changes->series);
   DiffReader reader(options, changes, errors);
   for (const DiffFile& file : files) {
     reader.Add(file);
