@@ -89,6 +89,10 @@ class DiffReader {
   // the earlier levels put into the file) the levels take the line
   // differences of the whole.
   void AddAgain(const DiffFile& file, const std::string& path);
+  // Applies the file's hunks to `before`: change->after (none when the
+  // diff removes the file) and change->hunks. False when they do not fit.
+  bool Patch(const DiffFile& file, const std::string& before,
+             FileChange* change);
   // The change of a later patch of a series, from where the earlier ones
   // left the file.
   void AddPatchAgain(const DiffFile& file, const FileChange& earlier);
@@ -213,22 +217,10 @@ void DiffReader::Add(const DiffFile& file) {
     }
     change.before = before;
   }
-  std::string after;
-  std::vector<std::string> failed;
-  if (!PatchFile(path, before, file.hunks, &after, &change.hunks, &failed)) {
-    errors_->insert(errors_->end(), failed.begin(), failed.end());
+  if (!Patch(file, before, &change)) {
     return;
   }
-  if (file.new_absent) {
-    if (!after.empty()) {
-      Error(file, path,
-            "the diff removes this file, but its hunks leave " +
-                std::to_string(after.size()) + " bytes in it");
-      return;
-    }
-  } else {
-    change.after = after;
-  }
+  const std::string after = change.after.value_or("");
   // The state before and after, as far as this file goes.
   NoteParents(path, change.after.has_value());
   if (change.before.has_value()) {
@@ -250,6 +242,26 @@ void DiffReader::Add(const DiffFile& file) {
     removed_names_[Parent(path)].insert(BaseName(path));
   }
   changes_->files.push_back(std::move(change));
+}
+
+bool DiffReader::Patch(const DiffFile& file, const std::string& before,
+                       FileChange* change) {
+  std::string after;
+  std::vector<std::string> failed;
+  if (!PatchFile(change->path, before, file.hunks, &after, &change->hunks,
+                 &failed)) {
+    errors_->insert(errors_->end(), failed.begin(), failed.end());
+    return false;
+  }
+  if (!file.new_absent) {
+    change->after = std::move(after);
+  } else if (!after.empty()) {
+    Error(file, change->path,
+          "the diff removes this file, but its hunks leave " +
+              std::to_string(after.size()) + " bytes in it");
+    return false;
+  }
+  return true;
 }
 
 void DiffReader::AddAgain(const DiffFile& file, const std::string& path) {
@@ -303,26 +315,15 @@ void DiffReader::AddPatchAgain(const DiffFile& file,
   change.path = path;
   change.before = earlier.after;
   change.patches = {file.patch};
-  std::string after;
-  std::vector<std::string> failed;
-  if (!PatchFile(path, earlier.after.value_or(""), file.hunks, &after,
-                 &change.hunks, &failed)) {
-    errors_->insert(errors_->end(), failed.begin(), failed.end());
+  if (!Patch(file, earlier.after.value_or(""), &change)) {
     return;
   }
-  if (file.new_absent) {
-    if (!after.empty()) {
-      Error(file, path,
-            "the diff removes this file, but its hunks leave " +
-                std::to_string(after.size()) + " bytes in it");
-      return;
-    }
+  if (change.after.has_value()) {
+    changes_->after.files[path] = *change.after;
+    NoteParents(path, true);
+  } else {
     changes_->after.files.erase(path);
     removed_names_[Parent(path)].insert(BaseName(path));
-  } else {
-    change.after = after;
-    changes_->after.files[path] = after;
-    NoteParents(path, true);
   }
   changes_->files.push_back(std::move(change));
 }
