@@ -308,23 +308,52 @@ LevelFields DirectoryLevel(int64_t number, std::string presentation, char op,
 // Directories that the change leaves empty, deepest first. Apply removes
 // each only when it is empty, so files that a later release added there
 // stay; reverse makes them again.
-void RemovedDirectoryLevels(int64_t number,
-                            const std::vector<std::string>& directories,
-                            std::vector<LevelFields>* levels) {
-  LevelFields remove =
-      NewLevel(number, kKindComplex, "Directories left empty, when they are");
-  remove.requirements = kApplyOnly;
+// A program that removes each of the directories, in order, that is empty.
+LevelFields RemoveWhenEmpty(int64_t number, std::string presentation,
+                            std::string_view requirements,
+                            const std::vector<std::string>& directories) {
+  LevelFields remove = NewLevel(number, kKindComplex, std::move(presentation));
+  remove.requirements = requirements;
   for (const std::string& directory : directories) {
     const std::string path = Rooted(directory) + "/";
     remove.code.push_back("GETSUBDIRECTORIESANDFILES " + path);
     remove.code.push_back("IFBUFFERTEXTLINESCOUNT = 1");
     remove.code.push_back("DELETEFILESANDDIRECTORIES " + path);
   }
-  levels->push_back(std::move(remove));
+  return remove;
+}
+
+void RemovedDirectoryLevels(int64_t number,
+                            const std::vector<std::string>& directories,
+                            std::vector<LevelFields>* levels) {
+  levels->push_back(RemoveWhenEmpty(number,
+                                    "Directories left empty, when they are",
+                                    kApplyOnly, directories));
   LevelFields restore =
       DirectoryLevel(number, "Directories left empty", '-', directories);
   restore.requirements = kReverseOnly;
   levels->push_back(std::move(restore));
+}
+
+// Directories that the change makes: apply makes them with their parents;
+// reverse removes each again, deepest first, only when it is empty, so
+// that files put there since stay.
+void NewDirectoryLevels(const ChangeSet& changes,
+                        std::vector<LevelFields>* levels) {
+  LevelFields make =
+      DirectoryLevel(0, "New directories", '+', changes.created_directories);
+  make.requirements = kApplyOnly;
+  levels->push_back(std::move(make));
+  std::set<std::string> made(changes.created_directories.begin(),
+                             changes.created_directories.end());
+  for (const std::string& directory : changes.after.directories) {
+    if (!changes.before.directories.contains(directory)) {
+      made.insert(directory);
+    }
+  }
+  levels->push_back(
+      RemoveWhenEmpty(0, "New directories, when they are empty", kReverseOnly,
+                      std::vector<std::string>(made.rbegin(), made.rend())));
 }
 
 // A level that carries `level` in a package of its own, whose settings
@@ -468,8 +497,7 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
   files->clear();
   std::vector<LevelFields> levels;
   if (!changes.created_directories.empty()) {
-    levels.push_back(
-        DirectoryLevel(0, "New directories", '+', changes.created_directories));
+    NewDirectoryLevels(changes, &levels);
   }
   for (size_t k = 0; k < changes.files.size(); ++k) {
     const FileChange& change = changes.files[k];

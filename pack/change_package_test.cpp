@@ -140,14 +140,23 @@ TEST(MakeChangePackage, NewAndRemovedFilesAndDirectories) {
       {{"keep.txt", "k\n"}, {"new/sub/hello.txt", "hi\n"}, {"new/empty", ""}});
   ASSERT_TRUE(made.ok) << made.err;
   EXPECT_EQ(Levels(made.description["levels"], false),
-            "FileDirectoryCreationRemoval "          // new/ and new/sub/
-            "Complex FileDirectoryCreationRemoval "  // new/empty
-            "Complex FileDirectoryCreationRemoval FileExport "  // new/sub/...
-            "Complex FileDirectoryCreationRemoval "             // old/deep/g
-            "Complex FileDirectoryCreationRemoval "             // old/gone.txt
-            "Complex FileDirectoryCreationRemoval");  // old/deep/, old/
+            "FileDirectoryCreationRemoval Complex "  // new/ and new/sub/
+            "Complex FileDirectoryCreationRemoval Complex "  // new/empty
+            "Complex FileDirectoryCreationRemoval Complex "
+            "FileExport "  // new/sub/hello.txt
+            "Complex Complex FileDirectoryCreationRemoval "  // old/deep/g
+            "Complex Complex FileDirectoryCreationRemoval "  // old/gone.txt
+            "Complex FileDirectoryCreationRemoval");         // old/deep/, old/
   EXPECT_EQ(made.description["levels"][0]["code"],
             Json::parse(R"(["+/{ROOT}new/", "+/{ROOT}new/sub/"])"));
+  // Reverse removes them deepest first, each only when it is empty.
+  EXPECT_EQ(made.description["levels"][1]["code"], Json::parse(R"([
+                "GETSUBDIRECTORIESANDFILES {ROOT}new/sub/",
+                "IFBUFFERTEXTLINESCOUNT = 1",
+                "DELETEFILESANDDIRECTORIES {ROOT}new/sub/",
+                "GETSUBDIRECTORIESANDFILES {ROOT}new/",
+                "IFBUFFERTEXTLINESCOUNT = 1",
+                "DELETEFILESANDDIRECTORIES {ROOT}new/"])"));
   const Json& levels = made.description["levels"];
   EXPECT_EQ(levels[levels.size() - 2]["code"], Json::parse(R"([
                 "GETSUBDIRECTORIESANDFILES {ROOT}old/deep/",

@@ -12,6 +12,7 @@ constexpr std::string_view kTag = "# QRL FILE ";
 constexpr std::string_view kCheck = "CHECK";      // replaced, apply
 constexpr std::string_view kRestore = "RESTORE";  // replaced or removed
 constexpr std::string_view kAbsent = "ABSENT";    // created, apply
+constexpr std::string_view kRemove = "REMOVE";    // created, reverse
 constexpr std::string_view kExecutable = "EXECUTABLE";
 constexpr std::string_view kCompare = "IFNOTMACROFIRSTVALUEIS ";
 
@@ -26,13 +27,17 @@ EntryFields BinaryEntry(std::string_view path, std::string_view bytes) {
   return entry;
 }
 
+// What a comparing program does where the file is as expected.
+enum class Then { kNothing, kWrite, kRemove };
+
 // A program that fails, leaving the file as it is, unless the file at
-// `path` holds exactly `expected`; with `content` it then writes that. The
-// level ignores macros, so the bytes stay as they are; the program reads
-// {ROOT} by name.
+// `path` holds exactly `expected`; then it writes `content` or removes the
+// file, as `then` says. The level ignores macros, so the bytes stay as they
+// are; the program reads {ROOT} by name.
 LevelFields CompareLevel(int64_t number, std::string presentation,
                          std::string_view role, std::string_view path,
-                         std::string_view expected, const std::string* content,
+                         std::string_view expected, Then then,
+                         std::string_view content,
                          std::string_view requirements) {
   const std::string name(path);
   LevelFields level = NewLevel(number, kKindComplex, std::move(presentation));
@@ -48,12 +53,15 @@ LevelFields CompareLevel(int64_t number, std::string presentation,
       std::string(kCompare) + std::string(expected),
       "GOTO #CHANGED",
   };
-  if (content != nullptr) {
-    level.code.push_back("MACROFIRSTSETVALUE " + *content);
+  if (then == Then::kWrite) {
+    level.code.push_back("MACROFIRSTSETVALUE " + std::string(content));
     level.code.push_back("MACROFIRSTEXPORT");
+  } else if (then == Then::kRemove) {
+    level.code.push_back("DELETEFILESANDDIRECTORIES");  // the buffer's path
   }
-  const std::string as =
-      content != nullptr ? "as the package left it" : "as the package expects";
+  const std::string as = requirements == kReverseOnly
+                             ? "as the package left it"
+                             : "as the package expects";
   const std::vector<std::string> rest = {
       "MACROFIRSTDELETE",
       "GOTO #END",
@@ -82,16 +90,16 @@ void ReplacedLevels(const WholeFile& file, int64_t base,
   const std::string why = file.reason.empty() ? "" : " (" + file.reason + ")";
   levels->push_back(
       CompareLevel(base + 1, path + ": the whole file as it was, exactly" + why,
-                   kCheck, path, file.before, nullptr, kApplyOnly));
+                   kCheck, path, file.before, Then::kNothing, "", kApplyOnly));
   LevelFields write = NewLevel(base + 1, kKindFileExport,
                                path + ": the whole file as changed" + why);
   write.requirements = kApplyOnly;
   write.entries = {BinaryEntry(path, file.after),
                    BinaryEntry(path, file.before)};
   levels->push_back(std::move(write));
-  levels->push_back(
-      CompareLevel(base + 1, path + ": the whole file as it was" + why,
-                   kRestore, path, file.after, &file.before, kReverseOnly));
+  levels->push_back(CompareLevel(
+      base + 1, path + ": the whole file as it was" + why, kRestore, path,
+      file.after, Then::kWrite, file.before, kReverseOnly));
 }
 
 void CreatedLevels(const WholeFile& file, int64_t base,
@@ -110,8 +118,13 @@ void CreatedLevels(const WholeFile& file, int64_t base,
   levels->push_back(std::move(absent));
   LevelFields create =
       NewLevel(base, kKindFileDirectoryCreationRemoval, path + ": new file");
+  create.requirements = kApplyOnly;
   create.code = {"+/" + Rooted(path)};
   levels->push_back(std::move(create));
+  // Reverse removes it only where it is as apply left it.
+  levels->push_back(CompareLevel(base, path + ": the new file removed", kRemove,
+                                 path, file.after, Then::kRemove, "",
+                                 kReverseOnly));
   if (!file.after.empty()) {
     LevelFields write =
         NewLevel(base + 1, kKindFileExport, path + ": the new file's content");
@@ -131,12 +144,15 @@ void RemovedLevels(const WholeFile& file, int64_t base,
   // Reverse makes the file anew, empty, before its content comes back.
   levels->push_back(
       CompareLevel(base, path + ": the removed file's content back", kRestore,
-                   path, "", &file.before, kReverseOnly));
+                   path, "", Then::kWrite, file.before, kReverseOnly));
   if (file.executable) {
     levels->push_back(
         ExecutableLevel(base, path + ": the removed file is executable again",
                         path, kReverseOnly));
   }
+  levels->push_back(
+      CompareLevel(base + 1, path + ": the removed file, exactly as it was",
+                   kCheck, path, file.before, Then::kNothing, "", kApplyOnly));
   LevelFields remove = NewLevel(base + 1, kKindFileDirectoryCreationRemoval,
                                 path + ": removed file");
   remove.entries = {BinaryEntry(path, file.before)};
@@ -283,7 +299,7 @@ bool WholeFileExpectation(std::string_view record, std::string* path,
   const std::vector<std::string_view> code = CodeLines(level);
   std::string role;
   if (!TaggedProgram(code, &role, path) ||
-      (role != kCheck && role != kRestore)) {
+      (role != kCheck && role != kRestore && role != kRemove)) {
     return false;
   }
   for (const std::string_view line : code) {

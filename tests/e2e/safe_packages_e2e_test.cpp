@@ -81,6 +81,41 @@ TEST_F(SafePackages, AWholeFileIsReplacedOnlyWhereItIsExactlyTheOldOne) {
   EXPECT_EQ(ReadFile(Path("release/exports.def")), release);
 }
 
+// A file the package removes goes only where it is exactly as it was; a
+// file it created goes again under reverse only where it is as apply left
+// it, and the directories it made only when nothing else stands in them.
+TEST_F(SafePackages, NewAndRemovedFilesChangeOnlyAsTheyWere) {
+  MakePackage({{"keep", "k\n"}, {"gone.txt", "old\n"}},
+              {{"keep", "k\n"}, {"new/sub/n.txt", "n\n"}});
+  MakeTree(Path("release"), {{"keep", "k\n"}, {"gone.txt", "old\nmore\n"}});
+  const ProgramResult run = Console("apply", "release");
+  EXPECT_EQ(run.out, BannerLine() +
+                         "gone.txt is not as the package expects; it stays "
+                         "as it is.\n"
+                         "ERROR! COMPLEX ACTIONS FAILED FOR LEVEL 1001 "
+                         "PROCESS WITH PRESENTATION: gone.txt: the removed "
+                         "file, exactly as it was\n");
+  EXPECT_EQ(ReadFile(Path("release/gone.txt")), "old\nmore\n");
+
+  MakeTree(Path("t"), TreeContents(Path("a")));
+  ASSERT_EQ(Console("apply", "t").out, BannerLine());
+  WriteFile(Path("t/new/sub/n.txt"), "n, edited\n");
+  WriteFile(Path("t/new/mine.txt"), "mine\n");
+  EXPECT_EQ(Console("reverse", "t").out,
+            BannerLine() +
+                "new/sub/n.txt is not as the package left it; it stays as "
+                "it is.\n"
+                "COMPLEX ACTIONS FAILED FOR LEVEL 2000 PROCESS WITH "
+                "PRESENTATION: new/sub/n.txt: the new file removed\n");
+  EXPECT_EQ(TreeContents(Path("t")),
+            (FileTree{{"gone.txt", "old\n"},
+                      {"keep", "k\n"},
+                      {"new/", ""},
+                      {"new/mine.txt", "mine\n"},
+                      {"new/sub/", ""},
+                      {"new/sub/n.txt", "n, edited\n"}}));
+}
+
 // The root guard stops every action on a tree the package was not made
 // for, with one line, before anything changes.
 TEST_F(SafePackages, TheRootGuardStopsOnATreeThePackageWasNotMadeFor) {
