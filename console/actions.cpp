@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "backup/backup_checks.h"
 #include "backup/backup_rotation.h"
 #include "backup/create_backup.h"
 #include "backup/restore_backup.h"
@@ -57,6 +58,18 @@ void ReportBackupResult(std::string_view action, const std::string& result,
 // The earlier backup is kept under a name of its own, which standard
 // error gives.
 void CreateBackupAction(ConsoleRun* run) {
+  // A package that checks the tree first is not backed up where its checks
+  // fail: its lines say why, and no backup is written.
+  if (LineList said; !PassesBackupChecks(run->package, run->settings, &said)) {
+    for (const std::string& line : said) {
+      run->output.Add(line);
+    }
+    run->status = kFailureStatus;
+    Diagnose("createbackup failed: " +
+             (said.Empty() ? std::string("a check of the tree stopped it")
+                           : said.Get(said.Count() - 1)));
+    return;
+  }
   std::string why;
   KeptBackup kept;
   const std::string result = CreateBackup(run->package, run->settings,

@@ -78,7 +78,8 @@ TEST(PackCompletion, BashCompletesCommandsOptionsAndFiles) {
           {"qrlpack from-diff -",
            "-p --strip --tree --markers -o --output -h --help"},
           {"qrlpack from-trees old new --m", "--markers"},
-          {"qrlpack plan --", "--json --diff --help"},
+          {"qrlpack plan --", "--json --diff --all-levels --allow-loose --help"},
+          {"qrlpack plan p.qrl apply --a", "--all-levels --allow-loose"},
           // A file name: bash's own file completion takes over.
           {"qrlpack build ''", ""},
           {"qrlpack dump p.qrl -o ''", ""},
