@@ -94,8 +94,9 @@ std::string LoadFailureMessage(const std::string& file_name,
   const std::string cannot =
       "cannot load package '" + file_name + "': " + load_error;
   // A name the system cannot take was named in the load error already.
+  std::string unusable;
   std::string data;
-  if (!UsablePath(file_name) || !RegularFileExists(file_name) ||
+  if (!UsablePath(file_name, &unusable) || !RegularFileExists(file_name) ||
       !FileToString(file_name, &data) || StartsAsList(data)) {
     return cannot;  // missing, unreadable, or a damaged package
   }
