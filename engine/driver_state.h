@@ -32,9 +32,10 @@ enum RunFlag : uint8_t {
 };
 
 struct DriverState {
-  // Copies the levels, decodes the settings' macros and applies their
-  // symbols, then adds the running action's name.
-  DriverState(const TFASTMEMLIST& level_list, const TSETTINGSBLOCK& settings,
+  // Takes the levels (a copy, or the caller's own list moved in), decodes
+  // the settings' macros and applies their symbols, then adds the running
+  // action's name.
+  DriverState(TFASTMEMLIST level_list, const TSETTINGSBLOCK& settings,
               LineList* output, bool convert, Direction direction, int depth);
 
   // The action name of the direction: ACTION_APPLY or ACTION_REVERSE.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "services/file_services.h"
 #include "services/handle_io.h"
@@ -214,6 +215,21 @@ bool TFASTMEMLIST::LoadFromData(std::string_view data, DecodeError* error) {
   }
   buffer_.assign(data.substr(view.PayloadStart()));
   table_ = view.TakeItems();
+  return true;
+}
+
+bool TFASTMEMLIST::LoadFromData(std::string&& data, DecodeError* error) {
+  ListView view;
+  if (!view.Parse(data, error)) {
+    Clear();
+    return false;
+  }
+  // The header before the items stays in the buffer as dead space.
+  table_ = view.TakeItems();
+  for (Entry& entry : table_) {
+    entry.offset += view.PayloadStart();
+  }
+  buffer_ = std::move(data);
   return true;
 }
 

@@ -102,14 +102,21 @@ size_t StartsAfterLineFeeds(const char* begin, const char* from,
 }
 
 #ifdef QRL_HAVE_AVX2_SCAN
+// The same, 32 bytes at a time; *saw_cr tells whether the bytes hold a CR
+// (the starts are then not those of the lines).
 __attribute__((target("avx2"))) size_t StartsAfterLineFeedsWide(
     const char* begin, const char* end, size_t count,
-    std::vector<uint32_t>* starts) {
+    std::vector<uint32_t>* starts, bool* saw_cr) {
   const __m256i wanted = _mm256_set1_epi8('\n');
+  const __m256i cr = _mm256_set1_epi8('\r');
+  __m256i crs = _mm256_setzero_si256();
   const char* at = begin;
   for (; end - at >= 32; at += 32) {
-    auto mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), wanted)));
+    const __m256i bytes =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    crs = _mm256_or_si256(crs, _mm256_cmpeq_epi8(bytes, cr));
+    auto mask = static_cast<unsigned>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, wanted)));
     if (mask == 0) {
       continue;
     }
@@ -122,6 +129,8 @@ __attribute__((target("avx2"))) size_t StartsAfterLineFeedsWide(
     }
     count = static_cast<size_t>(start - starts->data());
   }
+  *saw_cr = _mm256_movemask_epi8(crs) != 0 ||
+            std::memchr(at, '\r', static_cast<size_t>(end - at)) != nullptr;
   return StartsAfterLineFeeds(begin, at, end, count, starts);
 }
 #endif
@@ -454,35 +463,46 @@ EditableText::EditableText(std::shared_ptr<const char[]> bytes, size_t size)
 void EditableText::SplitRead() {
   const char* const begin = read_.data();
   const char* const end = begin + read_.size();
-  if (std::memchr(begin, '\r', read_.size()) == nullptr) {
-    // Only LF ends lines: a line starts at 0 and after every LF but a
-    // last one. Below 4 GiB the starts are written straight into the
-    // table, which grows when the lines are shorter than most.
-    const bool last_ended = read_.empty() || read_.back() == '\n';
-    if (read_.size() <= std::numeric_limits<uint32_t>::max()) {
-      std::vector<uint32_t>& starts = read_start_low_;
-      starts.resize(read_.size() / 32 + 64);
-      size_t count = 0;
-      if (!read_.empty()) {
-        starts[count++] = 0;
-      }
-#ifdef QRL_HAVE_AVX2_SCAN
-      static const bool wide = __builtin_cpu_supports("avx2");
-      count = wide ? StartsAfterLineFeedsWide(begin, end, count, &starts)
-                   : StartsAfterLineFeeds(begin, begin, end, count, &starts);
-#else
-      count = StartsAfterLineFeeds(begin, begin, end, count, &starts);
-#endif
-      // A last LF starts no line.
-      starts.resize(last_ended && count > 0 ? count - 1 : count);
-    } else {
-      AddReadStart(0);
-      ForEachByte(begin, end, '\n', [&](const char* lf) {
-        if (lf + 1 < end) {
-          AddReadStart(static_cast<uint64_t>(lf + 1 - begin));
-        }
-      });
+  // Only LF ends lines in most texts: a line starts at 0 and after every
+  // LF but a last one. Below 4 GiB the starts are written straight into
+  // the table, which grows when the lines are shorter than most; the
+  // wide scan looks for CR on the way.
+  bool lf_only = false;
+  if (read_.size() <= std::numeric_limits<uint32_t>::max()) {
+    std::vector<uint32_t>& starts = read_start_low_;
+    starts.resize(read_.size() / 32 + 64);
+    size_t count = 0;
+    if (!read_.empty()) {
+      starts[count++] = 0;
     }
+#ifdef QRL_HAVE_AVX2_SCAN
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide) {
+      bool saw_cr = false;
+      count = StartsAfterLineFeedsWide(begin, end, count, &starts, &saw_cr);
+      lf_only = !saw_cr;
+    }
+#else
+    constexpr bool wide = false;
+#endif
+    if (!wide && std::memchr(begin, '\r', read_.size()) == nullptr) {
+      count = StartsAfterLineFeeds(begin, begin, end, count, &starts);
+      lf_only = true;
+    }
+    const bool last_ended = read_.empty() || read_.back() == '\n';
+    // A last LF starts no line.
+    starts.resize(!lf_only ? 0 : last_ended && count > 0 ? count - 1 : count);
+  } else if (std::memchr(begin, '\r', read_.size()) == nullptr) {
+    AddReadStart(0);
+    ForEachByte(begin, end, '\n', [&](const char* lf) {
+      if (lf + 1 < end) {
+        AddReadStart(static_cast<uint64_t>(lf + 1 - begin));
+      }
+    });
+    lf_only = true;
+  }
+  if (lf_only) {
+    const bool last_ended = read_.empty() || read_.back() == '\n';
     const uint64_t lines = read_start_low_.size();
     text_bytes_ = read_.size() - (last_ended ? lines : lines - 1);
     extra_end_bytes_ = last_ended ? 0 : -1;
