@@ -224,11 +224,10 @@ bool TFASTMEMLIST::LoadFromData(std::string&& data, DecodeError* error) {
     Clear();
     return false;
   }
-  // The header before the items stays in the buffer as dead space.
+  // The items already stand back to back at the end of the data: the
+  // header goes, and the rest is the buffer, without a second copy.
   table_ = view.TakeItems();
-  for (Entry& entry : table_) {
-    entry.offset += view.PayloadStart();
-  }
+  data.erase(0, view.PayloadStart());
   buffer_ = std::move(data);
   return true;
 }
