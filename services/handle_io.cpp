@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "services/memory_reuse.h"
 #include "services/posix_error.h"
 #include "services/system_path.h"
 #include "services/unique_fd.h"
@@ -95,6 +96,8 @@ bool ReadWholeHandle(int fd, std::string* out, int* error) {
     // the file needs no second allocation.
     capacity = static_cast<size_t>(st.st_size) + 1;
   }
+  out->reserve(capacity);
+  PrefaultForWriting(out->data(), capacity);
   out->resize(capacity);
   size_t used = 0;
   for (;;) {

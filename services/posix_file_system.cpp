@@ -13,6 +13,7 @@
 #include "services/file_replacement.h"
 #include "services/file_system_rules.h"
 #include "services/handle_io.h"
+#include "services/memory_reuse.h"
 #include "services/unique_fd.h"
 
 namespace {
@@ -69,6 +70,7 @@ bool ReadAll(int fd, uint64_t size, std::unique_ptr<char[]>* bytes,
              uint64_t* length, int* error) {
   const uint64_t asked = size > 0 ? size : 1;
   auto buffer = std::make_unique_for_overwrite<char[]>(asked);
+  PrefaultForWriting(buffer.get(), asked);
   const uint64_t got = ReadFromHandle(fd, buffer.get(), asked, error);
   if (*error != 0) {
     return false;
