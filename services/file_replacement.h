@@ -6,7 +6,9 @@
 // content may be written many times before the commit: the first write goes
 // to the file at once, later ones only reserve the space they need, so a
 // file that many steps change is written once more at the end instead of
-// once per step.
+// once per step. An empty content where nothing stands needs no temporary
+// file: an empty file cannot be seen half-written, so the commit creates it
+// in its place (and replaces whatever came there meanwhile as usual).
 //
 // The temporary file is ".qrl-tmp-" and six letters or digits, beside the
 // target, and holds an exclusive flock while it is written; creating the
