@@ -153,6 +153,19 @@ size_t EndLength(const char* stop, const char* end) {
   return *stop == '\r' && stop + 1 < end && stop[1] == '\n' ? 2 : 1;
 }
 
+// Up to eight bytes as one word (padded with zeros), the letters a to z
+// upper-cased all at once; bytes of 128 and up are left alone.
+uint64_t UpperWord(const char* bytes, size_t count) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  uint64_t word = 0;
+  std::memcpy(&word, bytes, count);
+  const uint64_t low7 = word & ~kHigh;
+  const uint64_t from_a = low7 + kOnes * (0x80 - 'a');
+  const uint64_t past_z = low7 + kOnes * (0x80 - 'z' - 1);
+  return word ^ ((from_a & ~past_z & ~word & kHigh) >> 2);
+}
+
 // Whether the bytes at `at` are the key (upper-cased already) ignoring the
 // case of a to z.
 bool EqualsKey(const char* at, std::string_view key) {
@@ -197,14 +210,19 @@ std::pair<size_t, size_t> RarePlaces(std::string_view key) {
       rarest = i;
     }
   }
+  // A second byte equal to the first tells little more, and one close to
+  // it often comes with it (the digits of one number): of the bytes alike
+  // rare, the farthest is taken.
+  const auto worth = [&](size_t at) {
+    const size_t distance = at > rarest ? at - rarest : rarest - at;
+    return (CommonRank(static_cast<uint8_t>(key[at])) +
+            (key[at] == key[rarest] ? 256u : 0u)) *
+               key.size() +
+           (key.size() - distance);
+  };
   size_t second = rarest == 0 ? key.size() - 1 : 0;
   for (size_t i = 0; i < key.size(); ++i) {
-    const auto rank = [&](size_t at) {
-      // A second byte equal to the first tells little more.
-      return CommonRank(static_cast<uint8_t>(key[at])) +
-             (key[at] == key[rarest] ? 256 : 0);
-    };
-    if (i != rarest && rank(i) < rank(second)) {
+    if (i != rarest && worth(i) < worth(second)) {
       second = i;
     }
   }
@@ -212,13 +230,17 @@ std::pair<size_t, size_t> RarePlaces(std::string_view key) {
 }
 
 // The two bytes of a key that a scan tests first, in both cases of a to z,
-// and their places in the key.
+// and their places in the key; then its first eight bytes at once.
 struct KeyFilter {
   size_t one;
   size_t two;
   char one_upper, one_lower, two_upper, two_lower;
+  size_t head_length;
+  uint64_t head;
 
-  explicit KeyFilter(std::string_view key) {
+  explicit KeyFilter(std::string_view key)
+      : head_length(std::min<size_t>(8, key.size())),
+        head(UpperWord(key.data(), head_length)) {
     std::tie(one, two) = RarePlaces(key);
     one_upper = key[one];
     two_upper = key[two];
@@ -233,25 +255,37 @@ struct KeyFilter {
     return (at[one] == one_upper || at[one] == one_lower) &&
            (at[two] == two_upper || at[two] == two_lower);
   }
+  bool HeadHolds(const char* at) const {
+    return UpperWord(at, head_length) == head;
+  }
 };
 
-// The first place in [at, last] that the filter lets through, or nullptr.
-const char* NextPlaceOneByOne(const char* at, const char* last,
-                              const KeyFilter& filter) {
+// Places that the filter lets through: bit i of `mask` for base + i, where
+// the `width` places from `base` on were tested; no base when none is left.
+struct Window {
+  const char* base = nullptr;
+  uint32_t mask = 0;
+  size_t width = 1;
+};
+
+// The first place in [at, last] that the filter lets through.
+Window NextPlaceOneByOne(const char* at, const char* last,
+                         const KeyFilter& filter) {
   for (; at <= last; ++at) {
     if (filter.Holds(at)) {
-      return at;
+      return {at, 1, 1};
     }
   }
-  return nullptr;
+  return {};
 }
 
-// The same, many places at a time.
-// Its loop keeps every value in registers: the caller's work on a place
-// stays outside it.
+// The first window from `at` on, within [at, last], with places that the
+// filter lets through, many places at a time. Its loop keeps every value
+// in registers: the caller's work on a place stays outside it.
 #ifdef QRL_HAVE_AVX2_SCAN
-__attribute__((target("avx2"))) const char* NextPlaceWide(
-    const char* at, const char* last, const KeyFilter& filter) {
+__attribute__((target("avx2"))) Window NextPlacesWide(const char* at,
+                                                      const char* last,
+                                                      const KeyFilter& filter) {
   const __m256i one_upper = _mm256_set1_epi8(filter.one_upper);
   const __m256i one_lower = _mm256_set1_epi8(filter.one_lower);
   const __m256i two_upper = _mm256_set1_epi8(filter.two_upper);
@@ -266,17 +300,17 @@ __attribute__((target("avx2"))) const char* NextPlaceWide(
                                          _mm256_cmpeq_epi8(ones, one_lower)),
                          _mm256_or_si256(_mm256_cmpeq_epi8(twos, two_upper),
                                          _mm256_cmpeq_epi8(twos, two_lower)));
-    const auto mask = static_cast<unsigned>(_mm256_movemask_epi8(both));
+    const auto mask = static_cast<uint32_t>(_mm256_movemask_epi8(both));
     if (mask != 0) {
-      return at + __builtin_ctz(mask);
+      return {at, mask, 32};
     }
   }
   return NextPlaceOneByOne(at, last, filter);
 }
 #endif
 
-const char* NextPlaceNarrow(const char* at, const char* last,
-                            const KeyFilter& filter) {
+Window NextPlacesNarrow(const char* at, const char* last,
+                        const KeyFilter& filter) {
 #ifdef __SSE2__
   const __m128i one_upper = _mm_set1_epi8(filter.one_upper);
   const __m128i one_lower = _mm_set1_epi8(filter.one_lower);
@@ -292,9 +326,9 @@ const char* NextPlaceNarrow(const char* at, const char* last,
                                    _mm_cmpeq_epi8(ones, one_lower)),
                       _mm_or_si128(_mm_cmpeq_epi8(twos, two_upper),
                                    _mm_cmpeq_epi8(twos, two_lower)));
-    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(both));
+    const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(both));
     if (mask != 0) {
-      return at + __builtin_ctz(mask);
+      return {at, mask, 16};
     }
   }
 #endif
@@ -304,8 +338,9 @@ const char* NextPlaceNarrow(const char* at, const char* last,
 // Calls `found` with every place in [begin, end) where the key (not empty,
 // upper-cased) stands ignoring the case of a to z, in order, until it
 // returns true; false when it never did. The key's two least common bytes
-// are tested at 32 or 16 places at a time, as the processor allows, and
-// only places that have both are compared whole.
+// are tested at 32 or 16 places at a time, as the processor allows; the
+// places that have both are checked for the key's first eight bytes in one
+// step, and only those that have these too are compared whole.
 template <typename Found>
 bool ForEachKeyPlace(const char* begin, const char* end, std::string_view key,
                      Found found) {
@@ -317,19 +352,23 @@ bool ForEachKeyPlace(const char* begin, const char* end, std::string_view key,
 #ifdef QRL_HAVE_AVX2_SCAN
   static const bool wide = __builtin_cpu_supports("avx2");
 #endif
-  for (const char* at = begin; at <= last; ++at) {
+  for (const char* at = begin; at <= last;) {
 #ifdef QRL_HAVE_AVX2_SCAN
-    at = wide ? NextPlaceWide(at, last, filter)
-              : NextPlaceNarrow(at, last, filter);
+    const Window window = wide ? NextPlacesWide(at, last, filter)
+                               : NextPlacesNarrow(at, last, filter);
 #else
-    at = NextPlaceNarrow(at, last, filter);
+    const Window window = NextPlacesNarrow(at, last, filter);
 #endif
-    if (at == nullptr) {
+    if (window.base == nullptr) {
       return false;
     }
-    if (EqualsKey(at, key) && found(at)) {
-      return true;
+    for (uint32_t mask = window.mask; mask != 0; mask &= mask - 1) {
+      const char* place = window.base + __builtin_ctz(mask);
+      if (filter.HeadHolds(place) && EqualsKey(place, key) && found(place)) {
+        return true;
+      }
     }
+    at = window.base + window.width;
   }
   return false;
 }
@@ -403,17 +442,8 @@ inline uint32_t KeyHash(std::string_view line) {
   // enough to tell lines apart for an index whose every match is checked.
   // The letters a to z of a word are upper-cased all at once (bytes of 128
   // and up are left alone); a short key is padded with zeros.
-  constexpr uint64_t kOnes = 0x0101010101010101ull;
-  constexpr uint64_t kHigh = 0x8080808080808080ull;
   constexpr uint64_t kMix = 0x9E3779B97F4A7C15ull;
-  const auto upper_word = [](const char* bytes, size_t count) {
-    uint64_t word = 0;
-    std::memcpy(&word, bytes, count);
-    const uint64_t low7 = word & ~kHigh;
-    const uint64_t from_a = low7 + kOnes * (0x80 - 'a');
-    const uint64_t past_z = low7 + kOnes * (0x80 - 'z' - 1);
-    return word ^ ((from_a & ~past_z & ~word & kHigh) >> 2);
-  };
+  const auto upper_word = UpperWord;
   const std::string_view key = TrimmedView(line);
   const size_t head = std::min<size_t>(8, key.size());
   uint64_t hash = (key.size() + 1) * kMix;
