@@ -1,6 +1,7 @@
 #include "console/actions.h"
 
 #include <string>
+#include <utility>
 
 #include "backup/backup_checks.h"
 #include "backup/backup_rotation.h"
@@ -19,16 +20,18 @@ namespace {
 // level to "/".
 constexpr bool kConvertSeparators = true;
 
+// The drivers take the loaded levels over: nothing needs them after.
 void Apply(ConsoleRun* run) {
-  run->status = ApplyLevels(run->package, &run->settings, &run->output,
-                            kConvertSeparators);
+  run->status = ApplyLevels(std::move(run->package), &run->settings,
+                            &run->output, kConvertSeparators);
 }
 
 // Reverse goes on past failures and exits with 0; one line on standard
 // error says how many levels it could not undo.
 void Reverse(ConsoleRun* run) {
   ReverseTally tally;
-  ReverseLevels(run->package, &run->settings, &run->output, kConvertSeparators);
+  ReverseLevels(std::move(run->package), &run->settings, &run->output,
+                kConvertSeparators);
   if (const std::string summary = tally.Summary(); !summary.empty()) {
     Diagnose(summary);
   }
