@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "engine/normal_level.h"
+#include "pack/level_anchor.h"
 #include "pack/level_writer.h"
 #include "package/package.h"
 #include "package/settings_block.h"
@@ -14,10 +15,6 @@ namespace {
 
 constexpr std::string_view kApplyOnly = "ACTION_APPLY";
 constexpr std::string_view kReverseOnly = "ACTION_REVERSE";
-
-// Context beyond this many lines costs more than it is worth: the hunk is
-// joined to the next one instead, or the file is carried whole.
-constexpr size_t kMaxGrowth = 400;
 
 std::string Rooted(std::string_view path) {
   return std::string(kRootMacro) + std::string(path);
@@ -151,32 +148,6 @@ class NormalLevelMaker {
 bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
                                size_t above, size_t below, bool* names_root,
                                std::vector<LevelFields>* levels) {
-  const size_t start = Now(hunk.old_start);
-  const size_t end = start + hunk.old_count;
-  const size_t first = start - above;
-  const size_t past = end + below;
-  LineList obsolete;
-  for (size_t i = first; i < past; ++i) {
-    obsolete.Add(std::string(state_[i]));
-  }
-  LineList code;
-  for (size_t i = first; i < start; ++i) {
-    code.Add(std::string(state_[i]));
-  }
-  for (size_t i = 0; i < hunk.new_count; ++i) {
-    code.Add(std::string(new_text_.lines[hunk.new_start + i]));
-  }
-  for (size_t i = end; i < past; ++i) {
-    code.Add(std::string(state_[i]));
-  }
-  if (NamesRoot(obsolete) || NamesRoot(code)) {
-    *names_root = true;
-    return false;
-  }
-  if (obsolete.Empty() ||
-      FindLineBlock(state_, obsolete) != static_cast<int64_t>(first)) {
-    return false;
-  }
   const HunkLabel label = LabelOf(change_.path, hunk, last);
   const int64_t number = base_ + hunk.number;
   LineList comments;
@@ -185,21 +156,33 @@ bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
     comments.Add(MarkerLine(*syntax_, "BEGIN", label.label));
     label_text = MarkerLine(*syntax_, "END", label.label);
   }
-  LineList framed = code;
-  WrapCode(settings_, comments, label_text, std::to_string(number), &framed);
-  if (framed.Empty()) {
+  LineChange change;
+  change.start = Now(hunk.old_start);
+  change.end = change.start + hunk.old_count;
+  change.put.assign(
+      new_text_.lines.begin() + static_cast<std::ptrdiff_t>(hunk.new_start),
+      new_text_.lines.begin() +
+          static_cast<std::ptrdiff_t>(hunk.new_start + hunk.new_count));
+  AnchoredChange anchored;
+  const bool holds = AnchorWithContext(
+      state_, change, above, below,
+      [&](LineList* code) {
+        WrapCode(settings_, comments, label_text, std::to_string(number), code);
+      },
+      &anchored);
+  if (NamesRoot(anchored.obsolete) || NamesRoot(anchored.code)) {
+    *names_root = true;
     return false;
   }
-  // Reverse must find the framed code first where apply put it.
+  if (!holds) {
+    return false;
+  }
+  const size_t first = anchored.first;
+  const size_t past = anchored.past;
+  frames_.push_back(std::move(anchored.framed));
   std::vector<std::string_view> next(state_.begin(), state_.begin() + first);
-  next.insert(next.end(), framed.begin(), framed.end());
+  next.insert(next.end(), frames_.back().begin(), frames_.back().end());
   next.insert(next.end(), state_.begin() + past, state_.end());
-  if (FindLineBlock(next, framed) != static_cast<int64_t>(first)) {
-    return false;
-  }
-  frames_.push_back(std::move(framed));
-  // `next` viewed the local copy; point it at the kept one.
-  std::copy(frames_.back().begin(), frames_.back().end(), next.begin() + first);
   shift_ += static_cast<int64_t>(frames_.back().Count()) -
             static_cast<int64_t>(past - first);
   state_ = std::move(next);
@@ -215,9 +198,9 @@ bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
   EntryFields entry;
   entry.path = Rooted(change_.path);
   entry.type = kTypeText;
-  entry.lines = std::move(obsolete.lines());
+  entry.lines = std::move(anchored.obsolete.lines());
   level.entries.push_back(std::move(entry));
-  level.code = std::move(code.lines());
+  level.code = std::move(anchored.code.lines());
   levels->push_back(std::move(level));
   return true;
 }
@@ -248,45 +231,34 @@ bool NormalLevelMaker::Make(std::vector<LevelFields>* levels,
   for (size_t i = 0; i < hunks.size(); ++i) {
     LineHunk& hunk = hunks[i];
     LineHunk last = hunk;
-    size_t above = 0;
-    size_t below = 0;
-    bool downward = true;
     for (;;) {
-      bool names_root = false;
-      if (TryHunk(hunk, last, above, below, &names_root, &made)) {
-        break;
-      }
-      if (names_root) {
-        why_ = "its text names " + std::string(kRootMacro);
-        return false;  // macro expansion would change the text
-      }
       const size_t start = Now(hunk.old_start);
-      const size_t first = start - above;
-      const size_t past = start + hunk.old_count + below;
       const size_t limit =
           i + 1 < hunks.size() ? Now(hunks[i + 1].old_start) : state_.size();
-      const bool can_down = past < limit;
-      const bool can_up = first > 0;
-      if ((!can_down && !can_up) || above + below >= kMaxGrowth) {
-        if (i + 1 == hunks.size()) {
-          why_ = "no context makes its levels the first matches";
-          return false;
+      ContextGrowth growth({start, start + hunk.old_count, {}}, 0, limit);
+      bool anchored = false;
+      do {
+        bool names_root = false;
+        anchored = TryHunk(hunk, last, growth.above(), growth.below(),
+                           &names_root, &made);
+        if (names_root) {
+          why_ = "its text names " + std::string(kRootMacro);
+          return false;  // macro expansion would change the text
         }
-        // One level for both hunks and the lines between them.
-        const LineHunk& next = hunks[i + 1];
-        hunk.old_count = next.old_start + next.old_count - hunk.old_start;
-        hunk.new_count = next.new_start + next.new_count - hunk.new_start;
-        last = next;
-        hunks.erase(hunks.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-        above = below = 0;
-        continue;
+      } while (!anchored && growth.Grow());
+      if (anchored) {
+        break;
       }
-      if ((downward && can_down) || !can_up) {
-        ++below;
-      } else {
-        ++above;
+      if (i + 1 == hunks.size()) {
+        why_ = "no context makes its levels the first matches";
+        return false;
       }
-      downward = !downward;
+      // One level for both hunks and the lines between them.
+      const LineHunk& next = hunks[i + 1];
+      hunk.old_count = next.old_start + next.old_count - hunk.old_start;
+      hunk.new_count = next.new_start + next.new_count - hunk.new_start;
+      last = next;
+      hunks.erase(hunks.begin() + static_cast<std::ptrdiff_t>(i) + 1);
     }
     info->hunks.push_back(hunk);
   }
