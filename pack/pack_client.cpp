@@ -7,11 +7,8 @@ namespace {
 
 // Every command, in the order of the help.
 constexpr void (*kCommands[])(PackCommandLine*) = {
-    AddBuildCommand,
-    AddDumpCommand,
-    AddFromDiffCommand,
-    AddFromTreesCommand,
-    AddPlanCommand,
+    AddBuildCommand,     AddDumpCommand, AddFromDiffCommand,
+    AddFromTreesCommand, AddPlanCommand, AddRebaseCommand,
 };
 
 constexpr std::string_view kDescription =

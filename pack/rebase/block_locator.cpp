@@ -311,8 +311,9 @@ BlockPlace LocateAligned(const LineViews& file, const LevelBlock& block,
 
 }  // namespace
 
-size_t CountPlaces(const LineViews& file, const LineViews& block, size_t most) {
-  return FileSearch(file).Places(block, most).size();
+std::vector<size_t> EnginePlaces(const LineViews& file, const LineViews& block,
+                                 size_t most) {
+  return FileSearch(file).Places(block, most);
 }
 
 bool Telling(std::string_view line) {

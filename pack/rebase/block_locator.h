@@ -64,8 +64,10 @@ struct BlockPlace {
 BlockPlace LocateBlock(const LineViews& file, const LevelBlock& block,
                        const BaseFile* base);
 
-// How many places (up to `most`) the engine finds `block` at in `file`.
-size_t CountPlaces(const LineViews& file, const LineViews& block, size_t most);
+// The first places (up to `most`) where the engine finds `block` in `file`,
+// from the top.
+std::vector<size_t> EnginePlaces(const LineViews& file, const LineViews& block,
+                                 size_t most);
 
 // Whether a line says something: three letters or digits at least.
 bool Telling(std::string_view line);

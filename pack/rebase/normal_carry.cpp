@@ -263,6 +263,7 @@ NormalCarry CarryTo(const NormalCarryInput& input, const BlockPlace& place,
   const LevelBlock& part = attempt.part;
   const LineViews onto = Part(file, attempt.first, attempt.past);
   NormalCarry carry;
+  carry.stage = place.stage;
   carry.line = attempt.first;
   carry.mark_first = attempt.first;
   carry.mark_past = attempt.past;
@@ -356,7 +357,7 @@ NormalCarry CarryNormalLevel(const NormalCarryInput& input) {
   // A block that left its place, and stood in one place only in the base,
   // may be found anywhere.
   if (Resembles(Part(file, mapped.first, mapped.past), block.obsolete) ||
-      CountPlaces(input.base->file, block.obsolete, 2) != 1) {
+      EnginePlaces(input.base->file, block.obsolete, 2).size() != 1) {
     return carry;
   }
   const NormalCarry moved =

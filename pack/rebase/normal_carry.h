@@ -35,7 +35,8 @@ struct NormalCarryInput {
 
 struct NormalCarry {
   Verdict verdict = Verdict::kConflict;
-  size_t line = 0;  // where in the file it acts, from 0
+  size_t line = 0;                          // where in the file it acts, from 0
+  LocateStage stage = LocateStage::kExact;  // how its place was found
   // kReanchored, kMerged: the level's new obsolete code and new code.
   AnchoredChange level;
   // kConflict: why, the three sides, and the file lines [mark_first,
