@@ -173,7 +173,8 @@ void Carrier::Carry(std::string_view record, RebasedLevel* report) {
   const std::string_view kind = KindName(code);
   report->kind = std::string(kind.empty() ? code : kind);
   report->number = prepared.Get(kLevelNumber);
-  report->presentation = prepared.Get(kPresentation);
+  // As the package holds it: its macros would name NEW.
+  report->presentation = DataItem(record, kPresentation);
   // A Normal level of text under {ROOT} that apply runs is analysed.
   std::string file;
   if (code == kKindNormal && FileEntryCount(prepared) > 0 &&
@@ -259,7 +260,10 @@ void Carrier::CarryNormal(std::string_view record, const TFASTMEMLIST& prepared,
   const NormalCarry carry = CarryNormalLevel(input);
   report->verdict = carry.verdict;
   report->line = carry.line + 1;
-  report->found = StageName(carry.stage);
+  if (carry.verdict == Verdict::kReanchored ||
+      carry.verdict == Verdict::kMerged) {
+    report->found = StageName(carry.stage);
+  }
   if (carry.verdict == Verdict::kConflict) {
     report->reason = carry.reason;
     report->has_sides = true;

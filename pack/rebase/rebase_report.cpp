@@ -63,8 +63,8 @@ void WriteRebaseText(const RebaseOptions& options, const RebaseOutcome& outcome,
     out << "level " << EscapeForTerminal(level.number) << " "
         << VerdictName(level.verdict);
     std::string where = Where(level);
-    if (!level.found.empty() && level.verdict != Verdict::kConflict &&
-        level.verdict != Verdict::kUnchanged) {
+    if (!level.found.empty() && (level.verdict == Verdict::kReanchored ||
+                                 level.verdict == Verdict::kMerged)) {
       where +=
           (where.empty() ? "" : ", ") + std::string("found ") + level.found;
     }
@@ -82,7 +82,8 @@ void WriteRebaseText(const RebaseOptions& options, const RebaseOutcome& outcome,
     }
   }
   const std::map<Verdict, size_t> counts = Counts(outcome);
-  out << "rebase: " << outcome.levels.size() << " levels:";
+  out << "rebase: " << outcome.levels.size()
+      << (outcome.levels.size() == 1 ? " level:" : " levels:");
   const char* separator = " ";
   for (Verdict verdict : kVerdicts) {
     const auto found = counts.find(verdict);
