@@ -72,8 +72,8 @@ void AddRebaseCommand(PackCommandLine* command_line) {
                "\n"
                "Exit status: 0 every level carried (OUT written), 1 "
                "conflicts, 2 usage\n"
-               "error, 3 the package or a tree cannot be read (or OUT or DIR "
-               "written).\n"},
+               "error, 3 the package or a tree cannot be read, or OUT or DIR "
+               "written.\n"},
           [arguments](const PackStreams& streams) {
             return RunRebase(*arguments, streams);
           })
