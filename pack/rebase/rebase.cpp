@@ -417,7 +417,7 @@ int Rebase(const RebaseOptions& options, RebaseOutcome* outcome,
   TreeState after;
   ChangedStates(carrier.onto(), &before, &after);
   VerifyFailure failure;
-  if (!VerifyPackage(package, before, after, &failure)) {
+  if (!VerifyPackage(package, before, after, &failure, ToolsInCheck::kDone)) {
     outcome->check_failure =
         (failure.path.empty() ? "the package" : failure.path) + ": after " +
         failure.action + ", " + failure.detail;

@@ -4,6 +4,8 @@
 #include "console/console_client.h"
 #include "engine/apply.h"
 #include "engine/driver_state.h"
+#include "engine/level_observer.h"
+#include "pack/level_failures.h"
 #include "package/level_record.h"
 #include "services/diagnostics.h"
 #include "services/external_tool.h"
@@ -72,19 +74,17 @@ bool ReleaseRun::Selected(std::string_view record) const {
 bool ReleaseRun::Run(std::string_view record, std::string* message) {
   const Sandbox sandbox(&overlay_);
   InstallProgramLevel();
+  LevelFailures failures;
+  const ScopedLevelObserver watching(&failures);
   LineList output;
-  uint8_t status = 0;
   try {
-    status = ApplyLevels(OneLevel(record), &settings_, &output, true);
+    ApplyLevels(OneLevel(record), &settings_, &output, true);
   } catch (const Failure& failure) {
     *message = failure.what();
     return false;
   }
-  if (status == 0 && output.Empty()) {
-    return true;
-  }
-  *message = output.Empty() ? "the level fails" : output.Get(0);
-  return false;
+  *message = failures.first();
+  return !failures.failed();
 }
 
 bool ReleaseRun::Read(const std::string& path, std::string* content) {

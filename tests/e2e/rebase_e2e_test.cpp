@@ -360,6 +360,39 @@ TEST_F(RebaseEndToEnd, WritesTheReportAsJson) {
             "}\n");
 }
 
+// Levels other than Normal ones are kept as they are and never run for
+// real: the tool below would leave a file.
+TEST_F(RebaseEndToEnd, KeepsOtherLevelsAndRunsNoTool) {
+  MakeTree(Path("new"), {{"f.c", "/* moved */\n" + Declarations("f", 8)}});
+  const std::string description =
+      R"({"levels": [
+        {"number": 1, "kind": "Complex", "presentation": "Say hello",
+         "code": ["MESSAGE hello"]},
+        {"number": 2, "kind": "External", "presentation": "Touch a file",
+         "code": {"executable": "//bin/sh",
+                  "parameters": ["-c", "echo ran > )" +
+      Path("ran") + R"("]}},
+        {"number": 3, "kind": "Normal", "presentation": "Make f3 long",
+         "entries": [{"path": "{ROOT}f.c",
+                      "lines": ["int f2(void);", "int f3(void);",
+                                "int f4(void);"]}],
+         "code": ["int f2(void);", "long f3(void);", "int f4(void);"]}
+      ]})";
+  BuildPackageFromJson(description, Path("p.qrl"));
+  const ProgramResult run = RunPack(
+      {"rebase", "p.qrl", "--onto", "new", "-o", "out.qrl"}, dir_.path());
+  EXPECT_EQ(run.out,
+            "level 1 kept, not analysed (Say hello)\n"
+            "level 2 kept, not analysed (Touch a file)\n"
+            "level 3 unchanged: f.c line 4 (Make f3 long)\n"
+            "rebase: 3 levels: 1 unchanged; 0 re-anchored; 0 merged; 0 "
+            "already in the release; 0 conflicts; 2 kept, not analysed\n"
+            "rebase: wrote out.qrl\n");
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_FALSE(Exists(Path("ran")));
+  EXPECT_EQ(ReadFile(Path("out.qrl")), ReadFile(Path("p.qrl")));
+}
+
 // Usage errors say how to use it; what cannot be read is named; nothing is
 // written then.
 TEST_F(RebaseEndToEnd, RefusesWhatItCannotReadAndSaysHowToUseIt) {
