@@ -105,7 +105,10 @@ TEST(Rebase, CarriedPackagesGiveTheTruthAndUnclearTreesConflict) {
       const std::string before = Joined(Texts(file.base));
       const std::string after = Joined(Texts(*Changed(file, file.base, false)));
       if (before != after) {
-        FileChange change{file.path, before, after, false, {}, {}};
+        FileChange change;
+        change.path = file.path;
+        change.before = before;
+        change.after = after;
         change.hunks = LineHunks(SplitTextLines(before), SplitTextLines(after));
         changes.files.push_back(std::move(change));
         changes.before.files[file.path] = before;
