@@ -26,11 +26,14 @@ std::string LevelsAt(const FileLevels& file, size_t line) {
 }  // namespace
 
 bool MakeChangePackage(const ChangeSet& changes, MarkerStyle markers,
-                       std::string* package, std::string* err) {
+                       std::string* package, std::string* err,
+                       std::vector<std::string>* notes) {
   std::string bytes;
   TreeState applied;
   std::vector<FileLevels> files;
-  if (!BuildChangePackage(changes, markers, &bytes, &applied, &files, err)) {
+  std::vector<std::string> said;
+  if (!BuildChangePackage(changes, markers, &bytes, &applied, &files, &said,
+                          err)) {
     return false;
   }
   VerifyFailure failure;
@@ -46,5 +49,8 @@ bool MakeChangePackage(const ChangeSet& changes, MarkerStyle markers,
     return false;
   }
   *package = std::move(bytes);
+  if (notes != nullptr) {
+    notes->insert(notes->end(), said.begin(), said.end());
+  }
   return true;
 }

@@ -5,14 +5,17 @@
 #define QRL_PACK_CHANGE_PACKAGE_H_
 
 #include <string>
+#include <vector>
 
 #include "pack/comment_markers.h"
 #include "pack/tree_change.h"
 
 // The package bytes for `changes`. False with *err naming the file (and the
 // hunk, where a Normal level is at fault) when the package cannot be made
-// or does not verify.
+// or does not verify. *notes (when given) gets a line for each level left
+// without markers.
 bool MakeChangePackage(const ChangeSet& changes, MarkerStyle markers,
-                       std::string* package, std::string* err);
+                       std::string* package, std::string* err,
+                       std::vector<std::string>* notes = nullptr);
 
 #endif  // QRL_PACK_CHANGE_PACKAGE_H_

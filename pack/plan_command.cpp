@@ -7,7 +7,7 @@ namespace {
 
 constexpr std::string_view kPlanHelp =
     "Usage: qrlpack plan PACKAGE ACTION [MACRO{NAME}=VALUE | SYMBOL...]... "
-    "[--json] [--diff]\n"
+    "[--json] [--diff] [--all-levels] [--allow-loose]\n"
     "\n"
     "Runs ACTION (apply or reverse) as qrlconsole would, with the same\n"
     "arguments, on a view of the file system that keeps every change in\n"
@@ -19,17 +19,23 @@ constexpr std::string_view kPlanHelp =
     "macro that nothing defines, a path that leaves the tree of its macro),\n"
     "then the lines qrlconsole would print, its exit code and the files it\n"
     "would change. A level that runs a tool or command is assumed to succeed\n"
-    "without output; what follows it is then uncertain.\n"
+    "without output; what follows it is then uncertain. A level whose block\n"
+    "matches only because blanks and letter case do not count \"applies,\n"
+    "rewrites N tree lines\": it would write its own spelling over lines of\n"
+    "the tree, so it fails the plan (carry the package with qrlpack rebase).\n"
     "\n"
     "Options:\n"
-    "  --json   one JSON document instead (see docs/plan-format.md)\n"
-    "  --diff   also a unified diff of every file that would change, which\n"
-    "           patch -p0 applies\n"
-    "  -h, --help   show this help\n"
+    "  --json          one JSON document instead (see docs/plan-format.md)\n"
+    "  --diff          also a unified diff of every file that would change,\n"
+    "                  which patch -p0 applies\n"
+    "  --all-levels    also plan the levels after the one where qrlconsole\n"
+    "                  stops, as if the failing levels had changed nothing\n"
+    "  --allow-loose   levels that rewrite tree lines do not fail the plan\n"
+    "  -h, --help      show this help\n"
     "\n"
-    "Exit status: 0 every level would succeed, 1 a level would fail or the\n"
-    "prediction is uncertain, 2 usage error, 3 the package cannot be "
-    "loaded.\n";
+    "Exit status: 0 every level would succeed, 1 a level would fail or\n"
+    "rewrite tree lines or the prediction is uncertain, 2 usage error, 3 the\n"
+    "package cannot be loaded.\n";
 
 }  // namespace
 
@@ -37,9 +43,11 @@ void AddPlanCommand(PackCommandLine* command_line) {
   command_line->AddOwnParsing(
       {.name = "plan",
        .synopsis = "PACKAGE ACTION [MACRO{NAME}=VALUE | SYMBOL...]... "
-                   "[--json] [--diff]",
+                   "[--json] [--diff] [--all-levels] [--allow-loose]",
        .summary = "what a package will do to a tree, before it does it",
-       .description = std::string(kPlanHelp)},
+       .description = std::string(kPlanHelp),
+       .own_options = {"--json", "--diff", "--all-levels", "--allow-loose",
+                       "-h", "--help"}},
       [](const std::vector<std::string>& args, const PackStreams& streams) {
         for (size_t i = 2; i < args.size(); ++i) {
           if (args[i] == "-h" || args[i] == "--help") {

@@ -30,6 +30,7 @@ TEST(PackCompletion, BashCompletesCommandsOptionsAndFiles) {
       {"qrlpack help ''", "build dump from-diff from-trees plan rebase"},
       {"qrlpack build -", "-h --help -o --output"},
       {"qrlpack dump p.qrl --o", "--output"},
+      {"qrlpack plan p.qrl apply --a", "--all-levels --allow-loose"},
       {"qrlpack rebase p.qrl --",
        "--help --onto --base --output --worktree --json"},
       {"qrlpack rebase p.qrl --onto ''", ""},
