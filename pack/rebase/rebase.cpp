@@ -1,17 +1,23 @@
 #include "pack/rebase/rebase.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "engine/driver_state.h"
 #include "engine/normal_level.h"
 #include "pack/change_levels.h"
 #include "pack/rebase/release_run.h"
+#include "pack/rebase/whole_file_carry.h"
 #include "pack/rebase/worktree.h"
+#include "pack/root_guard.h"
 #include "pack/tree_change.h"
 #include "pack/verify_package.h"
+#include "pack/whole_file_levels.h"
 #include "package/level_record.h"
 #include "package/package.h"
 #include "services/failure.h"
@@ -132,18 +138,83 @@ class Carrier {
  public:
   Carrier(const TFASTMEMLIST& levels, const TSETTINGSBLOCK& settings,
           const std::string& onto_root, const std::string& base_root)
-      : levels_(levels), onto_(onto_root, settings) {
+      : levels_(levels),
+        onto_(onto_root, settings),
+        whole_files_(FindWholeFileLevels(levels)) {
     if (!base_root.empty()) {
       base_.emplace(base_root, settings);
+    }
+    for (size_t k = 0; k < whole_files_.size(); ++k) {
+      for (uint64_t index : whole_files_[k].records) {
+        whole_file_of_[index] = k;
+      }
     }
   }
 
   void CarryAll(RebaseOutcome* outcome) {
+    std::vector<size_t> guard_reports;
+    TFASTMEMLIST guard;
     for (uint64_t index : RunOrder(levels_)) {
+      const std::string_view record = levels_.View(index);
       RebasedLevel report;
-      Carry(levels_.View(index), &report);
-      outcome->conflicts += report.verdict == Verdict::kConflict ? 1 : 0;
+      if (IsRootGuardLevel(record)) {
+        // Made anew at the end, for what the carried package changes.
+        guard.Add(record);
+        Describe(record, &report);
+        guard_reports.push_back(outcome->levels.size());
+      } else if (const auto file = whole_file_of_.find(index);
+                 file != whole_file_of_.end()) {
+        CarryWholeFile(file->second, record, &report);
+      } else {
+        Carry(record, &report);
+      }
+      if (base_.has_value() && !IsRootGuardLevel(record)) {
+        std::string ignored;
+        base_->Run(record, &ignored);
+      }
+      if (report.verdict == Verdict::kConflict) {
+        ++outcome->conflicts;
+        // As it will stand, in some form, once resolved.
+        unresolved_.emplace_back(carried_.Count(), std::string(record));
+      }
       outcome->levels.push_back(std::move(report));
+    }
+    if (guard.Count() == 0) {
+      return;
+    }
+    // The guard made anew for what the carried package changes; a level of
+    // it that is the package's own is unchanged.
+    TFASTMEMLIST guarded;
+    size_t next = 0;
+    for (uint64_t i = 0; i <= carried_.Count(); ++i) {
+      for (; next < unresolved_.size() && unresolved_[next].first == i;
+           ++next) {
+        guarded.Add(unresolved_[next].second);
+      }
+      if (i < carried_.Count()) {
+        guarded.Add(carried_.View(i));
+      }
+    }
+    PutRootGuard(guarded_, &guarded);
+    std::set<std::string> made;
+    for (uint64_t i = 0; i < guarded.Count(); ++i) {
+      if (IsRootGuardLevel(guarded.View(i))) {
+        made.emplace(guarded.View(i));
+      }
+    }
+    for (size_t k = 0; k < guard_reports.size(); ++k) {
+      RebasedLevel& report = outcome->levels[guard_reports[k]];
+      if (made.contains(std::string(guard.View(k)))) {
+        report.verdict = Verdict::kUnchanged;
+      } else {
+        report.verdict = Verdict::kReanchored;
+        report.reason =
+            "the root guard, made anew for the files the carried package "
+            "changes";
+      }
+    }
+    if (carried_.Count() > 0 && unresolved_.empty()) {
+      carried_ = std::move(guarded);
     }
   }
 
@@ -151,7 +222,12 @@ class Carrier {
   ReleaseRun& onto() { return onto_; }
 
  private:
+  // The level's number, kind and presentation in the report.
+  void Describe(std::string_view record, RebasedLevel* report) const;
   void Carry(std::string_view record, RebasedLevel* report);
+  // The levels of a file carried whole are decided together, at the first
+  // of them; the others repeat the verdict.
+  void CarryWholeFile(size_t k, std::string_view record, RebasedLevel* report);
   void CarryNormal(std::string_view record, const TFASTMEMLIST& prepared,
                    const std::string& file, RebasedLevel* report);
   // Puts the record into the carried package and runs it on NEW.
@@ -165,9 +241,21 @@ class Carrier {
   ReleaseRun onto_;
   std::optional<ReleaseRun> base_;
   TFASTMEMLIST carried_;
+  std::vector<FoundWholeFile> whole_files_;
+  std::map<uint64_t, size_t> whole_file_of_;  // record -> its whole file
+  std::map<size_t, RebasedLevel> whole_file_verdicts_;
+  RootGuardPaths guarded_;  // what the carried package changes
+  // The records of the conflicts, with the place they take in carried_.
+  std::vector<std::pair<uint64_t, std::string>> unresolved_;
 };
 
-void Carrier::Carry(std::string_view record, RebasedLevel* report) {
+void AddPath(std::vector<std::string>* paths, const std::string& path) {
+  if (std::find(paths->begin(), paths->end(), path) == paths->end()) {
+    paths->push_back(path);
+  }
+}
+
+void Carrier::Describe(std::string_view record, RebasedLevel* report) const {
   const TFASTMEMLIST prepared = onto_.Prepared(record);
   const std::string_view code = prepared.View(kKindCode);
   const std::string_view kind = KindName(code);
@@ -175,6 +263,106 @@ void Carrier::Carry(std::string_view record, RebasedLevel* report) {
   report->number = prepared.Get(kLevelNumber);
   // As the package holds it: its macros would name NEW.
   report->presentation = DataItem(record, kPresentation);
+}
+
+// The contents a whole file's levels carry, as the carry decides them.
+WholeFileChangeOf ChangeOf(const WholeFile& file) {
+  const WholeFileKind kind =
+      file.change == WholeFileChange::kCreated   ? WholeFileKind::kCreated
+      : file.change == WholeFileChange::kRemoved ? WholeFileKind::kRemoved
+                                                 : WholeFileKind::kReplaced;
+  return {kind, file.before, file.after, file.executable};
+}
+
+void Carrier::CarryWholeFile(size_t k, std::string_view record,
+                             RebasedLevel* report) {
+  Describe(record, report);
+  const FoundWholeFile& found = whole_files_[k];
+  const std::string& path = found.file.path;
+  report->file = path;
+  if (const auto decided = whole_file_verdicts_.find(k);
+      decided != whole_file_verdicts_.end()) {
+    report->verdict = decided->second.verdict;
+    report->reason = decided->second.reason;
+    return;
+  }
+  ReleaseFile onto;
+  onto.exists = onto_.Read(path, &onto.content);
+  onto.executable =
+      onto.exists && (onto_.Stat(path, FollowLinks::kYes).mode & 0111) != 0;
+  const WholeFileCarry carry = ::CarryWholeFile(ChangeOf(found.file), onto);
+  report->verdict = carry.verdict;
+  std::vector<std::string> records;
+  if (carry.verdict == Verdict::kUnchanged) {
+    for (uint64_t index : found.records) {
+      records.emplace_back(levels_.View(index));
+    }
+  } else if (carry.verdict == Verdict::kReanchored ||
+             carry.verdict == Verdict::kMerged) {
+    // The levels made anew for the carried contents, with the package's
+    // presentations, severities and symbols where they line up.
+    WholeFile carried = found.file;
+    carried.before = carry.carried.before;
+    carried.after = carry.carried.after;
+    carried.executable = carry.carried.executable;
+    int64_t base = INT64_MAX;
+    for (uint64_t index : found.records) {
+      base = std::min<int64_t>(
+          base, LevelInteger(DataItem(levels_.View(index), kLevelNumber),
+                             "level number", index));
+    }
+    base -= found.file.change == WholeFileChange::kReplaced ? 1 : 0;
+    std::vector<LevelFields> fields;
+    AddWholeFileLevels(carried, base, &fields);
+    for (size_t i = 0; i < fields.size(); ++i) {
+      TFASTMEMLIST level;
+      level.LoadFromData(LevelRecordData(fields[i]));
+      if (fields.size() == found.records.size()) {
+        TFASTMEMLIST original;
+        original.LoadFromData(levels_.View(found.records[i]));
+        for (LevelItem item : {kPresentation, kSeverity, kSuccessSymbols,
+                               kFailureSymbols, kLabel, kCommentLines}) {
+          level.Put(item, original.View(item));
+        }
+      }
+      records.push_back(level.SaveToString());
+    }
+  } else if (carry.verdict == Verdict::kConflict) {
+    report->reason = carry.reason;
+    report->has_sides = true;
+    report->sides = carry.sides;
+    onto_.Write(path, carry.marked);
+  }
+  for (const std::string& carried : records) {
+    std::string message;
+    if (!onto_.Run(carried, &message)) {
+      report->verdict = Verdict::kConflict;
+      report->reason =
+          "the carried levels of the file do not apply: " + message;
+      records.clear();
+      break;
+    }
+  }
+  for (const std::string& carried : records) {
+    carried_.Add(carried);
+  }
+  if (!records.empty() || report->verdict == Verdict::kConflict) {
+    AddPath(found.file.change == WholeFileChange::kCreated ? &guarded_.created
+            : found.file.change == WholeFileChange::kRemoved
+                ? &guarded_.deleted
+                : &guarded_.modified,
+            path);
+  }
+  RebasedLevel decided;
+  decided.verdict = report->verdict;
+  decided.reason = report->reason;
+  whole_file_verdicts_[k] = decided;
+}
+
+void Carrier::Carry(std::string_view record, RebasedLevel* report) {
+  Describe(record, report);
+  const TFASTMEMLIST prepared = onto_.Prepared(record);
+  const std::string_view code = prepared.View(kKindCode);
   // A Normal level of text under {ROOT} that apply runs is analysed.
   std::string file;
   if (code == kKindNormal && FileEntryCount(prepared) > 0 &&
@@ -193,10 +381,6 @@ void Carrier::Carry(std::string_view record, RebasedLevel* report) {
     Keep(record, report);
   } else {
     CarryNormal(record, prepared, file, report);
-  }
-  if (base_.has_value()) {
-    std::string ignored;
-    base_->Run(record, &ignored);
   }
 }
 
@@ -277,6 +461,7 @@ void Carrier::CarryNormal(std::string_view record, const TFASTMEMLIST& prepared,
                   lines.begin() + static_cast<ptrdiff_t>(carry.mark_past),
                   lines.end());
     onto_.Write(file, JoinedLines(marked));
+    AddPath(&guarded_.modified, file);  // the resolved package changes it
     return;
   }
   if (carry.verdict == Verdict::kAlreadyThere) {
@@ -308,6 +493,7 @@ void Carrier::CarryNormal(std::string_view record, const TFASTMEMLIST& prepared,
     return;
   }
   carried_.Add(carried);
+  AddPath(&guarded_.modified, file);
 }
 
 // The files the carried package changes, before and after, as the check of

@@ -3,8 +3,10 @@
 // release NEW. Each level is decided in run order against NEW, with the
 // levels before it carried already, on the engine itself and in memory:
 // NEW is never written. Normal levels are located, merged three-way and
-// kept, rewritten or dropped; a level that cannot be carried without a
-// guess is a conflict. Other levels are kept as they are. With no
+// kept, rewritten or dropped; files carried whole are merged whole; a
+// level that cannot be carried without a guess is a conflict. The root
+// guard is made anew for what the carried package changes; other levels
+// are kept as they are. With no
 // conflict, the carried package is written after the same check from-diff
 // makes (applied to NEW and reversed, it gives NEW back byte for byte);
 // with one, nothing is written. A work tree shows NEW with every carried

@@ -73,17 +73,23 @@ TEST_F(RebaseEndToEnd, CarriesThePackageToBothLaterReleasesAsTheReadmeShows) {
   const ProgramResult carried = RunPack(
       {"rebase", "mine.qrl", "--onto", "tree-1.1", "-o", "mine-1.1.qrl"},
       dir_.path());
-  EXPECT_EQ(carried.out,
-            "level 1000 kept, not analysed (src/NOTES: new file, not there "
-            "yet)\n"
-            "level 1000 kept, not analysed (src/NOTES: new file)\n"
-            "level 1001 kept, not analysed (src/NOTES: the new file's "
-            "content)\n"
-            "level 2001 re-anchored: src/greeting.c line 5, found with context "
-            "dropped (src/greeting.c, hunk #1 (@@ -4,6 +4,7 @@))\n"
-            "rebase: 4 levels: 0 unchanged; 1 re-anchored; 0 merged; 0 "
-            "already in the release; 0 conflicts; 3 kept, not analysed\n"
-            "rebase: wrote mine-1.1.qrl\n");
+  EXPECT_EQ(
+      carried.out,
+      "level 1000 unchanged (Check that {ROOT} is the tree this package was "
+      "made for (root guard))\n"
+      "level 1000 unchanged ({QRL_TREE})\n"
+      "level 1000 unchanged: src/NOTES (src/NOTES: new file, not there yet)\n"
+      "level 1000 unchanged: src/NOTES (src/NOTES: new file)\n"
+      "level 1000 unchanged: src/NOTES (src/NOTES: the new file removed)\n"
+      "level 1001 unchanged: src/NOTES (src/NOTES: the new file's content)\n"
+      "level 2001 unchanged (Check that {ROOT} is the tree this package was "
+      "made for (root guard))\n"
+      "level 2001 unchanged ({QRL_TREE})\n"
+      "level 2001 re-anchored: src/greeting.c line 5, found with context "
+      "dropped (src/greeting.c, hunk #1 (@@ -4,6 +4,7 @@))\n"
+      "rebase: 9 levels: 8 unchanged; 1 re-anchored; 0 merged; 0 already in "
+      "the release; 0 conflicts; 0 kept, not analysed\n"
+      "rebase: wrote mine-1.1.qrl\n");
   EXPECT_EQ(carried.err, "");
   EXPECT_EQ(carried.exit_code, 0);
   EXPECT_EQ(TreeSnapshot(Path("tree-1.1")), snapshot) << "NEW was written";
@@ -102,30 +108,39 @@ TEST_F(RebaseEndToEnd, CarriesThePackageToBothLaterReleasesAsTheReadmeShows) {
       RunPack({"rebase", "mine.qrl", "--onto", "tree-1.2", "-o", "mine-1.2.qrl",
                "--worktree", "work-1.2"},
               dir_.path());
-  EXPECT_EQ(conflict.out,
-            "level 1000 kept, not analysed (src/NOTES: new file, not there "
-            "yet)\n"
-            "level 1000 kept, not analysed (src/NOTES: new file)\n"
-            "level 1001 kept, not analysed (src/NOTES: the new file's "
-            "content)\n"
-            "level 2001 conflict: src/greeting.c line 4 (src/greeting.c, hunk "
-            "#1 (@@ -4,6 +4,7 @@))\n"
-            "    NEW changed lines that the level changes, or lines next to "
-            "them\n"
-            "    package:\n"
-            "      |     printf(\"Hi there\\n\");\n"
-            "      |     printf(\"Hello\\n\");\n"
-            "    base:\n"
-            "      |     printf(\"Hello\\n\");\n"
-            "    NEW:\n"
-            "      |     printf(\"Howdy\\n\");\n"
-            "rebase: 4 levels: 0 unchanged; 0 re-anchored; 0 merged; 0 "
-            "already in the release; 1 conflict; 3 kept, not analysed\n"
-            "rebase: no package written\n"
-            "rebase: work-1.2 holds NEW with the carried levels applied and "
-            "each conflict marked\n"
-            "rebase: to finish, edit the marked files in work-1.2 and run: "
-            "qrlpack from-trees tree-1.2 work-1.2 -o OUT\n");
+  EXPECT_EQ(
+      conflict.out,
+      "level 1000 unchanged (Check that {ROOT} is the tree this package was "
+      "made for (root guard))\n"
+      "level 1000 unchanged ({QRL_TREE})\n"
+      "level 1000 unchanged: src/NOTES (src/NOTES: new file, not there yet)\n"
+      "level 1000 unchanged: src/NOTES (src/NOTES: new file)\n"
+      "level 1000 unchanged: src/NOTES (src/NOTES: the new file removed)\n"
+      "level 1001 unchanged: src/NOTES (src/NOTES: the new file's content)\n"
+      "level 2001 unchanged (Check that {ROOT} is the tree this package was "
+      "made for (root guard))\n"
+      "level 2001 unchanged ({QRL_TREE})\n"
+      "level 2001 conflict: src/greeting.c line 4 (src/greeting.c, hunk #1 (@@ "
+      "-4,6 +4,7 @@))\n"
+      "    NEW changed lines that the level changes, or lines next to them\n"
+      "    package:\n"
+      "      |     printf(\"Hi there\\n"
+      "\");\n"
+      "      |     printf(\"Hello\\n"
+      "\");\n"
+      "    base:\n"
+      "      |     printf(\"Hello\\n"
+      "\");\n"
+      "    NEW:\n"
+      "      |     printf(\"Howdy\\n"
+      "\");\n"
+      "rebase: 9 levels: 8 unchanged; 0 re-anchored; 0 merged; 0 already in "
+      "the release; 1 conflict; 0 kept, not analysed\n"
+      "rebase: no package written\n"
+      "rebase: work-1.2 holds NEW with the carried levels applied and each "
+      "conflict marked\n"
+      "rebase: to finish, edit the marked files in work-1.2 and run: qrlpack "
+      "from-trees tree-1.2 work-1.2 -o OUT\n");
   EXPECT_EQ(conflict.exit_code, 1);
   EXPECT_FALSE(Exists(Path("mine-1.2.qrl")));
   EXPECT_EQ(ReadFile(Path("work-1.2/src/greeting.c")),
@@ -194,37 +209,45 @@ TEST_F(RebaseEndToEnd, ReportsEachLevelsVerdictAndKeepsTheReleasesLines) {
   Package("old", "mine", "p.qrl");
   const ProgramResult run = RunPack(
       {"rebase", "p.qrl", "--onto", "new", "-o", "out.qrl"}, dir_.path());
-  EXPECT_EQ(run.out,
-            "level 0 kept, not analysed (New directories)\n"
-            "level 1001 already in the release: a.c line 1 (a.c, hunk #1 (@@ "
-            "-1,7 +1,7 @@))\n"
-            "level 2001 conflict: c.c line 1 (c.c, hunk #1 (@@ -1,7 +1,7 "
-            "@@))\n"
-            "    NEW changed lines that the level changes, or lines next to "
-            "them\n"
-            "    package:\n"
-            "      | long c3(void);\n"
-            "    base:\n"
-            "      | int c3(void);\n"
-            "    NEW:\n"
-            "      | short c3(void);\n"
-            "level 3000 kept, not analysed (docs/NOTE: new file, not there "
-            "yet)\n"
-            "level 3000 kept, not analysed (docs/NOTE: new file)\n"
-            "level 3001 kept, not analysed (docs/NOTE: the new file's "
-            "content)\n"
-            "level 4001 merged: m.c line 1, found by alignment (m.c, hunk #1 "
-            "(@@ -1,10 +1,10 @@))\n"
-            "level 5001 re-anchored: r.c line 2, found as it was (r.c, hunk #1 "
-            "(@@ -2,6 +2,7 @@) int r0(void);)\n"
-            "level 6001 unchanged: u.c line 2 (u.c, hunk #1 (@@ -2,7 +2,7 @@) "
-            "int u0(void);)\n"
-            "rebase: 9 levels: 1 unchanged; 1 re-anchored; 1 merged; 1 "
-            "already in the release; 1 conflict; 4 kept, not analysed\n"
-            "rebase: no package written\n"
-            "rebase: to finish, run it again with --worktree DIR, then edit "
-            "the marked files in DIR and run: qrlpack from-trees new DIR -o "
-            "OUT\n");
+  EXPECT_EQ(
+      run.out,
+      "level 0 re-anchored (Check that {ROOT} is the tree this package was "
+      "made for (root guard))\n"
+      "    the root guard, made anew for the files the carried package "
+      "changes\n"
+      "level 0 unchanged ({QRL_TREE})\n"
+      "level 0 kept, not analysed (New directories)\n"
+      "level 0 kept, not analysed (New directories, when they are empty)\n"
+      "level 1001 already in the release: a.c line 1 (a.c, hunk #1 (@@ -1,7 "
+      "+1,7 @@))\n"
+      "level 2001 conflict: c.c line 1 (c.c, hunk #1 (@@ -1,7 +1,7 @@))\n"
+      "    NEW changed lines that the level changes, or lines next to them\n"
+      "    package:\n"
+      "      | long c3(void);\n"
+      "    base:\n"
+      "      | int c3(void);\n"
+      "    NEW:\n"
+      "      | short c3(void);\n"
+      "level 3000 unchanged: docs/NOTE (docs/NOTE: new file, not there yet)\n"
+      "level 3000 unchanged: docs/NOTE (docs/NOTE: new file)\n"
+      "level 3000 unchanged: docs/NOTE (docs/NOTE: the new file removed)\n"
+      "level 3001 unchanged: docs/NOTE (docs/NOTE: the new file's content)\n"
+      "level 4001 merged: m.c line 1, found by alignment (m.c, hunk #1 (@@ "
+      "-1,10 +1,10 @@))\n"
+      "level 5001 re-anchored: r.c line 2, found as it was (r.c, hunk #1 (@@ "
+      "-2,6 +2,7 @@) int r0(void);)\n"
+      "level 6001 re-anchored (Check that {ROOT} is the tree this package was "
+      "made for (root guard))\n"
+      "    the root guard, made anew for the files the carried package "
+      "changes\n"
+      "level 6001 unchanged ({QRL_TREE})\n"
+      "level 6001 unchanged: u.c line 2 (u.c, hunk #1 (@@ -2,7 +2,7 @@) int "
+      "u0(void);)\n"
+      "rebase: 15 levels: 7 unchanged; 3 re-anchored; 1 merged; 1 already in "
+      "the release; 1 conflict; 2 kept, not analysed\n"
+      "rebase: no package written\n"
+      "rebase: to finish, run it again with --worktree DIR, then edit the "
+      "marked files in DIR and run: qrlpack from-trees new DIR -o OUT\n");
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_FALSE(Exists(Path("out.qrl")));
 
@@ -265,34 +288,40 @@ TEST_F(RebaseEndToEnd, TheBaseTellsWhichCopyOfABlockIsMeant) {
   Package("old", "mine", "p.qrl");
   const ProgramResult alone =
       RunPack({"rebase", "p.qrl", "--onto", "new"}, dir_.path());
-  EXPECT_EQ(alone.out,
-            "level 1001 conflict: f.c line 1 (f.c, hunk #1 (@@ -2,7 +2,7 @@) "
-            "int first(void);)\n"
-            "    its block stands at lines 1 and 9; nothing tells which one is "
-            "meant (--base OLD may)\n"
-            "    package:\n"
-            "      | int b0(void);\n"
-            "      | int b1(void);\n"
-            "      | int b2(void);\n"
-            "      | long b3(void);\n"
-            "      | int b4(void);\n"
-            "      | int b5(void);\n"
-            "      | int b6(void);\n"
-            "    base:\n"
-            "      | int b0(void);\n"
-            "      | int b1(void);\n"
-            "      | int b2(void);\n"
-            "      | int b3(void);\n"
-            "      | int b4(void);\n"
-            "      | int b5(void);\n"
-            "      | int b6(void);\n"
-            "    NEW: (no lines)\n"
-            "rebase: 1 level: 0 unchanged; 0 re-anchored; 0 merged; 0 "
-            "already in the release; 1 conflict; 0 kept, not analysed\n"
-            "rebase: no package written\n"
-            "rebase: to finish, run it again with --worktree DIR, then edit "
-            "the marked files in DIR and run: qrlpack from-trees new DIR -o "
-            "OUT\n");
+  EXPECT_EQ(
+      alone.out,
+      "level 1001 unchanged (Check that {ROOT} is the tree this package was "
+      "made for (root guard))\n"
+      "level 1001 unchanged ({QRL_TREE})\n"
+      "level 1001 unchanged (Check that {ROOT} is the tree this package was "
+      "made for (root guard))\n"
+      "level 1001 unchanged ({QRL_TREE})\n"
+      "level 1001 conflict: f.c line 1 (f.c, hunk #1 (@@ -2,7 +2,7 @@) int "
+      "first(void);)\n"
+      "    its block stands at lines 1 and 9; nothing tells which one is meant "
+      "(--base OLD may)\n"
+      "    package:\n"
+      "      | int b0(void);\n"
+      "      | int b1(void);\n"
+      "      | int b2(void);\n"
+      "      | long b3(void);\n"
+      "      | int b4(void);\n"
+      "      | int b5(void);\n"
+      "      | int b6(void);\n"
+      "    base:\n"
+      "      | int b0(void);\n"
+      "      | int b1(void);\n"
+      "      | int b2(void);\n"
+      "      | int b3(void);\n"
+      "      | int b4(void);\n"
+      "      | int b5(void);\n"
+      "      | int b6(void);\n"
+      "    NEW: (no lines)\n"
+      "rebase: 5 levels: 4 unchanged; 0 re-anchored; 0 merged; 0 already in "
+      "the release; 1 conflict; 0 kept, not analysed\n"
+      "rebase: no package written\n"
+      "rebase: to finish, run it again with --worktree DIR, then edit the "
+      "marked files in DIR and run: qrlpack from-trees new DIR -o OUT\n");
   EXPECT_EQ(alone.exit_code, 1);
   const ProgramResult based = RunPack(
       {"rebase", "p.qrl", "--onto", "new", "--base", "old", "-o", "out.qrl"},
@@ -307,12 +336,17 @@ TEST_F(RebaseEndToEnd, TheBaseTellsWhichCopyOfABlockIsMeant) {
 
 // The report as one document, with the keys docs/rebase-format.md lists.
 TEST_F(RebaseEndToEnd, WritesTheReportAsJson) {
-  MakeTree(Path("old"), {{"f.c", Declarations("f", 8)}});
-  MakeTree(Path("mine"),
-           {{"f.c", Declarations("f", 8, {{3, "long f3(void);"}})}});
   MakeTree(Path("new"),
            {{"f.c", Declarations("f", 8, {{3, "short f3(void);"}})}});
-  Package("old", "mine", "p.qrl");
+  BuildPackageFromJson(R"json({"levels": [
+        {"number": 1001, "kind": "Normal",
+         "presentation": "f.c, hunk #1 (@@ -1,7 +1,7 @@)",
+         "entries": [{"path": "{ROOT}f.c",
+                      "lines": ["int f2(void);", "int f3(void);",
+                                "int f4(void);"]}],
+         "code": ["int f2(void);", "long f3(void);", "int f4(void);"]}
+      ]})json",
+                       Path("p.qrl"));
   const ProgramResult run =
       RunPack({"rebase", "p.qrl", "--onto", "new", "--json"}, dir_.path());
   EXPECT_EQ(run.exit_code, 1);
@@ -328,7 +362,7 @@ TEST_F(RebaseEndToEnd, WritesTheReportAsJson) {
             "      \"kind\": \"Normal\",\n"
             "      \"verdict\": \"conflict\",\n"
             "      \"file\": \"f.c\",\n"
-            "      \"line\": 1,\n"
+            "      \"line\": 3,\n"
             "      \"found\": null,\n"
             "      \"reason\": \"NEW changed lines that the level changes, or "
             "lines next to them\",\n"
@@ -393,8 +427,8 @@ TEST_F(RebaseEndToEnd, KeepsOtherLevelsAndRunsNoTool) {
   EXPECT_EQ(ReadFile(Path("out.qrl")), ReadFile(Path("p.qrl")));
 }
 
-// Usage errors say how to use it; what cannot be read is named; nothing is
-// written then.
+// Usage errors say how to use it; what cannot be read is named; nothing
+// is written then.
 TEST_F(RebaseEndToEnd, RefusesWhatItCannotReadAndSaysHowToUseIt) {
   MakeTree(Path("old"), {{"f.c", Declarations("f", 8)}});
   MakeTree(Path("mine"),
@@ -410,18 +444,22 @@ TEST_F(RebaseEndToEnd, RefusesWhatItCannotReadAndSaysHowToUseIt) {
   const std::vector<Row> rows = {
       {{"rebase", "p.qrl"},
        2,
-       "qrlpack: rebase: missing --onto ONTO\nTry 'qrlpack rebase --help'.\n"},
+       "qrlpack: rebase: missing --onto ONTO\nTry 'qrlpack rebase "
+       "--help'.\n"},
       {{"rebase", "--onto", "old"},
        2,
        "qrlpack: rebase: missing the input file\nTry 'qrlpack rebase "
        "--help'.\n"},
       {{"rebase", "p.qrl", "--onto", "old", "--frobnicate"},
        2,
-       "qrlpack: rebase: unknown option '--frobnicate'\nTry 'qrlpack rebase "
+       "qrlpack: rebase: unknown option '--frobnicate'\nTry 'qrlpack "
+       "rebase "
        "--help'.\n"},
       {{"rebase", "not.qrl", "--onto", "old", "-o", "out.qrl"},
        3,
-       "qrlpack: cannot load package 'not.qrl': at byte 0: width 110 is not 1, 2, 4 or 8\n"},
+       "qrlpack: cannot load package 'not.qrl': at byte 0: width 110 is "
+       "not 1, "
+       "2, 4 or 8\n"},
       {{"rebase", "p.qrl", "--onto", "nowhere", "-o", "out.qrl"},
        3,
        "qrlpack: nowhere: not a directory\n"},
