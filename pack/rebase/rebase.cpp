@@ -179,42 +179,8 @@ class Carrier {
       }
       outcome->levels.push_back(std::move(report));
     }
-    if (guard.Count() == 0) {
-      return;
-    }
-    // The guard made anew for what the carried package changes; a level of
-    // it that is the package's own is unchanged.
-    TFASTMEMLIST guarded;
-    size_t next = 0;
-    for (uint64_t i = 0; i <= carried_.Count(); ++i) {
-      for (; next < unresolved_.size() && unresolved_[next].first == i;
-           ++next) {
-        guarded.Add(unresolved_[next].second);
-      }
-      if (i < carried_.Count()) {
-        guarded.Add(carried_.View(i));
-      }
-    }
-    PutRootGuard(guarded_, &guarded);
-    std::set<std::string> made;
-    for (uint64_t i = 0; i < guarded.Count(); ++i) {
-      if (IsRootGuardLevel(guarded.View(i))) {
-        made.emplace(guarded.View(i));
-      }
-    }
-    for (size_t k = 0; k < guard_reports.size(); ++k) {
-      RebasedLevel& report = outcome->levels[guard_reports[k]];
-      if (made.contains(std::string(guard.View(k)))) {
-        report.verdict = Verdict::kUnchanged;
-      } else {
-        report.verdict = Verdict::kReanchored;
-        report.reason =
-            "the root guard, made anew for the files the carried package "
-            "changes";
-      }
-    }
-    if (carried_.Count() > 0 && unresolved_.empty()) {
-      carried_ = std::move(guarded);
+    if (guard.Count() > 0) {
+      RenewGuard(guard, guard_reports, outcome);
     }
   }
 
@@ -222,6 +188,8 @@ class Carrier {
   ReleaseRun& onto() { return onto_; }
 
  private:
+  void RenewGuard(const TFASTMEMLIST& guard, const std::vector<size_t>& reports,
+                  RebaseOutcome* outcome);
   // The level's number, kind and presentation in the report.
   void Describe(std::string_view record, RebasedLevel* report) const;
   void Carry(std::string_view record, RebasedLevel* report);
@@ -252,6 +220,45 @@ class Carrier {
 void AddPath(std::vector<std::string>* paths, const std::string& path) {
   if (std::find(paths->begin(), paths->end(), path) == paths->end()) {
     paths->push_back(path);
+  }
+}
+
+// The root guard made anew for what the carried package changes (with the
+// conflicts' levels in their places, as they will stand once resolved); a
+// level of it that is the package's own is unchanged.
+void Carrier::RenewGuard(const TFASTMEMLIST& guard,
+                         const std::vector<size_t>& reports,
+                         RebaseOutcome* outcome) {
+  TFASTMEMLIST guarded;
+  size_t next = 0;
+  for (uint64_t i = 0; i <= carried_.Count(); ++i) {
+    for (; next < unresolved_.size() && unresolved_[next].first == i; ++next) {
+      guarded.Add(unresolved_[next].second);
+    }
+    if (i < carried_.Count()) {
+      guarded.Add(carried_.View(i));
+    }
+  }
+  PutRootGuard(guarded_, &guarded);
+  std::set<std::string> made;
+  for (uint64_t i = 0; i < guarded.Count(); ++i) {
+    if (IsRootGuardLevel(guarded.View(i))) {
+      made.emplace(guarded.View(i));
+    }
+  }
+  for (size_t k = 0; k < reports.size(); ++k) {
+    RebasedLevel& report = outcome->levels[reports[k]];
+    if (made.contains(std::string(guard.View(k)))) {
+      report.verdict = Verdict::kUnchanged;
+    } else {
+      report.verdict = Verdict::kReanchored;
+      report.reason =
+          "the root guard, made anew for the files the carried package "
+          "changes";
+    }
+  }
+  if (carried_.Count() > 0 && unresolved_.empty()) {
+    carried_ = std::move(guarded);
   }
 }
 
