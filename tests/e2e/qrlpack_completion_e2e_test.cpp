@@ -65,12 +65,12 @@ TEST(PackCompletion, BashCompletesCommandsOptionsAndFiles) {
       dir, "_qrlpack",
       {
           {"qrlpack ''",
-           "build dump from-diff from-trees plan help -h --help --version "
+           "build dump from-diff from-trees plan rebase help -h --help --version "
            "--bash-completion"},
           {"qrlpack from-d", "from-diff"},
           {"qrlpack b", "build"},
           {"qrlpack --v", "--version"},
-          {"qrlpack help ''", "build dump from-diff from-trees plan"},
+          {"qrlpack help ''", "build dump from-diff from-trees plan rebase"},
           {"qrlpack build -", "-h --help -o --output"},
           {"qrlpack dump p.qrl --o", "--output"},
           // The options of commands that read their own arguments, from
@@ -80,6 +80,9 @@ TEST(PackCompletion, BashCompletesCommandsOptionsAndFiles) {
           {"qrlpack from-trees old new --m", "--markers"},
           {"qrlpack plan --", "--json --diff --all-levels --allow-loose --help"},
           {"qrlpack plan p.qrl apply --a", "--all-levels --allow-loose"},
+          {"qrlpack rebase p.qrl --",
+           "--help --onto --base --output --worktree --json"},
+          {"qrlpack rebase p.qrl --onto ''", ""},
           // A file name: bash's own file completion takes over.
           {"qrlpack build ''", ""},
           {"qrlpack dump p.qrl -o ''", ""},
