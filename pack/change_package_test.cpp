@@ -178,6 +178,41 @@ TEST(MakeChangePackage, RefusesModeChangesAndLinks) {
             "cannot change a file's mode");
 }
 
+// Hunks that claim lines the texts do not hold (past either end, out of
+// order) never make Normal levels: the file travels whole.
+TEST(MakeChangePackage, HunksThatDoNotFitCarryTheFileWhole) {
+  const std::string before = "a\nb\nc\n";
+  const std::string after = "a\nB\nc\n";
+  const auto hunk = [](size_t old_start, size_t old_count, size_t new_start,
+                       size_t new_count) {
+    LineHunk made;
+    made.old_start = old_start;
+    made.old_count = old_count;
+    made.new_start = new_start;
+    made.new_count = new_count;
+    return made;
+  };
+  const std::vector<std::vector<LineHunk>> lying = {
+      {hunk(1, 1, 1, 9)},                    // more new lines than there are
+      {hunk(2, 5, 1, 1)},                    // more old lines than there are
+      {hunk(1, 1, 1, 1), hunk(0, 1, 0, 1)},  // out of order
+  };
+  for (const std::vector<LineHunk>& hunks : lying) {
+    ChangeSet changes;
+    changes.files.push_back(FileChange{"f", before, after, false, hunks, ""});
+    changes.before.files["f"] = before;
+    changes.after.files["f"] = after;
+    std::string package;
+    std::string err;
+    ASSERT_TRUE(MakeChangePackage(changes, MarkerStyle::kNone, &package, &err))
+        << err;
+    Json description;
+    DecodeError error;
+    ASSERT_TRUE(DescribePackage(package, &description, &error));
+    EXPECT_EQ(Levels(description["levels"], false), "FileExport Complex");
+  }
+}
+
 TEST(VerifyPackage, NamesTheFileTheLineAndTheAction) {
   // A package made for one change, checked against another.
   ChangeSet changes;
