@@ -5,8 +5,11 @@
 
 #include "console/console_client.h"
 #include "engine/level_observer.h"
+#include "pack/plan_bounds.h"
+#include "pack/plan_diff.h"
 #include "pack/plan_observer.h"
 #include "package/package.h"
+#include "services/diagnostics.h"
 #include "services/external_tool.h"
 #include "services/overlay_file_system.h"
 #include "services/posix_file_system.h"
@@ -35,10 +38,11 @@ std::string ReportedPath(const std::string& path, const std::string& cwd) {
 }
 
 void AddChanges(OverlayFileSystem& overlay, const std::string& cwd,
-                Plan* plan) {
+                const PlanBounds& bounds, Plan* plan) {
   for (const OverlayChange& change : overlay.Changes()) {
     PlannedFile file;
     file.path = ReportedPath(change.path, cwd);
+    file.outside = !bounds.Inside(change.path);
     switch (change.kind) {
       case OverlayChange::Kind::kFileModified:
       case OverlayChange::Kind::kModeChanged:
@@ -107,7 +111,8 @@ int MakePlan(const std::vector<std::string>& args, Plan* plan,
   // The run: the console's own, on an overlay, with tools never started.
   const std::string cwd = SystemFileSystem().WorkingDirectory();
   OverlayFileSystem overlay(&SystemFileSystem(), cwd);
-  PlanObserver observer;
+  PlanBounds bounds(&overlay);
+  PlanObserver observer(&bounds);
   std::ostringstream out;
   std::ostringstream err;
   {
@@ -132,9 +137,11 @@ int MakePlan(const std::vector<std::string>& args, Plan* plan,
   plan->would_say = SplitOutput(err.str());
   plan->levels = observer.levels();
   plan->uncertain = observer.uncertain();
-  AddChanges(overlay, cwd, plan);
+  bounds.AddWarnings(&plan->levels);
+  plan->outside = bounds.WroteOutside();
+  AddChanges(overlay, cwd, bounds, plan);
 
-  bool fails = plan->uncertain || plan->exit_code != 0;
+  bool fails = plan->uncertain || plan->outside || plan->exit_code != 0;
   for (const PlannedLevel& level : plan->levels) {
     fails = fails || level.failure;
   }
@@ -156,10 +163,20 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out,
   }
   Plan plan;
   std::string why;
-  const int code = MakePlan(console_args, &plan, &why);
+  int code = MakePlan(console_args, &plan, &why);
   if (code >= 2) {
     err << "qrlpack: " << why << '\n';
     return code;
+  }
+  if (options.diff) {
+    // A diff that patch would take only in part is no diff to offer.
+    const std::string refusal = PlanDiffRefusal(plan);
+    if (!refusal.empty()) {
+      err << "qrlpack: plan: no diff written: " << EscapeForTerminal(refusal)
+          << '\n';
+      options.diff = false;
+      code = 1;
+    }
   }
   if (options.json) {
     WritePlanJson(plan, options, out);
