@@ -7,6 +7,7 @@
 #include "pack/describe.h"
 #include "pack/from_trees.h"
 #include "pack/verify_package.h"
+#include "tests/package_builder.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -240,6 +241,11 @@ TEST(VerifyPackage, NamesTheFileTheLineAndTheAction) {
             "qrlconsole would print \"ERROR! LOCAL REQUIREMENTS ARE NOT "
             "FULFILLED FOR LEVEL 1001 PROCESS WITH PRESENTATION: f, hunk #1 "
             "(@@ -1,2 +1,2 @@)\"");
+  // A package that writes outside the tree it is checked on.
+  const std::string climbing =
+      PackageData({CreationRemovalLevel({"+/{ROOT}../climbed"})});
+  EXPECT_FALSE(VerifyPackage(climbing, {}, {}, &failure));
+  EXPECT_EQ(failure.detail, "it changes /climbed, outside the tree");
 }
 
 }  // namespace
