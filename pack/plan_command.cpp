@@ -16,20 +16,21 @@ constexpr std::string_view kPlanHelp =
     "not simulated), why a level fails and where the file drifted from it,\n"
     "warnings (a block that matches in several places or only because\n"
     "blanks and letter case do not count, new code that stands already, a\n"
-    "macro that nothing defines, a path that leaves the tree of its macro),\n"
-    "then the lines qrlconsole would print, its exit code and the files it\n"
-    "would change. A level that runs a tool or command is assumed to succeed\n"
-    "without output; what follows it is then uncertain.\n"
+    "macro that nothing defines, a change outside the tree of the root\n"
+    "macro), then the lines qrlconsole would print, its exit code and the\n"
+    "files it would change, those outside the tree marked. A level that runs\n"
+    "a tool or command is assumed to succeed without output; what follows it\n"
+    "is then uncertain.\n"
     "\n"
     "Options:\n"
     "  --json   one JSON document instead (see docs/plan-format.md)\n"
-    "  --diff   also a unified diff of every file that would change, which\n"
-    "           patch -p0 applies\n"
+    "  --diff   also a diff of every file that would change, in git's form,\n"
+    "           which patch -p0 applies from the working directory\n"
     "  -h, --help   show this help\n"
     "\n"
-    "Exit status: 0 every level would succeed, 1 a level would fail or the\n"
-    "prediction is uncertain, 2 usage error, 3 the package cannot be "
-    "loaded.\n";
+    "Exit status: 0 every level would succeed, 1 a level would fail, a\n"
+    "change lands outside the tree or the prediction is uncertain, 2 usage\n"
+    "error, 3 the package cannot be loaded.\n";
 
 }  // namespace
 
