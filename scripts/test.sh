@@ -2,8 +2,8 @@
 # Builds qrlconsole and qrlpack twice, warnings being errors, and runs every
 # test: first under AddressSanitizer and UndefinedBehaviorSanitizer (with
 # the fuzzers of packages, the qrlpack round trip, diffs, backup files,
-# parameter files and programs of the macro language, 10 to 30 seconds
-# each), then the Release build that users make, which is also installed
+# parameter files, programs of the macro language and plans, 10 to 30
+# seconds each), then the Release build that users make, which is also installed
 # with DESTDIR and packaged as a .deb (the tools run from both) and shown
 # by the demo. Fails on a compiler warning
 # (but GCC 12's false -Wrestrict reports), a failed test, a sanitizer
