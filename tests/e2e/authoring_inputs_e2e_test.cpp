@@ -99,9 +99,9 @@ TEST_F(AuthoringInputs, RefusesPathsThroughLinksInTheTree) {
   EXPECT_EQ(TreeSnapshot(Path("outside")), outside);
 }
 
-// A name that holds {ROOT} or "\" would not come out of a run as it went
-// in: refused at authoring, with the cause.
-TEST_F(AuthoringInputs, RefusesNamesAPackageCannotCarry) {
+// A name that holds "\" would not come out of a run as it went in (the
+// levels take "\" as a directory separator): refused at authoring.
+TEST_F(AuthoringInputs, RefusesABackslashInANameWithItsCause) {
   MakeTree(Path("old"), {{"keep.txt", "k\n"}});
   MakeTree(Path("new"), {{"keep.txt", "k\n"}, {"back\\slash", "b\n"}});
   const ProgramResult slash =
@@ -111,6 +111,12 @@ TEST_F(AuthoringInputs, RefusesNamesAPackageCannotCarry) {
             "levels take as a directory separator: rename it first\n"
             "qrlpack: no package written\n");
   EXPECT_EQ(slash.exit_code, 1);
+  EXPECT_FALSE(Exists(Path("c.qrl")));
+}
+
+// A name that holds {ROOT} would get the tree's path in its place: refused
+// with that cause, not as a package that does not verify.
+TEST_F(AuthoringInputs, RefusesTheRootMacroInANameWithItsCause) {
   MakeTree(Path("t"), {{"a{ROOT}b.txt", "x\n"}});
   const ProgramResult root =
       FromDiff("--- a/a{ROOT}b.txt\n+++ b/a{ROOT}b.txt\n@@ -1 +1 @@\n-x\n+y\n");
@@ -146,21 +152,25 @@ TEST_F(AuthoringInputs, ReadsHunksByTheirCountsAsPatchDoes) {
 }
 
 // A hunk that names a line far past the end of the file is looked for
-// where the file has lines, as patch does, at once. A hunk that ends in an
-// empty line without its line end claims a line no file holds (patch fails
-// writing it): refused.
-TEST_F(AuthoringInputs, HunksTheFileCannotHold) {
+// where the file has lines, as patch does, at once.
+TEST_F(AuthoringInputs, FindsAHunkNamedFarPastTheEndAtOnce) {
   ExpectPatchesAsPatchDoes(
       {{"x", "a\nb\nc\n"}},
       "--- a/x\n+++ b/x\n@@ -1099511627776,3 +1,3 @@\n a\n-b\n+B\n c\n");
+}
+
+// A hunk that ends in an empty line without its line end claims a line
+// that no file holds (patch fails writing it): refused, where the level
+// maker once read past the end of the file's lines.
+TEST_F(AuthoringInputs, RefusesAnEmptyLastLineWithoutItsLineEnd) {
   MakeTree(Path("t"), {{"x", "a\nb\nd\nJd@\n}\n"}});
-  const ProgramResult empty_last_line = FromDiff(
+  const ProgramResult made = FromDiff(
       "--- a/x\n+++ b/x\n@@ -5,0 +6,1 @@\n+\n\\ No newline at end of file\n");
-  EXPECT_EQ(empty_last_line.err,
+  EXPECT_EQ(made.err,
             "qrlpack: diff line 5: b/x: the hunk @@ -5,0 +6,1 @@ ends in an "
             "empty line without a line end, which no file can hold\n"
             "qrlpack: no package written\n");
-  EXPECT_EQ(empty_last_line.exit_code, 1);
+  EXPECT_EQ(made.exit_code, 1);
 }
 
 }  // namespace
