@@ -72,6 +72,9 @@ std::string OthersWarning(const BlockPlaces& places) {
 
 std::string DriftReason(EditableText& text, const std::vector<std::string>& block,
                         std::string_view what) {
+  if (block.empty()) {
+    return std::string(what) + " has no lines";  // nothing can drift
+  }
   const BlockDrift drift = DescribeDrift(text, block);
   std::string reason = std::string(what) + " line " +
                        std::to_string(drift.missing + 1) + " " +
