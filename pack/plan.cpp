@@ -37,6 +37,18 @@ std::string ReportedPath(const std::string& path, const std::string& cwd) {
   return path;
 }
 
+// The macros of qrlconsole's arguments, read as the console reads them.
+TFASTMEMLIST CommandLineMacros(const std::vector<std::string>& console_args) {
+  LineList arguments;
+  for (const std::string& arg : console_args) {
+    arguments.Add(arg);
+  }
+  TFASTMEMLIST macros;
+  TSETTINGSBLOCK settings;
+  MergeCommandLine(arguments, &macros, &settings);
+  return macros;
+}
+
 void AddChanges(OverlayFileSystem& overlay, const std::string& cwd,
                 const PlanBounds& bounds, Plan* plan) {
   for (const OverlayChange& change : overlay.Changes()) {
@@ -110,8 +122,10 @@ int MakePlan(const std::vector<std::string>& args, Plan* plan,
 
   // The run: the console's own, on an overlay, with tools never started.
   const std::string cwd = SystemFileSystem().WorkingDirectory();
+  std::vector<std::string> console_args = {"qrlconsole"};
+  console_args.insert(console_args.end(), args.begin(), args.end());
   OverlayFileSystem overlay(&SystemFileSystem(), cwd);
-  PlanBounds bounds(&overlay);
+  PlanBounds bounds(&overlay, CommandLineMacros(console_args));
   PlanObserver observer(&bounds);
   std::ostringstream out;
   std::ostringstream err;
@@ -125,8 +139,6 @@ int MakePlan(const std::vector<std::string>& args, Plan* plan,
       result.wait_status = 0;
       return result;
     });
-    std::vector<std::string> console_args = {"qrlconsole"};
-    console_args.insert(console_args.end(), args.begin(), args.end());
     plan->exit_code = RunConsole(console_args, out, err);
   }
   std::vector<std::string> printed = SplitOutput(out.str());

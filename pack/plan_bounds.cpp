@@ -24,22 +24,22 @@ bool Below(const std::string& path, const std::string& directory) {
 
 }  // namespace
 
-PlanBounds::PlanBounds(OverlayFileSystem* overlay)
+PlanBounds::PlanBounds(OverlayFileSystem* overlay, const TFASTMEMLIST& macros)
     : overlay_(overlay), start_directory_(overlay->WorkingDirectory()) {
+  for (uint64_t k = 0; k + 1 < macros.Count(); k += 2) {
+    given_.emplace_back(
+        std::string(macros.View(k)),
+        overlay_->ResolvedPath(std::string(macros.View(k + 1))));
+  }
+  UsesMacro(kRootMacro);
   overlay_->WatchChanges([this](const std::string& path) { Wrote(path); });
 }
 
 PlanBounds::~PlanBounds() { overlay_->WatchChanges(nullptr); }
 
-void PlanBounds::LevelStarts(size_t level, const TFASTMEMLIST& macros) {
+void PlanBounds::LevelStarts(size_t level) {
   open_.push_back(level);
   last_level_ = level;
-  for (uint64_t k = 0; k + 1 < macros.Count(); k += 2) {
-    if (macros.View(k) == kRootMacro) {
-      AddTree(kRootMacro, macros.View(k + 1));
-      break;
-    }
-  }
 }
 
 void PlanBounds::LevelEnds() {
@@ -48,15 +48,21 @@ void PlanBounds::LevelEnds() {
   }
 }
 
-void PlanBounds::AddTree(std::string_view name, std::string_view value) {
-  for (const auto& [known, directory] : trees_) {
-    if (known == name) {
-      return;  // the first value counts
+void PlanBounds::UsesMacro(std::string_view name) {
+  for (const auto& tree : trees_) {
+    if (tree.first == name) {
+      return;
     }
   }
-  const std::string directory = overlay_->ResolvedPath(std::string(value));
-  if (!directory.empty()) {
-    trees_.emplace_back(std::string(name), directory);
+  // The first of the command line's macros of that name is the one a run
+  // finds.
+  for (const auto& given : given_) {
+    if (given.first == name) {
+      if (!given.second.empty()) {
+        trees_.push_back(given);
+      }
+      return;
+    }
   }
 }
 

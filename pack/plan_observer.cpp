@@ -169,7 +169,7 @@ void PlanObserver::LevelStarts(const LevelCall& call, uint64_t index) {
   PlannedLevel planned = Planned(call);
   Look look;
   if (bounds_ != nullptr) {
-    bounds_->LevelStarts(levels_.size(), call.state.macros);
+    bounds_->LevelStarts(levels_.size());
   }
   if (call.level.View(kKindCode) == kKindNormal) {
     LookAtNormalLevel(call, &planned, &look);
@@ -370,7 +370,7 @@ void PlanObserver::CheckPaths(const LevelCall& call, uint64_t index,
         continue;
       }
       if (bounds_ != nullptr) {
-        bounds_->AddTree(name, value);
+        bounds_->UsesMacro(name);
       }
       const std::string_view rest = std::string_view(raw[i]).substr(name.size());
       if (!value.empty() && value[0] == '/' && value.back() != '/' &&

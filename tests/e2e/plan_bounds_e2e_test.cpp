@@ -117,6 +117,14 @@ TEST_F(PlanBoundsEndToEnd, WarnsAndFailsWhenAChangeLeavesTheTree) {
            "code": ["BUFFERSET {ROOT}", "BUFFEREPILOGUE ../built",
                     "CREATEDIRECTORY"]})",
        "built"},
+      {"a macro a program makes while the run goes on",
+       R"({"number": 1, "kind": "Complex",
+           "code": ["MACROFIRSTADDEMPTY", "MACROFIRSTSETNAME {OUT}",
+                    "MACROFIRSTSETVALUE )" +
+           real_ + R"(/outside/"]},
+          {"number": 2, "kind": "FileDirectoryCreationRemoval",
+           "code": ["+/{OUT}made.txt"]})",
+       "outside/made.txt"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
