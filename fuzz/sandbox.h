@@ -204,12 +204,13 @@ inline Sandbox* StartSandbox(const std::string& name, int argc, char** argv,
   }
   static ScopedRunLimits limits([] {
     RunLimits small;
-    small.restarts = 1000;
+    small.restarts = 8;
     small.program_lines = 4000;
     small.output_lines = 2000;
     small.output_bytes = 1 << 20;
-    small.macro_bytes = 1 << 20;
+    small.macro_bytes = 1 << 16;
     small.buffer_bytes = 1 << 20;
+    small.expansion_bytes = 1 << 16;
     return small;
   }());
   return sandbox;
