@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "backup/backup_checks.h"
 #include "backup/create_backup.h"
 #include "backup/restore_backup.h"
 #include "checks/consistency_checks.h"
@@ -46,6 +47,18 @@ void ReportBackupResult(std::string_view action, const std::string& result,
 }
 
 void CreateBackupAction(ConsoleRun* run) {
+  // A package that checks the tree first is not backed up where its checks
+  // fail: its lines say why, and no backup is written.
+  if (LineList said; !PassesBackupChecks(run->package, run->settings, &said)) {
+    for (const std::string& line : said) {
+      run->output.Add(line);
+    }
+    run->status = kFailureStatus;
+    Diagnose("createbackup failed: " +
+             (said.Empty() ? std::string("a check of the tree stopped it")
+                           : said.Get(said.Count() - 1)));
+    return;
+  }
   std::string why;
   const std::string result = CreateBackup(run->package, run->settings,
                                           run->package_file_name + ".backup",

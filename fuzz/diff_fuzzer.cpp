@@ -41,8 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string package;
     TreeState applied;
     std::vector<FileLevels> levels;
+    std::vector<std::string> notes;
     std::string err;
-    BuildChangePackage(changes, markers, &package, &applied, &levels, &err);
+    BuildChangePackage(changes, markers, &package, &applied, &levels, &notes,
+                       &err);
   }
   return 0;
 }

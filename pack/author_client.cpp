@@ -27,14 +27,19 @@ const std::string_view kFromDiffHelp =
     "The package is checked on a scratch copy of the files before it is\n"
     "written; what a package cannot carry (binary changes, renames, mode\n"
     "changes, hunks that do not apply to DIR) is refused with the file and\n"
-    "the diff line, and nothing is written.\n"
+    "the diff line, and nothing is written. The package starts with a root\n"
+    "guard that stops apply, reverse and createbackup on a tree it was not\n"
+    "made for. A git format-patch series keeps each patch's subject.\n"
     "\n"
     "Options:\n"
     "  -p N, --strip N         strip N leading path components (default 1)\n"
     "  --tree DIR              the tree the diff applies to (default .)\n"
     "  --markers STYLE         frame the new code with comment lines: none\n"
     "                          (default), auto (by file type), c, hash,\n"
-    "                          dash, semicolon, xml\n"
+    "                          dash, semicolon, xml; never where a comment\n"
+    "                          line changes the file's meaning (after a\n"
+    "                          line ending in \\, in a here-document, ...):\n"
+    "                          such a level stays unframed, with a note\n"
     "  -o, --output OUT        the package file (default: standard output)\n"
     "  -h, --help              show this help\n";
 
@@ -142,6 +147,13 @@ int Refuse(std::ostream& err, const std::vector<std::string>& errors) {
   return kPackExitInvalid;
 }
 
+// What the package does otherwise than asked, though it is written.
+void Note(std::ostream& err, const std::vector<std::string>& notes) {
+  for (const std::string& note : notes) {
+    err << "qrlpack: note: " << EscapeForTerminal(note) << '\n';
+  }
+}
+
 int Deliver(const std::string& output, const std::string& package,
             std::ostream& out, std::ostream& err) {
   if (output == "-") {
@@ -218,9 +230,11 @@ int RunFromDiff(const std::vector<std::string>& args, std::ostream& out,
     }
     std::string package;
     std::vector<std::string> errors;
-    if (!PackageFromDiff(diff, options, &package, &errors)) {
+    std::vector<std::string> notes;
+    if (!PackageFromDiff(diff, options, &package, &errors, &notes)) {
       return Refuse(err, errors);
     }
+    Note(err, notes);
     return Deliver(parsed.output, package, out, err);
   });
 }
@@ -254,10 +268,12 @@ int RunFromTrees(const std::vector<std::string>& args, std::ostream& out,
   return Guarded(err, [&] {
     std::string package;
     std::vector<std::string> errors;
+    std::vector<std::string> notes;
     if (!PackageFromTrees(parsed.files[0], parsed.files[1], markers, &package,
-                          &errors)) {
+                          &errors, &notes)) {
       return Refuse(err, errors);
     }
+    Note(err, notes);
     return Deliver(parsed.output, package, out, err);
   });
 }

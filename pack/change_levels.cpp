@@ -1,10 +1,15 @@
 #include "pack/change_levels.h"
 
 #include <deque>
+#include <map>
 #include <optional>
+#include <set>
 
 #include "engine/normal_level.h"
 #include "pack/level_writer.h"
+#include "pack/marker_places.h"
+#include "pack/root_guard.h"
+#include "pack/whole_file_levels.h"
 #include "package/package.h"
 #include "package/settings_block.h"
 #include "services/line_list.h"
@@ -12,32 +17,9 @@
 
 namespace {
 
-constexpr std::string_view kApplyOnly = "ACTION_APPLY";
-constexpr std::string_view kReverseOnly = "ACTION_REVERSE";
-
 // Context beyond this many lines costs more than it is worth: the hunk is
 // joined to the next one instead, or the file is carried whole.
 constexpr size_t kMaxGrowth = 400;
-
-std::string Rooted(std::string_view path) {
-  return std::string(kRootMacro) + std::string(path);
-}
-
-LevelFields NewLevel(int64_t number, std::string_view kind,
-                     std::string presentation) {
-  LevelFields level;
-  level.number = number;
-  level.kind = kind;
-  level.presentation = std::move(presentation);
-  return level;
-}
-
-EntryFields BinaryEntry(std::string_view path, std::string_view bytes) {
-  EntryFields entry;
-  entry.path = Rooted(path);
-  entry.bytes = std::string(bytes);
-  return entry;
-}
 
 bool EndsWithLineFeedOnly(std::string_view text) {
   return text.find('\r') == std::string_view::npos &&
@@ -51,47 +33,6 @@ bool NamesRoot(const LineList& lines) {
     }
   }
   return false;
-}
-
-// A Complex program that puts `content` into the file at `path` when the
-// file holds exactly `expected`, and otherwise fails the level, leaving the
-// file as it is. The level ignores macros, so the bytes stay as they are;
-// the program reads {ROOT} by name.
-std::vector<std::string> RestoreProgram(std::string_view path,
-                                        std::string_view expected,
-                                        std::string_view content) {
-  const std::string name(path);
-  return {
-      "# Puts back what " + name +
-          " held before the change, when it is as the change left it.",
-      "BUFFERSETFROMMACRO " + std::string(kRootMacro),
-      "BUFFEREPILOGUE " + name,
-      "MACROFIRSTADDEMPTY",
-      "MACROFIRSTSETNAME",
-      "MACROFIRSTIMPORT",
-      "IFNOTMACROFIRSTVALUEIS " + std::string(expected),
-      "GOTO #CHANGED",
-      "MACROFIRSTSETVALUE " + std::string(content),
-      "MACROFIRSTEXPORT",
-      "MACROFIRSTDELETE",
-      "GOTO #END",
-      "#CHANGED",
-      "MACROFIRSTDELETE",
-      "MESSAGE " + name + " is not as the package left it; it stays as it is.",
-      "RETURN FALSE",
-      "#END",
-  };
-}
-
-// The reverse-only level that runs RestoreProgram.
-LevelFields RestoreLevel(int64_t number, std::string presentation,
-                         std::string_view path, std::string_view expected,
-                         std::string_view content) {
-  LevelFields level = NewLevel(number, kKindComplex, std::move(presentation));
-  level.requirements = kReverseOnly;
-  level.options = "IGNOREMACROS";
-  level.code = RestoreProgram(path, expected, content);
-  return level;
 }
 
 struct HunkLabel {
@@ -131,17 +72,26 @@ bool HunksFit(const std::vector<LineHunk>& hunks, size_t old_lines,
 }
 
 // Makes the Normal levels of one changed file; false when they cannot give
-// back its bytes exactly, so that it must be carried whole.
+// back its bytes exactly, so that it must be carried whole. A level whose
+// markers would stand where a comment line changes the file's meaning
+// stays unframed.
 class NormalLevelMaker {
  public:
-  NormalLevelMaker(const FileChange& change, int64_t base,
+  NormalLevelMaker(const FileChange& change, int64_t base, MarkerStyle markers,
                    const std::optional<CommentSyntax>& syntax,
                    const TSETTINGSBLOCK& settings)
-      : change_(change), base_(base), syntax_(syntax), settings_(settings) {}
+      : change_(change),
+        base_(base),
+        markers_(markers),
+        syntax_(syntax),
+        settings_(settings) {}
 
   bool Make(std::vector<LevelFields>* levels, FileLevels* info);
   // Why Make refused.
   const std::string& why() const { return why_; }
+  // The numbers of the levels left unframed, and why, one line each.
+  const std::set<int64_t>& unframed() const { return unframed_; }
+  const std::vector<std::string>& notes() const { return notes_; }
 
  private:
   // Tries the hunk with `above` and `below` lines of context; true when
@@ -155,16 +105,52 @@ class NormalLevelMaker {
     return static_cast<size_t>(static_cast<int64_t>(x) + shift_);
   }
 
+  // Why markers around `code`, put in place of state_[first, past), would
+  // change the file's meaning; empty when they would not.
+  std::string WhyUnframed(size_t first, size_t past, const LineList& code);
+
   const FileChange& change_;
   int64_t base_;
+  MarkerStyle markers_;
   const std::optional<CommentSyntax>& syntax_;
   const TSETTINGSBLOCK& settings_;
+  const TSETTINGSBLOCK unframed_settings_;
   TextLines new_text_;
   std::vector<std::string_view> state_;  // the file as apply leaves it so far
   std::deque<LineList> frames_;          // the framed code `state_` shows
   int64_t shift_ = 0;  // where old line x stands now: x + shift_
+  // scan_[i]: the scanner after state_'s lines before i.
+  std::vector<MarkerPlaces> scan_;
+  std::set<int64_t> unframed_;
+  std::vector<std::string> notes_;
   std::string why_;
 };
+
+std::string NormalLevelMaker::WhyUnframed(size_t first, size_t past,
+                                          const LineList& code) {
+  if (scan_.empty()) {
+    scan_.emplace_back(markers_, change_.path);
+  }
+  while (scan_.size() <= first) {
+    MarkerPlaces next = scan_.back();
+    next.Feed(state_[scan_.size() - 1]);
+    scan_.push_back(std::move(next));
+  }
+  const std::string_view* after_code =
+      past < state_.size() ? &state_[past] : nullptr;
+  const std::string_view head =
+      code.Empty() ? std::string_view() : std::string_view(code.Get(0));
+  std::string why =
+      scan_[first].WhyNotBefore(code.Empty() ? after_code : &head);
+  if (!why.empty()) {
+    return why;
+  }
+  MarkerPlaces at_end = scan_[first];
+  for (const std::string& line : code) {
+    at_end.Feed(line);
+  }
+  return at_end.WhyNotBefore(after_code);
+}
 
 bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
                                size_t above, size_t below, bool* names_root,
@@ -199,12 +185,15 @@ bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
   const int64_t number = base_ + hunk.number;
   LineList comments;
   std::string label_text = label.label;
-  if (syntax_.has_value()) {
+  const std::string unframed_because =
+      syntax_.has_value() ? WhyUnframed(first, past, code) : "";
+  if (syntax_.has_value() && unframed_because.empty()) {
     comments.Add(MarkerLine(*syntax_, "BEGIN", label.label));
     label_text = MarkerLine(*syntax_, "END", label.label);
   }
   LineList framed = code;
-  WrapCode(settings_, comments, label_text, std::to_string(number), &framed);
+  WrapCode(unframed_because.empty() ? settings_ : unframed_settings_, comments,
+           label_text, std::to_string(number), &framed);
   if (framed.Empty()) {
     return false;
   }
@@ -216,6 +205,16 @@ bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
     return false;
   }
   frames_.push_back(std::move(framed));
+  if (scan_.size() > first + 1) {
+    scan_.erase(scan_.begin() + static_cast<std::ptrdiff_t>(first) + 1,
+                scan_.end());
+  }
+  if (!unframed_because.empty()) {
+    unframed_.insert(number);
+    notes_.push_back(change_.path + ", " + label.numbers +
+                     ": left without markers, which would stand " +
+                     unframed_because);
+  }
   // `next` viewed the local copy; point it at the kept one.
   std::copy(frames_.back().begin(), frames_.back().end(), next.begin() + first);
   shift_ += static_cast<int64_t>(frames_.back().Count()) -
@@ -320,69 +319,6 @@ bool NormalLevelMaker::Make(std::vector<LevelFields>* levels,
   return true;
 }
 
-// The levels that put a whole file in place under apply and the content
-// it had back under reverse, each only when the file is as expected.
-void WholeFileLevels(const FileChange& change, int64_t base,
-                     std::string_view reason,
-                     std::vector<LevelFields>* levels) {
-  const std::string& path = change.path;
-  const std::string why =
-      reason.empty() ? std::string() : " (" + std::string(reason) + ")";
-  LevelFields write = NewLevel(base + 1, kKindFileExport,
-                               path + ": the whole file as changed" + why);
-  write.requirements = kApplyOnly;
-  write.entries = {BinaryEntry(path, *change.after),
-                   BinaryEntry(path, *change.before)};
-  levels->push_back(std::move(write));
-  levels->push_back(RestoreLevel(base + 1,
-                                 path + ": the whole file as it was" + why,
-                                 path, *change.after, *change.before));
-}
-
-void NewFileLevels(const FileChange& change, int64_t base,
-                   std::vector<LevelFields>* levels) {
-  const std::string& path = change.path;
-  // A later release may have a file of that name: it is not replaced.
-  LevelFields guard =
-      NewLevel(base, kKindComplex, path + ": new file, not there yet");
-  guard.requirements = kApplyOnly;
-  guard.code = {"IFNOTFILEEXISTS " + Rooted(path), "GOTO #END",
-                "MESSAGE " + path + " is there already; it stays as it is.",
-                "RETURN FALSE", "#END"};
-  levels->push_back(std::move(guard));
-  LevelFields create =
-      NewLevel(base, kKindFileDirectoryCreationRemoval, path + ": new file");
-  create.code = {"+/" + Rooted(path)};
-  levels->push_back(std::move(create));
-  if (!change.after->empty()) {
-    LevelFields write =
-        NewLevel(base + 1, kKindFileExport, path + ": the new file's content");
-    write.requirements = kApplyOnly;
-    write.entries = {BinaryEntry(path, *change.after)};
-    levels->push_back(std::move(write));
-  }
-  if (change.make_executable) {
-    LevelFields executable =
-        NewLevel(base + 2, kKindComplex, path + ": the new file is executable");
-    executable.requirements = kApplyOnly;
-    executable.code = {"TRYTOASSUREEXECUTEPERMISSIONS " + Rooted(path)};
-    levels->push_back(std::move(executable));
-  }
-}
-
-void RemovedFileLevels(const FileChange& change, int64_t base,
-                       std::vector<LevelFields>* levels) {
-  const std::string& path = change.path;
-  levels->push_back(RestoreLevel(base,
-                                 path + ": the removed file's content back",
-                                 path, "", *change.before));
-  LevelFields remove = NewLevel(base + 1, kKindFileDirectoryCreationRemoval,
-                                path + ": removed file");
-  remove.entries = {BinaryEntry(path, *change.before)};
-  remove.code = {"-/" + Rooted(path)};
-  levels->push_back(std::move(remove));
-}
-
 LevelFields DirectoryLevel(int64_t number, std::string presentation, char op,
                            const std::vector<std::string>& directories) {
   LevelFields level = NewLevel(number, kKindFileDirectoryCreationRemoval,
@@ -396,23 +332,64 @@ LevelFields DirectoryLevel(int64_t number, std::string presentation, char op,
 // Directories that the change leaves empty, deepest first. Apply removes
 // each only when it is empty, so files that a later release added there
 // stay; reverse makes them again.
-void RemovedDirectoryLevels(int64_t number,
-                            const std::vector<std::string>& directories,
-                            std::vector<LevelFields>* levels) {
-  LevelFields remove =
-      NewLevel(number, kKindComplex, "Directories left empty, when they are");
-  remove.requirements = kApplyOnly;
+// A program that removes each of the directories, in order, that is empty.
+LevelFields RemoveWhenEmpty(int64_t number, std::string presentation,
+                            std::string_view requirements,
+                            const std::vector<std::string>& directories) {
+  LevelFields remove = NewLevel(number, kKindComplex, std::move(presentation));
+  remove.requirements = requirements;
   for (const std::string& directory : directories) {
     const std::string path = Rooted(directory) + "/";
     remove.code.push_back("GETSUBDIRECTORIESANDFILES " + path);
     remove.code.push_back("IFBUFFERTEXTLINESCOUNT = 1");
     remove.code.push_back("DELETEFILESANDDIRECTORIES " + path);
   }
-  levels->push_back(std::move(remove));
+  return remove;
+}
+
+void RemovedDirectoryLevels(int64_t number,
+                            const std::vector<std::string>& directories,
+                            std::vector<LevelFields>* levels) {
+  levels->push_back(RemoveWhenEmpty(number,
+                                    "Directories left empty, when they are",
+                                    kApplyOnly, directories));
   LevelFields restore =
       DirectoryLevel(number, "Directories left empty", '-', directories);
   restore.requirements = kReverseOnly;
   levels->push_back(std::move(restore));
+}
+
+// Directories that the change makes: apply makes them with their parents;
+// reverse removes each again, deepest first, only when it is empty, so
+// that files put there since stay.
+void NewDirectoryLevels(const ChangeSet& changes,
+                        std::vector<LevelFields>* levels) {
+  LevelFields make =
+      DirectoryLevel(0, "New directories", '+', changes.created_directories);
+  make.requirements = kApplyOnly;
+  levels->push_back(std::move(make));
+  std::set<std::string> made(changes.created_directories.begin(),
+                             changes.created_directories.end());
+  for (const std::string& directory : changes.after.directories) {
+    if (!changes.before.directories.contains(directory)) {
+      made.insert(directory);
+    }
+  }
+  levels->push_back(
+      RemoveWhenEmpty(0, "New directories, when they are empty", kReverseOnly,
+                      std::vector<std::string>(made.rbegin(), made.rend())));
+}
+
+// A level that carries `level` in a package of its own, whose settings
+// write no markers.
+LevelFields WithoutMarkers(LevelFields level, const TSETTINGSBLOCK& unframed) {
+  LevelFields package = NewLevel(level.number, kKindPackage,
+                                 level.presentation + " (without markers)");
+  package.code_type = kTypeBinary;
+  TFASTMEMLIST list;
+  list.Add(LevelRecordData(level));
+  package.code = {PackageToData(list, unframed)};
+  return package;
 }
 
 // The records of `levels` as a level list.
@@ -424,22 +401,111 @@ TFASTMEMLIST LevelList(const std::vector<LevelFields>& levels) {
   return list;
 }
 
-}  // namespace
+// Where the levels of each change start. Change k of a diff is numbered
+// from (k + 1) * stride, so a level's number says which file and hunk it
+// comes from; in a series, patch p's changes count from p * patch_stride,
+// so that each patch keeps a range of its own.
+struct LevelNumbering {
+  std::vector<int64_t> bases;  // of each change
+  int64_t last = 0;            // past every change: removed directories
+};
 
-bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
-                        std::string* package, TreeState* applied,
-                        std::vector<FileLevels>* files, std::string* err) {
+bool NumberLevels(const ChangeSet& changes, LevelNumbering* numbering) {
   size_t most_hunks = 0;
+  std::map<size_t, int64_t> per_patch;  // changes of each patch
   for (const FileChange& change : changes.files) {
     most_hunks = std::max(most_hunks, change.hunks.size());
+    ++per_patch[change.patches.empty() ? 0 : change.patches.back()];
   }
-  // File k's levels are numbered from k * stride, so a level's number says
-  // which file and which hunk it comes from.
   int64_t stride = 1000;
   while (stride <= static_cast<int64_t>(most_hunks) + 2) {
     stride *= 10;
   }
-  if ((static_cast<int64_t>(changes.files.size()) + 1) * stride > INT32_MAX) {
+  int64_t most_changes = 0;
+  for (const auto& [patch, count] : per_patch) {
+    most_changes = std::max(most_changes, count);
+  }
+  int64_t patch_stride = 10 * stride;
+  while (patch_stride <= (most_changes + 1) * stride &&
+         patch_stride <= INT32_MAX) {
+    patch_stride *= 10;
+  }
+  std::map<size_t, int64_t> placed;
+  for (const FileChange& change : changes.files) {
+    const size_t patch = change.patches.empty() ? 0 : change.patches.back();
+    numbering->bases.push_back(static_cast<int64_t>(patch) * patch_stride +
+                               (++placed[patch]) * stride);
+  }
+  const size_t last_patch = per_patch.empty() ? 0 : per_patch.rbegin()->first;
+  numbering->last = static_cast<int64_t>(last_patch) * patch_stride +
+                    (placed[last_patch] + 1) * stride;
+  return numbering->last <= INT32_MAX;
+}
+
+// The files the root guard checks: whether each was there before the
+// first change of it and is there after the last.
+RootGuardPaths GuardedPaths(const ChangeSet& changes) {
+  std::vector<std::string> order;
+  std::map<std::string, std::pair<bool, bool>> there;
+  for (const FileChange& change : changes.files) {
+    const auto [at, added] = there.emplace(
+        change.path, std::make_pair(change.before.has_value(), false));
+    if (added) {
+      order.push_back(change.path);
+    }
+    at->second.second = change.after.has_value();
+  }
+  RootGuardPaths paths;
+  for (const std::string& path : order) {
+    const auto [before, after] = there[path];
+    if (before && after) {
+      paths.modified.push_back(path);
+    } else if (before) {
+      paths.deleted.push_back(path);
+    } else if (after) {
+      paths.created.push_back(path);
+    }
+  }
+  return paths;
+}
+
+// What the package says about itself.
+std::string UserInformation(const ChangeSet& changes) {
+  constexpr std::string_view kRun =
+      "Run it with MACRO{ROOT}=/path/to/tree/ (with the final /).";
+  if (changes.series.empty()) {
+    return "Made by qrlpack from a change of " +
+           std::to_string(changes.files.size()) + " files. " +
+           std::string(kRun);
+  }
+  std::string text = "Made by qrlpack from a series of " +
+                     std::to_string(changes.series.size()) + " patches:\n";
+  for (const std::string& subject : changes.series) {
+    text += subject + "\n";
+  }
+  return text + std::string(kRun);
+}
+
+// The subjects of the patches a change comes from, before its levels'
+// presentations.
+std::string SeriesTitle(const ChangeSet& changes, const FileChange& change) {
+  std::string title;
+  for (const size_t patch : change.patches) {
+    if (patch >= 1 && patch <= changes.series.size()) {
+      title += (title.empty() ? "" : " + ") + changes.series[patch - 1];
+    }
+  }
+  return title.empty() ? title : title + ": ";
+}
+
+}  // namespace
+
+bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
+                        std::string* package, TreeState* applied,
+                        std::vector<FileLevels>* files,
+                        std::vector<std::string>* notes, std::string* err) {
+  LevelNumbering numbering;
+  if (!NumberLevels(changes, &numbering)) {
     *err = "too many files and hunks for the level numbers of one package";
     return false;
   }
@@ -455,31 +521,45 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
   files->clear();
   std::vector<LevelFields> levels;
   if (!changes.created_directories.empty()) {
-    levels.push_back(
-        DirectoryLevel(0, "New directories", '+', changes.created_directories));
+    NewDirectoryLevels(changes, &levels);
   }
   for (size_t k = 0; k < changes.files.size(); ++k) {
     const FileChange& change = changes.files[k];
-    const int64_t base = static_cast<int64_t>(k + 1) * stride;
+    const int64_t base = numbering.bases[k];
+    const size_t first_level = levels.size();
     if (change.before.has_value() && change.after.has_value() &&
         *change.before == *change.after) {
       continue;  // the change leaves its bytes as they were
     }
     FileLevels info;
     info.path = change.path;
+    WholeFile whole;
+    whole.path = change.path;
+    whole.before = change.before.value_or("");
+    whole.after = change.after.value_or("");
     if (!change.before.has_value() && change.after.has_value()) {
-      NewFileLevels(change, base, &levels);
+      whole.change = WholeFileChange::kCreated;
+      whole.executable = change.make_executable;
+      AddWholeFileLevels(whole, base, &levels);
     } else if (change.before.has_value() && !change.after.has_value()) {
-      RemovedFileLevels(change, base, &levels);
+      whole.change = WholeFileChange::kRemoved;
+      whole.executable = changes.before.executables.contains(change.path);
+      AddWholeFileLevels(whole, base, &levels);
     } else if (change.before.has_value()) {
       const std::optional<CommentSyntax> syntax =
           CommentSyntaxFor(markers, change.path);
       const bool nested = markers != MarkerStyle::kNone && !syntax.has_value();
       std::vector<LevelFields> normal;
-      NormalLevelMaker maker(change, base, syntax,
+      NormalLevelMaker maker(change, base, markers, syntax,
                              nested ? unframed_settings : framed_settings);
       if (maker.Make(&normal, &info)) {
         applied->files[change.path] = info.applied;
+        notes->insert(notes->end(), maker.notes().begin(), maker.notes().end());
+        for (LevelFields& level : normal) {
+          if (maker.unframed().contains(level.number)) {
+            level = WithoutMarkers(std::move(level), unframed_settings);
+          }
+        }
         if (nested) {
           // Levels without markers need settings without them.
           LevelFields level =
@@ -496,8 +576,13 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
         }
       } else {
         info = FileLevels{change.path, {}, true, *change.after};
-        WholeFileLevels(change, base, maker.why(), &levels);
+        whole.reason = maker.why();
+        AddWholeFileLevels(whole, base, &levels);
       }
+    }
+    const std::string title = SeriesTitle(changes, change);
+    for (size_t i = first_level; i < levels.size(); ++i) {
+      levels[i].presentation = title + levels[i].presentation;
     }
     if (info.applied.empty() && change.after.has_value()) {
       info.applied = *change.after;
@@ -505,19 +590,17 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
     files->push_back(std::move(info));
   }
   if (!changes.removed_directories.empty()) {
-    RemovedDirectoryLevels(
-        (static_cast<int64_t>(changes.files.size()) + 1) * stride,
-        changes.removed_directories, &levels);
+    RemovedDirectoryLevels(numbering.last, changes.removed_directories,
+                           &levels);
   }
   if (levels.empty()) {
     *err = "the change is empty: nothing to put into a package";
     return false;
   }
   TSETTINGSBLOCK settings = framed_settings;
-  settings.user_information =
-      "Made by qrlpack from a change of " +
-      std::to_string(changes.files.size()) +
-      " files. Run it with MACRO{ROOT}=/path/to/tree/ (with the final /).";
-  *package = PackageToData(LevelList(levels), settings);
+  settings.user_information = UserInformation(changes);
+  TFASTMEMLIST list = LevelList(levels);
+  PutRootGuard(GuardedPaths(changes), &list);
+  *package = PackageToData(list, settings);
   return true;
 }

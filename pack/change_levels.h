@@ -15,10 +15,8 @@
 #include <vector>
 
 #include "pack/comment_markers.h"
+#include "pack/level_writer.h"
 #include "pack/tree_change.h"
-
-// The macro under which every path of the package stands.
-inline constexpr std::string_view kRootMacro = "{ROOT}";
 
 // What the levels of one file are, for messages about it.
 struct FileLevels {
@@ -30,9 +28,11 @@ struct FileLevels {
 
 // The package that carries `changes`, and for each changed file what its
 // levels are. The tree that apply leaves is changes.after with the marker
-// lines that `markers` adds: *applied.
+// lines that `markers` adds: *applied. *notes gets a line for each level
+// left without markers because a comment line would change the file there.
 bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
                         std::string* package, TreeState* applied,
-                        std::vector<FileLevels>* files, std::string* err);
+                        std::vector<FileLevels>* files,
+                        std::vector<std::string>* notes, std::string* err);
 
 #endif  // QRL_PACK_CHANGE_LEVELS_H_

@@ -62,14 +62,17 @@ bool NamesCarry(const ChangeSet& changes, std::string* err) {
 }  // namespace
 
 bool MakeChangePackage(const ChangeSet& changes, MarkerStyle markers,
-                       std::string* package, std::string* err) {
+                       std::string* package, std::string* err,
+                       std::vector<std::string>* notes) {
   if (!NamesCarry(changes, err)) {
     return false;
   }
   std::string bytes;
   TreeState applied;
   std::vector<FileLevels> files;
-  if (!BuildChangePackage(changes, markers, &bytes, &applied, &files, err)) {
+  std::vector<std::string> said;
+  if (!BuildChangePackage(changes, markers, &bytes, &applied, &files, &said,
+                          err)) {
     return false;
   }
   VerifyFailure failure;
@@ -85,5 +88,8 @@ bool MakeChangePackage(const ChangeSet& changes, MarkerStyle markers,
     return false;
   }
   *package = std::move(bytes);
+  if (notes != nullptr) {
+    notes->insert(notes->end(), said.begin(), said.end());
+  }
   return true;
 }

@@ -5,6 +5,7 @@
 #define QRL_PACK_CHANGE_PACKAGE_H_
 
 #include <string>
+#include <vector>
 
 #include "pack/comment_markers.h"
 #include "pack/tree_change.h"
@@ -13,8 +14,10 @@
 // hunk, where a Normal level is at fault) when the package cannot be made
 // or does not verify, or when a name that changes cannot be carried: one
 // that holds {ROOT} (the run would put the tree's path in its place) or
-// "\" (which the levels take as a directory separator).
+// "\" (which the levels take as a directory separator). *notes (when
+// given) gets a line for each level left without markers.
 bool MakeChangePackage(const ChangeSet& changes, MarkerStyle markers,
-                       std::string* package, std::string* err);
+                       std::string* package, std::string* err,
+                       std::vector<std::string>* notes = nullptr);
 
 #endif  // QRL_PACK_CHANGE_PACKAGE_H_

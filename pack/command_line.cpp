@@ -430,6 +430,9 @@ std::string PackCommandLine::BashCompletion() const {
         }
       }
     }
+    for (const std::string& spelling : command.text.own_options) {
+      options += " " + spelling;
+    }
     cases += "    " + command.text.name + ")\n";
     if (!valued.empty()) {
       cases += "      case $prev in " + valued + ") return ;; esac\n";

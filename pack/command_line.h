@@ -43,6 +43,9 @@ struct CommandText {
   std::string synopsis;     // its usage after the name: "DESC.json -o PKG.qrl"
   std::string summary;      // its line in the general help
   std::string description;  // the body of its own help, lines ending in \n
+  // The options the completion offers for a command that reads its own
+  // arguments.
+  std::vector<std::string> own_options = {};
 };
 
 enum class Required { kNo, kYes };

@@ -80,25 +80,8 @@ constexpr FileType kNames[] = {
 };
 
 MarkerStyle StyleByName(std::string_view path) {
-  const size_t slash = path.rfind('/');
-  const std::string name = LowerCase(
-      slash == std::string_view::npos ? path : path.substr(slash + 1));
-  for (const FileType& type : kNames) {
-    if (type.key == name) {
-      return type.style;
-    }
-  }
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0) {
-    return MarkerStyle::kNone;
-  }
-  const std::string_view extension = std::string_view(name).substr(dot + 1);
-  for (const FileType& type : kExtensions) {
-    if (type.key == extension) {
-      return type.style;
-    }
-  }
-  return MarkerStyle::kNone;
+  const FileType* type = FindFileType(path, kNames, kExtensions);
+  return type == nullptr ? MarkerStyle::kNone : type->style;
 }
 
 }  // namespace
@@ -113,12 +96,13 @@ bool ParseMarkerStyle(std::string_view name, MarkerStyle* style) {
   return false;
 }
 
+MarkerStyle ResolvedStyle(MarkerStyle style, std::string_view path) {
+  return style == MarkerStyle::kAuto ? StyleByName(path) : style;
+}
+
 std::optional<CommentSyntax> CommentSyntaxFor(MarkerStyle style,
                                               std::string_view path) {
-  if (style == MarkerStyle::kAuto) {
-    style = StyleByName(path);
-  }
-  switch (style) {
+  switch (ResolvedStyle(style, path)) {
     case MarkerStyle::kC:
       return kCSyntax;
     case MarkerStyle::kHash:

@@ -201,7 +201,7 @@ Json EntryForm(std::string_view bytes) {
   } else {
     entry["type"] = type == kTypeBinary ? Json("binary") : StoredCodeForm(type);
     if (!content.empty()) {
-      entry["bytes"] = BinaryToJson(content);
+      entry["bytes"] = ContentToJson(content);
     }
   }
   AddWidth(&entry, view);
@@ -247,7 +247,7 @@ Json CodeItemsForm(const std::vector<std::string>& items,
   } else if (text) {
     return TextArray(items, 1);
   } else if (items.size() == 2 && items[0] == kTypeBinary) {
-    form["bytes"] = BinaryToJson(items[1]);
+    form["bytes"] = ContentToJson(items[1]);
   } else {
     form["items"] = TextArray(items, 0);
   }

@@ -110,8 +110,18 @@ class DiffReader {
   }
   // A file that an earlier part of the diff changed already (a series of
   // patches from git format-patch): its hunks apply to the changed
-  // content, and the levels take the line differences of the whole.
+  // content. A later patch of a series makes a change of its own, which
+  // starts where the one before ended; otherwise (or with markers, which
+  // the earlier levels put into the file) the levels take the line
+  // differences of the whole.
   void AddAgain(const DiffFile& file, const std::string& path);
+  // Applies the file's hunks to `before`: change->after (none when the
+  // diff removes the file) and change->hunks. False when they do not fit.
+  bool Patch(const DiffFile& file, const std::string& before,
+             FileChange* change);
+  // The change of a later patch of a series, from where the earlier ones
+  // left the file.
+  void AddPatchAgain(const DiffFile& file, const FileChange& earlier);
   // Records the existing directories above `path` in the state before, and
   // plans the missing ones when `create` says so.
   void NoteParents(const std::string& path, bool create);
@@ -213,6 +223,9 @@ void DiffReader::Add(const DiffFile& file) {
   const Kind kind = KindAt(full, &executable);
   FileChange change;
   change.path = path;
+  if (file.patch > 0) {
+    change.patches = {file.patch};
+  }
   if (kind == Kind::kOther) {
     Error(file, path,
           "not a regular file in " + options_.tree +
@@ -241,22 +254,10 @@ void DiffReader::Add(const DiffFile& file) {
     }
     change.before = before;
   }
-  std::string after;
-  std::vector<std::string> failed;
-  if (!PatchFile(path, before, file.hunks, &after, &change.hunks, &failed)) {
-    errors_->insert(errors_->end(), failed.begin(), failed.end());
+  if (!Patch(file, before, &change)) {
     return;
   }
-  if (file.new_absent) {
-    if (!after.empty()) {
-      Error(file, path,
-            "the diff removes this file, but its hunks leave " +
-                std::to_string(after.size()) + " bytes in it");
-      return;
-    }
-  } else {
-    change.after = after;
-  }
+  const std::string after = change.after.value_or("");
   // The state before and after, as far as this file goes.
   NoteParents(path, change.after.has_value());
   if (change.before.has_value()) {
@@ -280,12 +281,38 @@ void DiffReader::Add(const DiffFile& file) {
   changes_->files.push_back(std::move(change));
 }
 
+bool DiffReader::Patch(const DiffFile& file, const std::string& before,
+                       FileChange* change) {
+  std::string after;
+  std::vector<std::string> failed;
+  if (!PatchFile(change->path, before, file.hunks, &after, &change->hunks,
+                 &failed)) {
+    errors_->insert(errors_->end(), failed.begin(), failed.end());
+    return false;
+  }
+  if (!file.new_absent) {
+    change->after = std::move(after);
+  } else if (!after.empty()) {
+    Error(file, change->path,
+          "the diff removes this file, but its hunks leave " +
+              std::to_string(after.size()) + " bytes in it");
+    return false;
+  }
+  return true;
+}
+
 void DiffReader::AddAgain(const DiffFile& file, const std::string& path) {
   FileChange* change = nullptr;
   for (FileChange& earlier : changes_->files) {
     if (earlier.path == path) {
       change = &earlier;
     }
+  }
+  if (change != nullptr && options_.markers == MarkerStyle::kNone &&
+      file.patch > 0 && !change->patches.empty() &&
+      change->patches.back() != file.patch) {
+    AddPatchAgain(file, *change);
+    return;
   }
   if (change == nullptr || !change->before.has_value() ||
       !change->after.has_value() || file.old_absent || file.new_absent) {
@@ -305,6 +332,37 @@ void DiffReader::AddAgain(const DiffFile& file, const std::string& path) {
   changes_->after.files[path] = after;
   change->hunks =
       LineHunks(SplitTextLines(*change->before), SplitTextLines(after));
+  if (file.patch > 0 &&
+      (change->patches.empty() || change->patches.back() != file.patch)) {
+    change->patches.push_back(file.patch);
+  }
+}
+
+void DiffReader::AddPatchAgain(const DiffFile& file,
+                               const FileChange& earlier) {
+  const std::string path = earlier.path;
+  if (file.old_absent == earlier.after.has_value()) {
+    Error(file, path,
+          earlier.after.has_value()
+              ? "the diff creates this file, but an earlier patch left it there"
+              : "an earlier patch removed this file");
+    return;
+  }
+  FileChange change;
+  change.path = path;
+  change.before = earlier.after;
+  change.patches = {file.patch};
+  if (!Patch(file, earlier.after.value_or(""), &change)) {
+    return;
+  }
+  if (change.after.has_value()) {
+    changes_->after.files[path] = *change.after;
+    NoteParents(path, true);
+  } else {
+    changes_->after.files.erase(path);
+    removed_names_[Parent(path)].insert(BaseName(path));
+  }
+  changes_->files.push_back(std::move(change));
 }
 
 void DiffReader::RemoveEmptiedDirectories() {
@@ -379,7 +437,7 @@ bool ChangeFromDiff(std::string_view diff, const FromDiffOptions& options,
   *changes = ChangeSet();
   std::vector<DiffFile> files;
   const size_t errors_before = errors->size();
-  ParseUnifiedDiff(diff, &files, errors);
+  ParseUnifiedDiff(diff, &files, errors, &changes->series);
   DiffReader reader(options, changes, errors);
   for (const DiffFile& file : files) {
     reader.Add(file);
@@ -389,13 +447,14 @@ bool ChangeFromDiff(std::string_view diff, const FromDiffOptions& options,
 }
 
 bool PackageFromDiff(std::string_view diff, const FromDiffOptions& options,
-                     std::string* package, std::vector<std::string>* errors) {
+                     std::string* package, std::vector<std::string>* errors,
+                     std::vector<std::string>* notes) {
   ChangeSet changes;
   if (!ChangeFromDiff(diff, options, &changes, errors)) {
     return false;
   }
   std::string err;
-  if (!MakeChangePackage(changes, options.markers, package, &err)) {
+  if (!MakeChangePackage(changes, options.markers, package, &err, notes)) {
     errors->push_back(err);
     return false;
   }

@@ -21,9 +21,11 @@ struct FromDiffOptions {
 bool ChangeFromDiff(std::string_view diff, const FromDiffOptions& options,
                     ChangeSet* changes, std::vector<std::string>* errors);
 
-// ChangeFromDiff, then the verified package.
+// ChangeFromDiff, then the verified package. *notes (when given) gets a
+// line for each level left without markers.
 bool PackageFromDiff(std::string_view diff, const FromDiffOptions& options,
-                     std::string* package, std::vector<std::string>* errors);
+                     std::string* package, std::vector<std::string>* errors,
+                     std::vector<std::string>* notes = nullptr);
 
 // A relative path made plain: "./a//b" is "a/b". False for an absolute path,
 // a ".." component or nothing left.

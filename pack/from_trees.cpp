@@ -283,13 +283,14 @@ bool ChangeFromTrees(const std::string& old_root, const std::string& new_root,
 
 bool PackageFromTrees(const std::string& old_root, const std::string& new_root,
                       MarkerStyle markers, std::string* package,
-                      std::vector<std::string>* errors) {
+                      std::vector<std::string>* errors,
+                      std::vector<std::string>* notes) {
   ChangeSet changes;
   if (!ChangeFromTrees(old_root, new_root, &changes, errors)) {
     return false;
   }
   std::string err;
-  if (!MakeChangePackage(changes, markers, package, &err)) {
+  if (!MakeChangePackage(changes, markers, package, &err, notes)) {
     errors->push_back(err);
     return false;
   }

@@ -22,9 +22,10 @@ bool ChangeFromTrees(const std::string& old_root, const std::string& new_root,
 std::vector<LineHunk> LineHunks(const TextLines& before,
                                 const TextLines& after);
 
-// ChangeFromTrees, then the verified package.
+// ChangeFromTrees, then the verified package; *notes as PackageFromDiff.
 bool PackageFromTrees(const std::string& old_root, const std::string& new_root,
                       MarkerStyle markers, std::string* package,
-                      std::vector<std::string>* errors);
+                      std::vector<std::string>* errors,
+                      std::vector<std::string>* notes = nullptr);
 
 #endif  // QRL_PACK_FROM_TREES_H_

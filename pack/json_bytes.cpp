@@ -110,6 +110,22 @@ Json BinaryToJson(std::string_view bytes) {
   return object;
 }
 
+Json ContentToJson(std::string_view bytes) {
+  if (bytes.empty() || bytes.back() != '\n' ||
+      bytes.find('\r') != std::string_view::npos || !IsValidUtf8(bytes)) {
+    return BinaryToJson(bytes);
+  }
+  Json lines = Json::array();
+  for (size_t at = 0; at < bytes.size();) {
+    const size_t lf = bytes.find('\n', at);
+    lines.push_back(std::string(bytes.substr(at, lf - at)));
+    at = lf + 1;
+  }
+  Json object = Json::object();
+  object["lines"] = std::move(lines);
+  return object;
+}
+
 bool IsBase64Object(const Json& value) {
   return value.is_object() && value.size() == 1 && value.contains("base64");
 }
@@ -119,6 +135,25 @@ bool JsonToBytes(const Json& value, std::string* bytes, std::string* what,
   where->clear();
   if (value.is_string()) {
     *bytes = value.get_ref<const std::string&>();
+    return true;
+  }
+  if (value.is_object() && value.size() == 1 && value.contains("lines")) {
+    const Json& lines = value.front();
+    bytes->clear();
+    for (size_t i = 0; lines.is_array() && i < lines.size(); ++i) {
+      if (!lines[i].is_string()) {
+        *what = "expected a string";
+        *where = "lines[" + std::to_string(i) + "]";
+        return false;
+      }
+      *bytes += lines[i].get_ref<const std::string&>();
+      *bytes += '\n';
+    }
+    if (!lines.is_array()) {
+      *what = "expected an array of lines";
+      *where = "lines";
+      return false;
+    }
     return true;
   }
   if (!IsBase64Object(value)) {

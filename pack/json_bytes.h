@@ -1,7 +1,8 @@
 // Byte strings as JSON values. A text that is valid UTF-8 is a JSON string;
-// any other text, and every binary content, is {"base64": "..."} (standard
-// alphabet, with padding), so every byte survives. Nothing here converts
-// between character sets.
+// any other text is {"base64": "..."} (standard alphabet, with padding), so
+// every byte survives. A binary content that is text (a file's bytes) is
+// {"lines": [...]}, each line without its LF. Nothing here converts between
+// character sets.
 #ifndef QRL_PACK_JSON_BYTES_H_
 #define QRL_PACK_JSON_BYTES_H_
 
@@ -25,12 +26,15 @@ bool Base64Decode(std::string_view text, std::string* bytes);
 Json TextToJson(std::string_view bytes);
 // Always the base64 object.
 Json BinaryToJson(std::string_view bytes);
+// The lines object for valid UTF-8 without CR that ends with a LF, else the
+// base64 object.
+Json ContentToJson(std::string_view bytes);
 
 // True when `value` is an object whose only field is "base64".
 bool IsBase64Object(const Json& value);
 
-// Reads either form back. False with *what saying why ("expected a string",
-// "not valid base64") and *where the field the fault is in ("" or
+// Reads any of the forms back. False with *what saying why ("expected a
+// string", "not valid base64") and *where the field the fault is in ("" or
 // "base64").
 bool JsonToBytes(const Json& value, std::string* bytes, std::string* what,
                  std::string* where);

@@ -99,6 +99,12 @@ TEST(JsonBytes, TextsAreStringsUnlessTheyAreNotUtf8) {
   EXPECT_EQ(TextToJson("a\0b"s), Json("a\0b"s));
   EXPECT_EQ(TextToJson("\xFF"), Json::parse(R"({"base64": "/w=="})"));
   EXPECT_EQ(BinaryToJson("abc"), Json::parse(R"({"base64": "YWJj"})"));
+  // Contents that are text read as lines; the others keep their bytes.
+  EXPECT_EQ(ContentToJson("a\n\nb\n"),
+            Json::parse(R"({"lines": ["a", "", "b"]})"));
+  for (const std::string& bytes : {"a\nb"s, "a\r\n"s, "\xFF\n"s, ""s}) {
+    EXPECT_EQ(ContentToJson(bytes), BinaryToJson(bytes));
+  }
 
   struct Case {
     const char* json;
@@ -114,6 +120,10 @@ TEST(JsonBytes, TextsAreStringsUnlessTheyAreNotUtf8) {
       {R"({"base64": "A"})", "", "not valid base64", "base64"},
       {R"({"base64": "AA==", "x": 1})", "",
        "expected a string or {\"base64\": \"...\"}", ""},
+      {R"({"lines": ["a", "", "\u0000"]})", "a\n\n\0\n"s, "", ""},
+      {R"({"lines": []})", "", "", ""},
+      {R"({"lines": "a"})", "", "expected an array of lines", "lines"},
+      {R"({"lines": ["a", 1]})", "", "expected a string", "lines[1]"},
   };
   for (const Case& c : cases) {
     std::string bytes;

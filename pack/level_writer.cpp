@@ -41,3 +41,16 @@ std::string LevelRecordData(const LevelFields& level) {
   record.Add(code.SaveToString());
   return record.SaveToString();
 }
+
+LevelFields NewLevel(int64_t number, std::string_view kind,
+                     std::string presentation) {
+  LevelFields level;
+  level.number = number;
+  level.kind = kind;
+  level.presentation = std::move(presentation);
+  return level;
+}
+
+std::string Rooted(std::string_view path) {
+  return std::string(kRootMacro) + std::string(path);
+}

@@ -34,6 +34,19 @@ struct LevelFields {
 // The serialized record; the severity is 3, the symbols empty.
 std::string LevelRecordData(const LevelFields& level);
 
+// A level of that number, kind and presentation, everything else default.
+LevelFields NewLevel(int64_t number, std::string_view kind,
+                     std::string presentation);
+
+// The macro under which every path of a package made from a change stands,
+// and such a path.
+inline constexpr std::string_view kRootMacro = "{ROOT}";
+std::string Rooted(std::string_view path);
+
+// The requirements that let a level run under one action only.
+inline constexpr std::string_view kApplyOnly = "ACTION_APPLY";
+inline constexpr std::string_view kReverseOnly = "ACTION_REVERSE";
+
 // The serialized list of `items`.
 std::string ListData(const std::vector<std::string>& items);
 

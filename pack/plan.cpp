@@ -1,5 +1,6 @@
 #include "pack/plan.h"
 
+#include <optional>
 #include <sstream>
 #include <utility>
 
@@ -11,6 +12,7 @@
 #include "package/package.h"
 #include "services/diagnostics.h"
 #include "services/external_tool.h"
+#include "services/file_services.h"
 #include "services/overlay_file_system.h"
 #include "services/posix_file_system.h"
 #include "services/string_utils.h"
@@ -19,7 +21,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: qrlpack plan PACKAGE ACTION [MACRO{NAME}=VALUE | SYMBOL...]... "
-    "[--json] [--diff]";
+    "[--json] [--diff] [--all-levels] [--allow-loose]";
 
 std::vector<std::string> SplitOutput(const std::string& text) {
   const std::vector<std::string_view> lines = SplitLinesAtLineFeeds(text);
@@ -37,10 +39,12 @@ std::string ReportedPath(const std::string& path, const std::string& cwd) {
   return path;
 }
 
-// The macros of qrlconsole's arguments, read as the console reads them.
-TFASTMEMLIST CommandLineMacros(const std::vector<std::string>& console_args) {
+// The macros of qrlconsole's arguments (after the program's name), read as
+// the console reads them.
+TFASTMEMLIST CommandLineMacros(const std::vector<std::string>& args) {
   LineList arguments;
-  for (const std::string& arg : console_args) {
+  arguments.Add("qrlconsole");
+  for (const std::string& arg : args) {
     arguments.Add(arg);
   }
   TFASTMEMLIST macros;
@@ -97,10 +101,86 @@ void AddChanges(OverlayFileSystem& overlay, const std::string& cwd,
   }
 }
 
+// Runs the console with `args` on an overlay of `lower`, watched by
+// `observer`, with tools never started.
+int RunWatched(const std::vector<std::string>& args, OverlayFileSystem* overlay,
+               PlanObserver* observer, std::ostringstream* out,
+               std::ostringstream* err) {
+  ScopedFileSystem files(overlay);
+  ScopedLevelObserver watching(observer);
+  ScopedToolRunner tools([observer](const ExternalToolRequest&) {
+    observer->ToolRequested();
+    ExternalToolResult result;
+    result.started = true;
+    result.wait_status = 0;
+    return result;
+  });
+  std::vector<std::string> console_args = {"qrlconsole"};
+  console_args.insert(console_args.end(), args.begin(), args.end());
+  return RunConsole(console_args, *out, *err);
+}
+
+// Every level's verdict as if the levels at which the console stops had
+// changed nothing: each such level is taken out of the package, which runs
+// again from the start; the levels before it run as they did.
+std::vector<PlannedLevel> AllLevels(const std::vector<std::string>& args,
+                                    const TFASTMEMLIST& levels,
+                                    const TSETTINGSBLOCK& settings,
+                                    const PlanObserver& first_run,
+                                    const std::string& cwd) {
+  std::vector<PlannedLevel> planned;
+  std::vector<uint64_t> kept;  // the records of the run: original places
+  for (uint64_t i = 0; i < levels.Count(); ++i) {
+    kept.push_back(i);
+  }
+  std::optional<PlanObserver> run;
+  const PlanObserver* watched = &first_run;
+  size_t taken = 0;  // levels of the last run already in `planned`
+  const auto take = [&](size_t end) {
+    for (size_t i = taken; i < end; ++i) {
+      planned.push_back(watched->levels()[i]);
+      planned.back().past_stop = watched != &first_run;
+    }
+  };
+  while (watched->stop().has_value()) {
+    const PlanObserver::Stop stop = *watched->stop();
+    take(stop.level + 1);
+    // The next run visits the levels before the stop again, as they were,
+    // then goes on past it.
+    taken = stop.level;
+    kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(stop.record));
+    TFASTMEMLIST rest;
+    for (const uint64_t record : kept) {
+      rest.Add(levels.View(record));
+    }
+    // The package without the stopping levels, in place of the file.
+    OverlayFileSystem package_view(&SystemFileSystem(), cwd);
+    {
+      ScopedFileSystem files(&package_view);
+      if (!StringToFile(args[0], PackageToData(rest, settings))) {
+        break;
+      }
+    }
+    OverlayFileSystem overlay(&package_view, cwd);
+    run.emplace();
+    std::ostringstream out;
+    std::ostringstream err;
+    RunWatched(args, &overlay, &*run, &out, &err);
+    watched = &*run;
+  }
+  take(watched->levels().size());
+  return planned;
+}
+
 }  // namespace
 
 int MakePlan(const std::vector<std::string>& args, Plan* plan,
              std::string* why) {
+  return MakePlan(args, PlanOptions(), plan, why);
+}
+
+int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
+             Plan* plan, std::string* why) {
   if (args.size() < 2) {
     *why = std::string(kUsage);
     return 2;
@@ -122,25 +202,12 @@ int MakePlan(const std::vector<std::string>& args, Plan* plan,
 
   // The run: the console's own, on an overlay, with tools never started.
   const std::string cwd = SystemFileSystem().WorkingDirectory();
-  std::vector<std::string> console_args = {"qrlconsole"};
-  console_args.insert(console_args.end(), args.begin(), args.end());
   OverlayFileSystem overlay(&SystemFileSystem(), cwd);
-  PlanBounds bounds(&overlay, CommandLineMacros(console_args));
+  PlanBounds bounds(&overlay, CommandLineMacros(args));
   PlanObserver observer(&bounds);
   std::ostringstream out;
   std::ostringstream err;
-  {
-    ScopedFileSystem files(&overlay);
-    ScopedLevelObserver watching(&observer);
-    ScopedToolRunner tools([&observer](const ExternalToolRequest&) {
-      observer.ToolRequested();
-      ExternalToolResult result;
-      result.started = true;
-      result.wait_status = 0;
-      return result;
-    });
-    plan->exit_code = RunConsole(console_args, out, err);
-  }
+  plan->exit_code = RunWatched(args, &overlay, &observer, &out, &err);
   std::vector<std::string> printed = SplitOutput(out.str());
   if (!printed.empty()) {
     printed.erase(printed.begin());  // the banner
@@ -149,13 +216,19 @@ int MakePlan(const std::vector<std::string>& args, Plan* plan,
   plan->would_say = SplitOutput(err.str());
   plan->levels = observer.levels();
   plan->uncertain = observer.uncertain();
+  plan->all_levels = options.all_levels;
+  if (options.all_levels) {
+    plan->levels = AllLevels(args, levels, settings, observer, cwd);
+  }
+  // The levels of the run itself stand first, in their places.
   bounds.AddWarnings(&plan->levels);
   plan->outside = bounds.WroteOutside();
   AddChanges(overlay, cwd, bounds, plan);
 
   bool fails = plan->uncertain || plan->outside || plan->exit_code != 0;
   for (const PlannedLevel& level : plan->levels) {
-    fails = fails || level.failure;
+    fails =
+        fails || level.failure || (level.rewrites > 0 && !options.allow_loose);
   }
   return fails ? 1 : 0;
 }
@@ -169,13 +242,17 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out,
       options.json = true;
     } else if (arg == "--diff") {
       options.diff = true;
+    } else if (arg == "--all-levels") {
+      options.all_levels = true;
+    } else if (arg == "--allow-loose") {
+      options.allow_loose = true;
     } else {
       console_args.push_back(arg);
     }
   }
   Plan plan;
   std::string why;
-  int code = MakePlan(console_args, &plan, &why);
+  int code = MakePlan(console_args, options, &plan, &why);
   if (code >= 2) {
     err << "qrlpack: " << why << '\n';
     return code;

@@ -26,6 +26,11 @@ struct PlannedLevel {
   int64_t line = 0;   // where in it the level acts, from 1; 0 for nowhere
   std::string reason;  // of a failure or a skip, in plain words
   std::vector<std::string> warnings;
+  // Tree lines that applying writes over with the level's own, because
+  // its match holds only with blanks and letter case ignored.
+  int64_t rewrites = 0;
+  // qrlconsole stops before it (planned with --all-levels).
+  bool past_stop = false;
   bool uncertain = false;  // comes after a level that was not simulated
   // qrlconsole counts it as failed: a failure that weighs (under apply a
   // severity above 0), or requirements it reports as not fulfilled.
@@ -47,6 +52,7 @@ struct PlannedFile {
 
 struct Plan {
   std::string action;  // "apply" or "reverse"
+  bool all_levels = false;  // levels past the console's stop are planned
   std::vector<PlannedLevel> levels;
   std::vector<std::string> would_print;  // standard output after the banner
   std::vector<std::string> would_say;    // its standard error lines
@@ -60,6 +66,12 @@ struct Plan {
 struct PlanOptions {
   bool json = false;  // one JSON document instead of the report for people
   bool diff = false;  // also a unified diff of every changed file
+  // Plan every level, as if the failing levels before it had changed
+  // nothing; the console's own stop still decides what it prints.
+  bool all_levels = false;
+  // Levels that rewrite tree lines through a loose match do not fail the
+  // plan.
+  bool allow_loose = false;
 };
 
 // Plans qrlconsole's action for its arguments (`args`: the package, the
@@ -70,6 +82,10 @@ struct PlanOptions {
 // package cannot be loaded; *plan is filled for 0 and 1, *why otherwise.
 int MakePlan(const std::vector<std::string>& args, Plan* plan,
              std::string* why);
+// The same with options: --all-levels plans past the console's stop, and
+// --allow-loose keeps levels that rewrite tree lines from failing it.
+int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
+             Plan* plan, std::string* why);
 
 // The report for people: one line per level, its warnings, a summary, and
 // the lines qrlconsole would print.

@@ -7,7 +7,7 @@ namespace {
 
 constexpr std::string_view kPlanHelp =
     "Usage: qrlpack plan PACKAGE ACTION [MACRO{NAME}=VALUE | SYMBOL...]... "
-    "[--json] [--diff]\n"
+    "[--json] [--diff] [--all-levels] [--allow-loose]\n"
     "\n"
     "Runs ACTION (apply or reverse) as qrlconsole would, with the same\n"
     "arguments, on a view of the file system that keeps every change in\n"
@@ -20,17 +20,24 @@ constexpr std::string_view kPlanHelp =
     "macro), then the lines qrlconsole would print, its exit code and the\n"
     "files it would change, those outside the tree marked. A level that runs\n"
     "a tool or command is assumed to succeed without output; what follows it\n"
-    "is then uncertain.\n"
+    "is then uncertain. A level whose block matches only because blanks and\n"
+    "letter case do not count \"applies, rewrites N tree lines\": it would\n"
+    "write its own spelling over lines of the tree, so it fails the plan\n"
+    "(carry the package with qrlpack rebase).\n"
     "\n"
     "Options:\n"
-    "  --json   one JSON document instead (see docs/plan-format.md)\n"
-    "  --diff   also a diff of every file that would change, in git's form,\n"
-    "           which patch -p0 applies from the working directory\n"
-    "  -h, --help   show this help\n"
+    "  --json          one JSON document instead (see docs/plan-format.md)\n"
+    "  --diff          also a diff of every file that would change, in git's\n"
+    "                  form, which patch -p0 applies from the working\n"
+    "                  directory\n"
+    "  --all-levels    also plan the levels after the one where qrlconsole\n"
+    "                  stops, as if the failing levels had changed nothing\n"
+    "  --allow-loose   levels that rewrite tree lines do not fail the plan\n"
+    "  -h, --help      show this help\n"
     "\n"
-    "Exit status: 0 every level would succeed, 1 a level would fail, a\n"
-    "change lands outside the tree or the prediction is uncertain, 2 usage\n"
-    "error, 3 the package cannot be loaded.\n";
+    "Exit status: 0 every level would succeed, 1 a level would fail or\n"
+    "rewrite tree lines, a change lands outside the tree or the prediction is\n"
+    "uncertain, 2 usage error, 3 the package cannot be loaded.\n";
 
 }  // namespace
 
@@ -38,9 +45,11 @@ void AddPlanCommand(PackCommandLine* command_line) {
   command_line->AddOwnParsing(
       {.name = "plan",
        .synopsis = "PACKAGE ACTION [MACRO{NAME}=VALUE | SYMBOL...]... "
-                   "[--json] [--diff]",
+                   "[--json] [--diff] [--all-levels] [--allow-loose]",
        .summary = "what a package will do to a tree, before it does it",
-       .description = std::string(kPlanHelp)},
+       .description = std::string(kPlanHelp),
+       .own_options = {"--json", "--diff", "--all-levels", "--allow-loose",
+                       "-h", "--help"}},
       [](const std::vector<std::string>& args, const PackStreams& streams) {
         for (size_t i = 2; i < args.size(); ++i) {
           if (args[i] == "-h" || args[i] == "--help") {

@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <cctype>
 
+#include "engine/macros.h"
 #include "engine/normal_level.h"
 #include "engine/target_files.h"
+#include "pack/level_writer.h"
 #include "pack/plan_analysis.h"
+#include "pack/whole_file_levels.h"
 #include "package/level_record.h"
+#include "services/file_services.h"
 #include "services/string_utils.h"
 
 namespace {
@@ -44,19 +48,23 @@ bool SameKeys(const LineBlock& a, const LineBlock& b) {
   return true;
 }
 
-// The first line of the match that differs from the block byte for byte.
-std::string InexactWarning(EditableText& text, int64_t at,
-                           const std::vector<std::string>& block) {
+// The lines of a match that differ from the block byte for byte, which the
+// level writes over with its own lines; the warning quotes the first.
+int64_t LooseLines(EditableText& text, int64_t at,
+                   const std::vector<std::string>& block,
+                   std::vector<std::string>* warnings) {
+  int64_t count = 0;
   for (size_t i = 0; i < block.size(); ++i) {
     const std::string_view line = text.Line(static_cast<uint64_t>(at) + i);
-    if (line != block[i]) {
-      return "matches only because blanks at the ends and letter case do "
-             "not count: line " +
-             LineNumber(at + static_cast<int64_t>(i)) + " reads " +
-             Quoted(line) + ", the package has " + Quoted(block[i]);
+    if (line != block[i] && count++ == 0) {
+      warnings->push_back(
+          "matches only because blanks at the ends and letter case do "
+          "not count: line " +
+          LineNumber(at + static_cast<int64_t>(i)) + " reads " + Quoted(line) +
+          ", the package has " + Quoted(block[i]));
     }
   }
-  return std::string();
+  return count;
 }
 
 std::string OthersWarning(const BlockPlaces& places) {
@@ -151,6 +159,30 @@ std::vector<std::string> LevelPaths(std::string_view entries,
   return paths;
 }
 
+// Why a level that compares a whole file before it writes failed: where
+// the file parts from the content the level expects. Empty for other
+// levels.
+std::string WholeFileReason(const LevelEvent& event) {
+  std::string path;
+  std::string expected;
+  if (!WholeFileExpectation(event.call.state.levels.View(event.index), &path,
+                            &expected)) {
+    return std::string();
+  }
+  const TFASTMEMLIST& macros = event.call.state.macros;
+  const int64_t root =
+      FindMacro(macros, kRootMacro, LookIn::kNames, CaseSensitive::kYes);
+  if (root < 0 || static_cast<uint64_t>(root) + 1 >= macros.Count()) {
+    return std::string();
+  }
+  std::string content;
+  const std::string file = macros.Get(static_cast<uint64_t>(root) + 1) + path;
+  if (!FileToString(file, &content)) {
+    return "the file " + Quoted(file) + " cannot be read";
+  }
+  return DescribeContentDifference(content, expected);
+}
+
 }  // namespace
 
 PlannedLevel PlanObserver::Planned(const LevelCall& call) const {
@@ -210,6 +242,16 @@ void PlanObserver::LevelEnds(const LevelEvent& event) {
        (event.result == LevelResult::kRequirementsNotMet &&
         !event.message.empty())) &&
       (!apply || event.severity != 0);
+  // The console stops after a failure of severity 3 under apply, or after
+  // a program that halts; a stop inside a nested package stops its level.
+  if (planned.failure && planned.depth == 0 && !stop_.has_value() &&
+      ((apply && event.severity == 3) ||
+       (event.call.state.run_flags & kRunStop) != 0)) {
+    stop_ = Stop{static_cast<size_t>(&planned - levels_.data()), event.index};
+  }
+  if (planned.rewrites > 0 && event.result != LevelResult::kDone) {
+    planned.rewrites = 0;  // a level that does not run rewrites nothing
+  }
   switch (event.result) {
     case LevelResult::kDone:
       planned.outcome = "applies";
@@ -232,7 +274,10 @@ void PlanObserver::LevelEnds(const LevelEvent& event) {
         DescribeMissingBlock(look, &planned);
       } else {
         planned.outcome = "fails";
-        planned.reason = std::string(event.message);
+        planned.reason = WholeFileReason(event);
+        if (planned.reason.empty()) {
+          planned.reason = std::string(event.message);
+        }
       }
       break;
     case LevelResult::kNotSelected:
@@ -301,8 +346,8 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
         planned->warnings.push_back(OthersWarning(places));
       }
       if (!places.exact) {
-        planned->warnings.push_back(
-            InexactWarning(text, places.first, old_lines));
+        planned->rewrites =
+            LooseLines(text, places.first, old_lines, &planned->warnings);
       }
     } else if (!old_lines.empty()) {
       look->reason = DriftReason(text, old_lines, "obsolete code");
@@ -319,6 +364,10 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
       planned->line = places.first + 1;
       if (!places.others.empty()) {
         planned->warnings.push_back(OthersWarning(places));
+      }
+      if (!places.exact) {
+        planned->rewrites =
+            LooseLines(text, places.first, framed, &planned->warnings);
       }
       return;
     }

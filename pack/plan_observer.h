@@ -11,6 +11,7 @@
 #define QRL_PACK_PLAN_OBSERVER_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,14 @@ class PlanObserver : public LevelObserver {
 
   const std::vector<PlannedLevel>& levels() const { return levels_; }
   bool uncertain() const { return uncertain_; }
+
+  // The failing level of the package itself after which the run stops:
+  // its place among levels() and among the package's level records.
+  struct Stop {
+    size_t level;
+    uint64_t record;
+  };
+  const std::optional<Stop>& stop() const { return stop_; }
 
  private:
   // What the look before a Normal level found.
@@ -58,6 +67,7 @@ class PlanObserver : public LevelObserver {
   std::vector<size_t> open_;
   std::vector<Look> looks_;
   bool uncertain_ = false;
+  std::optional<Stop> stop_;
 };
 
 #endif  // QRL_PACK_PLAN_OBSERVER_H_

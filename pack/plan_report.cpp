@@ -34,6 +34,36 @@ size_t CountOutcome(const Plan& plan, std::string_view outcome) {
   return count;
 }
 
+// Where qrlconsole stops when the plan went past it, and the levels whose
+// loose match rewrites lines of the tree.
+void WriteStopAndLooseNotes(const Plan& plan, const PlanOptions& options,
+                            std::ostream& out) {
+  for (size_t i = 1; i < plan.levels.size(); ++i) {
+    if (plan.levels[i].past_stop) {
+      const PlannedLevel& stop = plan.levels[i - 1];
+      out << "qrlconsole stops after level " << stop.number << ' '
+          << EscapeForTerminal(stop.presentation)
+          << "; the levels marked [past the stop] are planned as if the "
+             "failing levels before them had changed nothing.\n";
+      break;
+    }
+  }
+  size_t loose = 0;
+  for (const PlannedLevel& level : plan.levels) {
+    loose += level.rewrites > 0 ? 1 : 0;
+  }
+  if (loose > 0) {
+    out << loose << (loose > 1 ? " levels match" : " level matches")
+        << " only because blanks or letter case do not count, and would "
+           "rewrite tree lines outside "
+        << (loose > 1 ? "their" : "its") << " change: "
+        << (options.allow_loose
+                ? "accepted (--allow-loose).\n"
+                : "carry the package to this tree with qrlpack rebase, or "
+                  "accept the rewrites with --allow-loose.\n");
+  }
+}
+
 }  // namespace
 
 void WritePlanText(const Plan& plan, const PlanOptions& options,
@@ -43,6 +73,10 @@ void WritePlanText(const Plan& plan, const PlanOptions& options,
     const std::string indent(2 + 2 * static_cast<size_t>(level.depth), ' ');
     out << indent << level.number << ' ' << level.kind << ' '
         << EscapeForTerminal(level.presentation) << ": " << level.outcome;
+    if (level.rewrites > 0) {
+      out << ", rewrites " << level.rewrites << " tree line"
+          << (level.rewrites > 1 ? "s" : "");
+    }
     if (!level.file.empty()) {
       out << " (" << EscapeForTerminal(level.file);
       if (level.line > 0) {
@@ -52,6 +86,9 @@ void WritePlanText(const Plan& plan, const PlanOptions& options,
     }
     if (level.uncertain) {
       out << " [uncertain]";
+    }
+    if (level.past_stop) {
+      out << " [past the stop]";
     }
     out << '\n';
     if (!level.reason.empty()) {
@@ -66,6 +103,7 @@ void WritePlanText(const Plan& plan, const PlanOptions& options,
     out << ", " << CountOutcome(plan, outcome) << ' ' << outcome;
   }
   out << ".\n";
+  WriteStopAndLooseNotes(plan, options, out);
   if (plan.uncertain) {
     out << "A level runs a tool or a command, which a plan never starts: "
            "what follows it is likely, not certain.\n";
@@ -108,6 +146,7 @@ void WritePlanJson(const Plan& plan, const PlanOptions& options,
                    std::ostream& out) {
   Json document = Json::object();
   document["action"] = plan.action;
+  document["mode"] = plan.all_levels ? "all-levels" : "console";
   Json levels = Json::array();
   for (const PlannedLevel& level : plan.levels) {
     Json item = Json::object();
@@ -123,8 +162,10 @@ void WritePlanJson(const Plan& plan, const PlanOptions& options,
       warnings.push_back(TextToJson(warning));
     }
     item["warnings"] = std::move(warnings);
+    item["rewrites"] = level.rewrites;
     item["depth"] = level.depth;
     item["uncertain"] = level.uncertain;
+    item["past_stop"] = level.past_stop;
     levels.push_back(std::move(item));
   }
   document["levels"] = std::move(levels);

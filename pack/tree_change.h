@@ -40,10 +40,19 @@ struct FileChange {
   bool make_executable = false;       // a new file gets the execute bits
   std::vector<LineHunk> hunks;        // empty: carried as a whole file
   std::string whole_file_reason;      // why, when known ("binary")
+  // The patches of a series that make this change, from 1, in order: one,
+  // or several whose changes of the file are carried as one. Empty for a
+  // change that comes from no series.
+  std::vector<size_t> patches;
 };
 
 struct ChangeSet {
-  std::vector<FileChange> files;  // in the order their levels run
+  // In the order their levels run. A file that several patches of a series
+  // change may have one change per patch, each starting where the one
+  // before ended.
+  std::vector<FileChange> files;
+  // The subjects of the patches of a "git format-patch" series, in order.
+  std::vector<std::string> series;
   // Created before the files, parents first; removed after them, deepest
   // first.
   std::vector<std::string> created_directories;

@@ -1,5 +1,6 @@
 #include "pack/unified_diff.h"
 
+#include <cctype>
 #include <charconv>
 #include <optional>
 
@@ -236,8 +237,11 @@ bool ParseRange(std::string_view text, char sign, int64_t* start,
 class Parser {
  public:
   Parser(std::string_view text, std::vector<DiffFile>* files,
-         std::vector<std::string>* errors)
-      : lines_(SplitLinesAtLineFeeds(text)), files_(files), errors_(errors) {}
+         std::vector<std::string>* errors, std::vector<std::string>* series)
+      : lines_(SplitLinesAtLineFeeds(text)),
+        files_(files),
+        errors_(errors),
+        series_(series) {}
 
   void Run();
 
@@ -264,10 +268,67 @@ class Parser {
                                                     : file.new_name;
   }
 
+  // A mail header of a series: "From <commit> ..." starts a patch, whose
+  // "Subject:" (perhaps folded over lines) names it. Returns the index
+  // after what it read.
+  size_t ReadMailHeader(size_t index);
+
   std::vector<std::string_view> lines_;
   std::vector<DiffFile>* files_;
   std::vector<std::string>* errors_;
+  std::vector<std::string>* series_;
+  size_t patch_ = 0;  // the patch of the series that is being read
 };
+
+bool IsCommitLine(std::string_view line) {
+  if (!StartsWith(line, "From ") || line.size() < 46 || line[45] != ' ') {
+    return false;
+  }
+  for (size_t i = 5; i < 45; ++i) {
+    if (!std::isxdigit(static_cast<unsigned char>(line[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A subject without the "[PATCH n/m]" that format-patch puts before it.
+std::string PlainSubject(std::string_view subject) {
+  subject = TrimmedView(subject);
+  if (subject.starts_with('[')) {
+    const size_t close = subject.find(']');
+    if (close != std::string_view::npos &&
+        UpperCase(subject.substr(0, close)).find("PATCH") !=
+            std::string::npos) {
+      subject = TrimmedView(subject.substr(close + 1));
+    }
+  }
+  return std::string(subject);
+}
+
+size_t Parser::ReadMailHeader(size_t index) {
+  ++patch_;
+  std::string subject;
+  size_t i = index + 1;
+  for (; i < lines_.size(); ++i) {
+    const std::string_view line = WithoutCarriageReturn(lines_[i]);
+    if (line.empty() || StartsWith(line, "diff ") || StartsWith(line, "--- ")) {
+      break;
+    }
+    if (StartsWith(line, "Subject: ")) {
+      subject = std::string(line.substr(9));
+      while (i + 1 < lines_.size() && (StartsWith(lines_[i + 1], " ") ||
+                                       StartsWith(lines_[i + 1], "\t"))) {
+        subject +=
+            " " + std::string(TrimmedView(WithoutCarriageReturn(lines_[++i])));
+      }
+    }
+  }
+  if (series_ != nullptr) {
+    series_->push_back(PlainSubject(subject));
+  }
+  return i;
+}
 
 size_t Parser::ParseGitHeader(size_t index, DiffFile* file, bool* refused) {
   file->git = true;
@@ -510,7 +571,12 @@ void Parser::Run() {
   size_t i = 0;
   while (i < lines_.size()) {
     const std::string_view line = WithoutCarriageReturn(lines_[i]);
+    if (IsCommitLine(line)) {
+      i = ReadMailHeader(i);
+      continue;
+    }
     DiffFile file;
+    file.patch = patch_;
     bool refused = false;
     if (StartsWith(line, "diff --git ")) {
       i = ParseGitHeader(i, &file, &refused);
@@ -557,10 +623,14 @@ void Parser::Run() {
 }  // namespace
 
 bool ParseUnifiedDiff(std::string_view text, std::vector<DiffFile>* files,
-                      std::vector<std::string>* errors) {
+                      std::vector<std::string>* errors,
+                      std::vector<std::string>* series) {
   files->clear();
   const size_t errors_before = errors->size();
-  Parser(text, files, errors).Run();
+  if (series != nullptr) {
+    series->clear();
+  }
+  Parser(text, files, errors, series).Run();
   if (files->empty() && errors->size() == errors_before) {
     errors->push_back("no file changes found in the diff");
   }

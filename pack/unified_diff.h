@@ -41,14 +41,20 @@ struct DiffFile {
   std::string new_file_mode;  // git "new file mode", e.g. "100755"
   std::vector<DiffHunk> hunks;
   size_t line = 0;  // where the file's header starts in the diff, from 1
+  // The patch of a "git format-patch" series it belongs to, from 1; 0 for
+  // a diff that is no series.
+  size_t patch = 0;
 };
 
 // Parses `text`. False when the diff holds something a package cannot
 // carry or that patch would reject: *errors then has one message per
 // problem, each naming the diff line and the file ("diff line 12: a/x.png:
 // binary change ..."). An input without any file is an error too.
+// *series (when given) receives the subjects of the patches of a "git
+// format-patch" series, in order, without their "[PATCH n/m]".
 bool ParseUnifiedDiff(std::string_view text, std::vector<DiffFile>* files,
-                      std::vector<std::string>* errors);
+                      std::vector<std::string>* errors,
+                      std::vector<std::string>* series = nullptr);
 
 // The name with its first `strip` components removed, as "patch -p" does
 // (runs of "/" count as one); false when it has fewer components.

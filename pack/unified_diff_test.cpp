@@ -181,6 +181,35 @@ TEST(ParseUnifiedDiff, RefusesWhatAPackageCannotCarryNamingLineAndFile) {
   }
 }
 
+// A format-patch series: each patch's files know their patch, and the
+// subjects come without "[PATCH n/m]", folded lines joined.
+TEST(ParseUnifiedDiff, ReadsTheSubjectsOfASeries) {
+  const std::string commit =
+      "From 0123456789abcdef0123456789abcdef01234567 "
+      "Mon Sep 17 00:00:00 2001\n";
+  const std::string diff =
+      "--- a/before\n+++ b/before\n@@ -1 +1 @@\n-x\n+y\n" + commit +
+      "From: A <a@example.org>\nSubject: [PATCH 1/2] Spell two\n\n---\n"
+      " f | 2 +-\n\ndiff --git a/f b/f\n--- a/f\n+++ b/f\n"
+      "@@ -1 +1 @@\n-2\n+two\n-- \n2.39.2\n\n" +
+      commit +
+      "Subject: [RFC PATCH v2 2/2] A subject folded\n over two lines\n"
+      "Date: now\n\ndiff --git a/g b/g\n--- a/g\n+++ b/g\n"
+      "@@ -1 +1 @@\n-a\n+b\n" +
+      commit + "Subject: [ci skip] Kept as written\n\n";
+  std::vector<DiffFile> files;
+  std::vector<std::string> errors;
+  std::vector<std::string> series;
+  ASSERT_TRUE(ParseUnifiedDiff(diff, &files, &errors, &series));
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files[0].patch, 0u);
+  EXPECT_EQ(files[1].patch, 1u);
+  EXPECT_EQ(files[2].patch, 2u);
+  EXPECT_EQ(series, (std::vector<std::string>{"Spell two",
+                                              "A subject folded over two lines",
+                                              "[ci skip] Kept as written"}));
+}
+
 TEST(StripPathComponents, TakesLeadingComponentsAsPatchDoes) {
   struct Case {
     std::string name;

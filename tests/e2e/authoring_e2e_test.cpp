@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -213,7 +214,7 @@ TEST_F(AuthoringEndToEnd, TakesAFormatPatchSeries) {
 }
 
 // A file that the change creates but a later release already has stays as
-// that release has it: apply stops before it.
+// that release has it: the root guard stops apply before anything runs.
 TEST_F(AuthoringEndToEnd, NeverReplacesAFileItWouldCreate) {
   MakeTree(Path("a"), {{"k", "k\n"}});
   MakeTree(Path("b"), {{"k", "k\n"}, {"n", "mine\n"}});
@@ -226,10 +227,9 @@ TEST_F(AuthoringEndToEnd, NeverReplacesAFileItWouldCreate) {
   const ProgramResult run =
       RunConsole({Path("c.qrl"), "apply", Root(Path("later"))});
   EXPECT_EQ(run.out, BannerLine() +
-                         "n is there already; it stays as it is.\n"
                          "ERROR! COMPLEX ACTIONS FAILED FOR LEVEL 1000 "
-                         "PROCESS WITH PRESENTATION: n: new file, not there "
-                         "yet\n");
+                         "PROCESS WITH PRESENTATION: this tree has n, which "
+                         "the package creates\n");
   EXPECT_EQ(run.exit_code, 3);
   EXPECT_EQ(ReadFile(Path("later/n")), "theirs\n");
 }
@@ -308,6 +308,15 @@ TEST_F(AuthoringEndToEnd, CarriesChangesToTheNextReleaseAsTheReadmeShows) {
   EXPECT_EQ(restored.exit_code, 0) << restored.out;
   EXPECT_EQ(TreeContents(Path("tree-1.2")),
             (FileTree{{"src/", ""}, {"src/greeting.c", changed}}));
+  // A tree without the file: the root guard's line, as the README shows.
+  MakeTree(Path("elsewhere"), {{"src/other.c", "\n"}});
+  const ProgramResult guarded =
+      RunConsole({Path("mine.qrl"), "apply", Root(Path("elsewhere"))});
+  EXPECT_EQ(guarded.exit_code, 3);
+  EXPECT_NE(ReadFile(SourcePath("README.md"))
+                .find(guarded.out.substr(BannerLine().size())),
+            std::string::npos)
+      << "the README shows this stop: " << guarded.out;
 }
 
 // While it lives, scratch directories go to memory-backed /dev/shm when
@@ -334,8 +343,73 @@ class MemoryBackedScratch {
   bool set_ = false;
 };
 
+// The files a commit modifies, adds and deletes, as git names them.
+struct CommitFiles {
+  std::vector<std::string> modified, added, deleted;
+};
+
+CommitFiles FilesOf(const std::string& repo, const std::string& parent,
+                    const std::string& commit) {
+  CommitFiles files;
+  std::istringstream lines(Shell("git -C " + repo +
+                                 " diff --no-renames --name-status " + parent +
+                                 " " + commit)
+                               .out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::string path = line.substr(line.find('\t') + 1);
+    (line[0] == 'A'   ? files.added
+     : line[0] == 'D' ? files.deleted
+                      : files.modified)
+        .push_back(path);
+  }
+  return files;
+}
+
+// Whether the root guard must refuse `tree` under the action: a file the
+// action needs is missing, or one it would create is there.
+bool GuardRefuses(const CommitFiles& files, const std::string& tree,
+                  bool apply) {
+  const auto there = [&](const std::string& path) {
+    return std::filesystem::is_regular_file(tree + "/" + path);
+  };
+  bool refuses = false;
+  for (const std::string& path : files.modified) {
+    refuses = refuses || !there(path);
+  }
+  for (const std::string& path : files.added) {
+    refuses = refuses || there(path) == apply;
+  }
+  for (const std::string& path : files.deleted) {
+    refuses = refuses || there(path) != apply;
+  }
+  return refuses;
+}
+
+// Runs the package on the tree of another commit, whose guard must refuse
+// it: one line naming the fault, exit code 3 under apply and createbackup,
+// no backup written, and the tree as it was (`as_it_was`).
+void ExpectGuardStops(const std::string& package, const std::string& tree,
+                      const std::map<std::string, std::string>& as_it_was,
+                      const std::string& action) {
+  const ProgramResult run = RunConsole({package, action, Root(tree)});
+  const std::string line =
+      run.out.substr(std::min(run.out.size(), BannerLine().size()));
+  const std::string prefix = action == "reverse" ? "" : "ERROR! ";
+  EXPECT_TRUE(line.starts_with(prefix + "COMPLEX ACTIONS FAILED FOR LEVEL "))
+      << action << ": " << run.out;
+  EXPECT_NE(line.find(" PROCESS WITH PRESENTATION: this tree "),
+            std::string::npos)
+      << action << ": " << run.out;
+  EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << run.out;
+  EXPECT_EQ(run.exit_code, action == "reverse" ? 0 : 3) << action;
+  EXPECT_FALSE(Exists(package + ".backup"));
+  EXPECT_EQ(TreeWithModes(tree), as_it_was) << action;
+}
+
 // Every commit of this project's history: its parent's tree, the commit's
-// diff made into a package, applied and reversed.
+// diff made into a package, backed up, applied and reversed. The package's
+// root guard lets its own tree through and stops it on the tree of a
+// commit far away wherever the files there say it must.
 TEST(AuthoringHistory, EveryCommitOfThisProjectReplays) {
   const std::string repo = Quoted(SourcePath(""));
   const ProgramResult listing = Shell(
@@ -363,6 +437,7 @@ TEST(AuthoringHistory, EveryCommitOfThisProjectReplays) {
   size_t replayed = 0;
   size_t from_trees = 0;
   size_t mode_changes = 0;
+  size_t guard_stops = 0;
   // The trees stay from one commit to the next: in a line of commits the
   // tree after one is the tree before the next.
   const MemoryBackedScratch memory;
@@ -377,6 +452,13 @@ TEST(AuthoringHistory, EveryCommitOfThisProjectReplays) {
       ASSERT_EQ(run.exit_code, 0) << run.err;
     }
   };
+  // Far away: the last commit's tree for the first half of the history,
+  // the first commit's for the second half.
+  extract(commits.back().first, "far-last");
+  extract(commits.front().first, "far-first");
+  const std::map<std::string, std::map<std::string, std::string>> far_trees = {
+      {"far-last", TreeWithModes(dir.Path("far-last"))},
+      {"far-first", TreeWithModes(dir.Path("far-first"))}};
   for (size_t k = 0; k < commits.size(); k += step) {
     const auto& [commit, parent] = commits[k];
     SCOPED_TRACE(commit);
@@ -413,16 +495,30 @@ TEST(AuthoringHistory, EveryCommitOfThisProjectReplays) {
       continue;
     }
     ASSERT_EQ(made.exit_code, 0) << made.err;
+    const ProgramResult backup =
+        RunConsole({dir.Path("c.qrl"), "createbackup", Root(dir.Path("work"))});
+    EXPECT_EQ(backup.exit_code, 0) << backup.out;
+    std::filesystem::remove(dir.Path("c.qrl.backup"));
     Apply(dir.Path("c.qrl"), dir.Path("work"), "apply");
     EXPECT_EQ(TreeWithModes(dir.Path("work")), TreeWithModes(dir.Path("new")));
     Apply(dir.Path("c.qrl"), dir.Path("work"), "reverse");
     EXPECT_EQ(TreeWithModes(dir.Path("work")), TreeWithModes(dir.Path("old")));
+    const std::string far = 2 * k < commits.size() ? "far-last" : "far-first";
+    const CommitFiles files = FilesOf(repo, parent, commit);
+    for (const std::string action : {"createbackup", "apply", "reverse"}) {
+      if (GuardRefuses(files, dir.Path(far), action != "reverse")) {
+        ExpectGuardStops(dir.Path("c.qrl"), dir.Path(far), far_trees.at(far),
+                         action);
+        ++guard_stops;
+      }
+    }
     ++replayed;
   }
   std::cout << "[ replayed ] " << replayed << " of " << commits.size()
             << " commits, " << from_trees
             << " of them from the trees (binary changes); " << mode_changes
-            << " refused for a mode change\n";
+            << " refused for a mode change; " << guard_stops
+            << " runs on a far tree stopped by the root guard\n";
   EXPECT_GT(replayed, 0u);
 }
 

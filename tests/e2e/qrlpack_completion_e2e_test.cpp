@@ -30,6 +30,7 @@ TEST(PackCompletion, BashCompletesCommandsOptionsAndFiles) {
       {"qrlpack help ''", "build dump from-diff from-trees plan"},
       {"qrlpack build -", "-h --help -o --output"},
       {"qrlpack dump p.qrl --o", "--output"},
+      {"qrlpack plan p.qrl apply --a", "--all-levels --allow-loose"},
       // A file name: bash's own file completion takes over.
       {"qrlpack build ''", ""},
       {"qrlpack dump p.qrl -o ''", ""},

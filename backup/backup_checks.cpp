@@ -1,0 +1,40 @@
+#include "backup/backup_checks.h"
+
+#include "engine/apply.h"
+#include "fastmemlist/list_view.h"
+#include "package/level_record.h"
+#include "services/diagnostics.h"
+#include "services/external_tool.h"
+#include "services/file_system.h"
+#include "services/overlay_file_system.h"
+#include "services/string_utils.h"
+
+bool PassesBackupChecks(const TFASTMEMLIST& levels,
+                        const TSETTINGSBLOCK& settings, LineList* output) {
+  TFASTMEMLIST checks;
+  for (uint64_t i = 0; i < levels.Count(); ++i) {
+    ListView level;
+    level.Parse(levels.View(i));
+    if (TextContainsItem(kBackupCheckOption, level.ItemOrEmpty(kOptions), ',',
+                         CaseSensitive::kNo)) {
+      checks.Add(levels.View(i));
+    }
+  }
+  if (checks.Count() == 0) {
+    return true;
+  }
+  OverlayFileSystem overlay(&CurrentFileSystem());
+  ScopedFileSystem in_memory(&overlay);
+  ScopedToolRunner no_tools(
+      [](const ExternalToolRequest&) { return ExternalToolResult(); });
+  // The run's own words on standard error would speak of apply.
+  ScopedDiagnosticSink quiet([](std::string_view) {});
+  TSETTINGSBLOCK run_settings = settings;
+  LineList lines;
+  const uint8_t status = ApplyLevels(checks, &run_settings, &lines, true);
+  if (status < 3) {
+    return true;
+  }
+  *output = std::move(lines);
+  return false;
+}
