@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "services/file_services.h"
 
@@ -98,4 +100,57 @@ long PeakMemoryKb(const std::vector<std::string>& command,
   std::string text;
   FileToString(report, &text);
   return std::atol(text.c_str());
+}
+
+double IoFloorSeconds(const std::string& dir, const Tree& from,
+                      const Tree& to) {
+  std::vector<std::pair<std::string, const std::string*>> changed;
+  std::vector<bool> existed;
+  std::vector<std::string> removed;
+  for (const auto& [name, content] : to) {
+    const auto old = from.find(name);
+    if (old == from.end() || old->second != content) {
+      changed.emplace_back(dir + "/" + name, &content);
+      existed.push_back(old != from.end());
+    }
+  }
+  for (const auto& [name, content] : from) {
+    if (to.count(name) == 0) {
+      removed.push_back(dir + "/" + name);
+    }
+  }
+  std::set<std::string> made;
+  std::string bytes;
+  const auto start = std::chrono::steady_clock::now();
+  for (size_t i = 0; i < changed.size(); ++i) {
+    const std::string& path = changed[i].first;
+    if (existed[i]) {
+      FileToString(path, &bytes);
+    } else {
+      for (size_t slash = path.find('/', dir.size() + 1);
+           slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        const std::string parent = path.substr(0, slash);
+        if (made.insert(parent).second) {
+          ::mkdir(parent.c_str(), 0777);
+        }
+      }
+    }
+    const std::string temporary = path + ".floor-tmp";
+    const int fd = ::open(temporary.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const std::string& content = *changed[i].second;
+    if (fd < 0 ||
+        ::write(fd, content.data(), content.size()) !=
+            static_cast<ssize_t>(content.size()) ||
+        ::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
+      std::fprintf(stderr, "cannot write %s\n", path.c_str());
+      std::exit(1);
+    }
+  }
+  for (const std::string& path : removed) {
+    ::unlink(path.c_str());
+  }
+  const std::chrono::duration<double> elapsed =
+      std::chrono::steady_clock::now() - start;
+  return elapsed.count();
 }

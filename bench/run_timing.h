@@ -29,6 +29,12 @@ Timing Run(const std::vector<std::string>& command);
 
 double Median(std::vector<double> values);
 
+// The I/O floor of turning the tree in `dir` from `from` into `to` in one
+// process: each changed file read whole, its new content written beside it
+// and renamed over it; new files written (their directories made), removed
+// files unlinked. No search, no check: what any atomic rewrite costs.
+double IoFloorSeconds(const std::string& dir, const Tree& from, const Tree& to);
+
 // The peak memory of one run of `command`, as GNU time reports it (in KB);
 // 0 when /usr/bin/time is not there. `dir` takes its report.
 long PeakMemoryKb(const std::vector<std::string>& command,

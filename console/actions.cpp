@@ -1,6 +1,7 @@
 #include "console/actions.h"
 
 #include <string>
+#include <utility>
 
 #include "backup/backup_checks.h"
 #include "backup/create_backup.h"
@@ -16,13 +17,15 @@ namespace {
 // level to "/".
 constexpr bool kConvertSeparators = true;
 
+// The drivers take the loaded levels over: nothing needs them after.
 void Apply(ConsoleRun* run) {
-  run->status = ApplyLevels(run->package, &run->settings, &run->output,
-                            kConvertSeparators);
+  run->status = ApplyLevels(std::move(run->package), &run->settings,
+                            &run->output, kConvertSeparators);
 }
 
 void Reverse(ConsoleRun* run) {
-  ReverseLevels(run->package, &run->settings, &run->output, kConvertSeparators);
+  ReverseLevels(std::move(run->package), &run->settings, &run->output,
+                kConvertSeparators);
 }
 
 void ShowUserInfo(ConsoleRun* run) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "engine/complex_level.h"
 #include "engine/driver_state.h"
@@ -114,8 +115,8 @@ bool RequirementPass(DriverState& state, const std::string& number,
 
 // Runs one selected level; returns its severity (0 on success) and sets
 // *message and *result.
-uint8_t RunLevel(const LevelCall& call, uint64_t position,
-                 std::string* message, LevelResult* result) {
+uint8_t RunLevel(const LevelCall& call, uint64_t position, std::string* message,
+                 LevelResult* result) {
   const TFASTMEMLIST& level = call.level;
   const uint8_t severity = LevelSeverity(level, position);
   const std::string_view kind = level.View(kKindCode);
@@ -176,8 +177,13 @@ bool MainPass(DriverState& state, const std::string& number, uint8_t* status) {
 
 uint8_t ApplyLevels(const TFASTMEMLIST& levels, TSETTINGSBLOCK* settings,
                     LineList* output, bool convert, int depth) {
-  DriverState state(levels, *settings, output, convert, Direction::kApply,
-                    depth);
+  return ApplyLevels(TFASTMEMLIST(levels), settings, output, convert, depth);
+}
+
+uint8_t ApplyLevels(TFASTMEMLIST&& levels, TSETTINGSBLOCK* settings,
+                    LineList* output, bool convert, int depth) {
+  DriverState state(std::move(levels), *settings, output, convert,
+                    Direction::kApply, depth);
   uint8_t status = 0;
   for (const std::string& number : LevelNumbers(state.levels)) {
     if (!RequirementPass(state, number, &status) ||

@@ -19,5 +19,8 @@
 // integer raises Failure; the settings then keep their macros and symbols.
 uint8_t ApplyLevels(const TFASTMEMLIST& levels, TSETTINGSBLOCK* settings,
                     LineList* output, bool convert, int depth = 0);
+// The same with the caller's list moved in, which spares a copy of it.
+uint8_t ApplyLevels(TFASTMEMLIST&& levels, TSETTINGSBLOCK* settings,
+                    LineList* output, bool convert, int depth = 0);
 
 #endif  // QRL_ENGINE_APPLY_H_

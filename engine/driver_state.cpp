@@ -23,16 +23,16 @@ bool IgnoresMacros(std::string_view options) {
 
 }  // namespace
 
-DriverState::DriverState(const TFASTMEMLIST& level_list,
+DriverState::DriverState(TFASTMEMLIST level_list,
                          const TSETTINGSBLOCK& settings_block,
                          LineList* output_list, bool convert_separators,
                          Direction run_direction, int nesting_depth)
-    : output(output_list),
+    : levels(std::move(level_list)),
+      output(output_list),
       settings(settings_block),
       convert(convert_separators),
       direction(run_direction),
       depth(nesting_depth) {
-  levels.AppendList(level_list);
   if (!settings.macros.empty()) {
     macros.LoadFromData(settings.macros);
   }

@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/target_files.h"
@@ -32,9 +33,10 @@ enum RunFlag : uint8_t {
 };
 
 struct DriverState {
-  // Copies the levels, decodes the settings' macros and applies their
-  // symbols, then adds the running action's name.
-  DriverState(const TFASTMEMLIST& level_list, const TSETTINGSBLOCK& settings,
+  // Takes the levels (a copy, or the caller's own list moved in), decodes
+  // the settings' macros and applies their symbols, then adds the running
+  // action's name.
+  DriverState(TFASTMEMLIST level_list, const TSETTINGSBLOCK& settings,
               LineList* output, bool convert, Direction direction, int depth);
 
   // The action name of the direction: ACTION_APPLY or ACTION_REVERSE.
@@ -118,7 +120,7 @@ struct DriverState {
   std::vector<std::string> number_names_;  // NumberNames() at the build
   // Levels by their fixed number text, and the levels whose number text a
   // macro may change; both in package order.
-  std::map<std::string, std::vector<uint64_t>, std::less<>> by_number_;
+  std::unordered_map<std::string, std::vector<uint64_t>> by_number_;
   std::vector<uint64_t> variable_;
   std::set<uint64_t> expansion_cut_reported_;
   std::map<uint64_t, TFASTMEMLIST> prepared_;

@@ -16,14 +16,6 @@ LevelOutcome ApplyFileExportLevel(const LevelCall& call) {
   if (entry.Count() < kFileEntryItemCount) {
     return cannot_save;
   }
-  const std::string directory = ExtractPathPart(file);
-  if (!directory.empty() && !MakeDirectoryPath(directory)) {
-    return LevelOutcome::Failed(
-        LevelMessage("DIRECTORY " + directory +
-                         " DOESN'T EXIST AND CAN'T BE CREATED! CAN'T APPLY "
-                         "LEVEL ",
-                     call));
-  }
   const std::string_view type = entry.View(kEntryType);
   std::string content;
   if (type == kTypeText) {
@@ -41,10 +33,25 @@ LevelOutcome ApplyFileExportLevel(const LevelCall& call) {
   } else {
     return LevelOutcome::Success();  // nothing to write
   }
+  // The directory is made when the file cannot be written without it: most
+  // files go where directories stand already.
   std::string why;
-  if (!StringToFile(file, content, &why)) {
-    Diagnose(why);
-    return cannot_save;
+  if (StringToFile(file, content, &why)) {
+    return LevelOutcome::Success();
   }
-  return LevelOutcome::Success();
+  const std::string directory = ExtractPathPart(file);
+  if (!directory.empty() && !DirectoryExists(directory)) {
+    if (!MakeDirectoryPath(directory)) {
+      return LevelOutcome::Failed(
+          LevelMessage("DIRECTORY " + directory +
+                           " DOESN'T EXIST AND CAN'T BE CREATED! CAN'T APPLY "
+                           "LEVEL ",
+                       call));
+    }
+    if (StringToFile(file, content, &why)) {
+      return LevelOutcome::Success();
+    }
+  }
+  Diagnose(why);
+  return cannot_save;
 }

@@ -1,5 +1,6 @@
 #include "engine/reverse.h"
 
+#include <utility>
 #include <vector>
 
 #include "engine/complex_level.h"
@@ -57,8 +58,8 @@ void ReverseLevel(const LevelCall& call, uint64_t index) {
       !LocalRequirementsMet(call.level, &call.state.files)) {
     std::string message;
     if (kind->guard == Guard::kLocalReported) {
-      message = LevelMessage("LOCAL REQUIREMENTS ARE NOT FULFILLED FOR LEVEL ",
-                             call);
+      message =
+          LevelMessage("LOCAL REQUIREMENTS ARE NOT FULFILLED FOR LEVEL ", call);
       call.state.output->Add(message);
     }
     NotifyLevelEnds(call, index, LevelResult::kRequirementsNotMet, 0, message);
@@ -81,8 +82,13 @@ void ReverseLevel(const LevelCall& call, uint64_t index) {
 
 void ReverseLevels(const TFASTMEMLIST& levels, TSETTINGSBLOCK* settings,
                    LineList* output, bool convert, int depth) {
-  DriverState state(levels, *settings, output, convert, Direction::kReverse,
-                    depth);
+  ReverseLevels(TFASTMEMLIST(levels), settings, output, convert, depth);
+}
+
+void ReverseLevels(TFASTMEMLIST&& levels, TSETTINGSBLOCK* settings,
+                   LineList* output, bool convert, int depth) {
+  DriverState state(std::move(levels), *settings, output, convert,
+                    Direction::kReverse, depth);
   const std::vector<std::string> numbers = LevelNumbers(state.levels);
   for (auto number = numbers.rbegin(); number != numbers.rend(); ++number) {
     if (!state.RunPass(*number, [](const LevelCall& call, uint64_t index) {

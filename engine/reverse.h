@@ -11,5 +11,8 @@
 // status. A level number that is not an integer raises Failure.
 void ReverseLevels(const TFASTMEMLIST& levels, TSETTINGSBLOCK* settings,
                    LineList* output, bool convert, int depth = 0);
+// The same with the caller's list moved in, which spares a copy of it.
+void ReverseLevels(TFASTMEMLIST&& levels, TSETTINGSBLOCK* settings,
+                   LineList* output, bool convert, int depth = 0);
 
 #endif  // QRL_ENGINE_REVERSE_H_

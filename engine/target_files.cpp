@@ -21,6 +21,7 @@ namespace {
 // them, so that tools, nested packages and the program's own files keep
 // the rest.
 constexpr size_t kMostHeldFiles = 4096;
+constexpr size_t kLeastMostHeldFiles = 64;
 constexpr uint64_t kMaxHeldBytes = uint64_t{256} << 20;
 // Names of files installed early that are remembered, to see them wanted
 // again; past this many the memory starts anew.
@@ -34,8 +35,8 @@ size_t MaxHeldFiles() {
       limit.rlim_cur == RLIM_INFINITY) {
     return kMostHeldFiles;
   }
-  return std::clamp(static_cast<size_t>(limit.rlim_cur / 4), kFewestHeldFiles,
-                    kMostHeldFiles);
+  return std::clamp(static_cast<size_t>(limit.rlim_cur / 4),
+                    kLeastMostHeldFiles, kMostHeldFiles);
 }
 
 bool HeldFile::PrepareChange(uint64_t size, std::string* err) {
@@ -164,8 +165,7 @@ void TargetFiles::Bound(const HeldFile* keep) {
 }
 
 bool TargetFiles::Install(HeldFile* file, std::string* err) {
-  std::unique_ptr<FileReplacement> replacement =
-      std::move(file->replacement_);
+  std::unique_ptr<FileReplacement> replacement = std::move(file->replacement_);
   if (replacement == nullptr) {
     return true;  // nothing changed
   }

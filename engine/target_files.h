@@ -27,8 +27,10 @@
 #include "services/editable_text.h"
 #include "services/file_system.h"
 
-// How many files are held at once at first.
-inline constexpr size_t kFewestHeldFiles = 64;
+// How many files are held at once at first: levels that take the files
+// one after another need no more, and each file held costs the memory of
+// its bytes.
+inline constexpr size_t kFewestHeldFiles = 8;
 
 // How many files may be held at once at most: a quarter of the descriptors
 // the process may open, at least 64 and at most 4096.
@@ -103,10 +105,10 @@ class TargetFiles {
   static bool Install(HeldFile* file, std::string* err);
   void Release(Held::iterator file);
 
-  size_t most_files_;       // the bound on held files may grow to this
-  size_t max_files_ = kFewestHeldFiles;  // the bound now
+  size_t most_files_;  // the bound on held files may grow to this
+  size_t max_files_ = kFewestHeldFiles;              // the bound now
   std::unordered_set<std::string> installed_early_;  // their names
-  Held held_;  // most recently used first
+  Held held_;                                        // most recently used first
   std::unordered_map<std::string, Held::iterator> by_name_;
   std::map<Identity, Held::iterator> by_identity_;
   uint64_t held_bytes_ = 0;  // the bytes read of the held files

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "services/file_services.h"
 #include "services/handle_io.h"
@@ -214,6 +215,20 @@ bool TFASTMEMLIST::LoadFromData(std::string_view data, DecodeError* error) {
   }
   buffer_.assign(data.substr(view.PayloadStart()));
   table_ = view.TakeItems();
+  return true;
+}
+
+bool TFASTMEMLIST::LoadFromData(std::string&& data, DecodeError* error) {
+  ListView view;
+  if (!view.Parse(data, error)) {
+    Clear();
+    return false;
+  }
+  // The items already stand back to back at the end of the data: the
+  // header goes, and the rest is the buffer, without a second copy.
+  table_ = view.TakeItems();
+  data.erase(0, view.PayloadStart());
+  buffer_ = std::move(data);
   return true;
 }
 

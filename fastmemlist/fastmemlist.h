@@ -83,6 +83,8 @@ class TFASTMEMLIST {
   // after the last item) leaves the list empty and returns false, with the
   // byte offset and the fault in *error when it is given.
   bool LoadFromData(std::string_view data, DecodeError* error = nullptr);
+  // The same, keeping the data's own bytes as the buffer instead of a copy.
+  bool LoadFromData(std::string&& data, DecodeError* error = nullptr);
   // Reads a serialized form from a file. A file that cannot be opened, or
   // whose header is already unusable, leaves the list untouched; a fault
   // further in leaves it empty.

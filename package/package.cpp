@@ -1,5 +1,7 @@
 #include "package/package.h"
 
+#include <utility>
+
 #include "package/level_record.h"
 #include "services/file_services.h"
 #include "services/handle_io.h"
@@ -44,8 +46,13 @@ bool CheckPackage(const ListView& view, DecodeError* error) {
 
 }  // namespace
 
-bool LoadPackageFromData(std::string_view data, TFASTMEMLIST* levels,
-                         TSETTINGSBLOCK* settings, DecodeError* error) {
+namespace {
+
+// Checks the package data and reads its settings; the levels come from
+// `data` as it is given (a view, or a string whose bytes they keep).
+template <typename Data>
+bool LoadPackageItems(Data&& data, TFASTMEMLIST* levels,
+                      TSETTINGSBLOCK* settings, DecodeError* error) {
   levels->Clear();
   DecodeError ignored;
   DecodeError* sink = error != nullptr ? error : &ignored;
@@ -55,9 +62,16 @@ bool LoadPackageFromData(std::string_view data, TFASTMEMLIST* levels,
   }
   const uint64_t count = view.Count();
   *settings = SettingsFromData(view.Item(count - 2));
-  levels->LoadFromData(data);
+  levels->LoadFromData(std::forward<Data>(data));
   levels->DeleteRange(count - 2, 2);
   return true;
+}
+
+}  // namespace
+
+bool LoadPackageFromData(std::string_view data, TFASTMEMLIST* levels,
+                         TSETTINGSBLOCK* settings, DecodeError* error) {
+  return LoadPackageItems(data, levels, settings, error);
 }
 
 bool LoadPackage(const std::string& file_name, TFASTMEMLIST* levels,
@@ -70,16 +84,17 @@ bool LoadPackage(const std::string& file_name, TFASTMEMLIST* levels,
   // A package is read from the file system the run works on, so that a
   // nested package that an earlier level wrote is found also in a dry run.
   // Only the system's own hands over what is not a plain file (a pipe from
-  // the shell's process substitution), read as it comes.
+  // the shell's process substitution), read as it comes; it reads a plain
+  // file straight into the string that the levels keep.
   const bool read =
-      &CurrentFileSystem() == &SystemFileSystem() && !RegularFileExists(file_name)
+      &CurrentFileSystem() == &SystemFileSystem() && !DirectoryExists(file_name)
           ? ReadWholeFile(file_name, &data, err)
           : ReadFile(file_name, &data, err);
   if (!read) {
     return false;
   }
   DecodeError error;
-  if (!LoadPackageFromData(data, levels, settings, &error)) {
+  if (!LoadPackageItems(std::move(data), levels, settings, &error)) {
     *err = error.Text();
     return false;
   }

@@ -13,13 +13,18 @@
 //
 // Blocks of lines match when every line equals its file line without
 // leading and trailing blanks (bytes up to 32) and ignoring the case of a
-// to z: the line's key. The first search of a text goes through its lines,
-// since most texts are searched once. From the second on, the keys of the
-// lines read are hashed once, into an index of hash buckets that chain
-// their lines in text order; added lines are indexed as they come. A block is
-// looked for through its rarest line: the places of that line, in text
-// order, are the only places the block can start from, so the first that
-// holds the whole block is the first match from the top.
+// to z: the line's key. A block is looked for through one of its lines: the
+// places of that line, in text order, are the only places the block can
+// start from, so the first that holds the whole block is the first match
+// from the top. Most texts are searched a few times only, and keying every
+// line would cost more than the searches: so at first the bytes read are
+// scanned for the block's longest key (a byte filter, sixteen bytes at a
+// time, then the key compared ignoring case and the blanks around it
+// checked up to the line ends), and only the lines found are keyed, with
+// the lines that edits added. Once the scans have cost a few passes over
+// the text, the keys of the lines read are hashed once, into an index of
+// hash buckets that chain their lines in text order; added lines are
+// indexed as they come, and the block's rarest line leads the search.
 //
 // Line ends: the lines are always the split of the text at LF, CR and CR LF
 // (a final line end does not start another line), and each line keeps the
@@ -82,6 +87,11 @@ class EditableText {
   // empty block never stands.
   int64_t FindLines(const LineBlock& block, uint64_t from = 0);
 
+  // When searches build the index of keys: once scans have repaid it (the
+  // default), at the first search, or never. The result is the same.
+  enum class Indexing { kWhenRepaid, kAtOnce, kNever };
+  void SetIndexing(Indexing indexing) { indexing_ = indexing; }
+
   // Calls `visit` with the index and text of every line, from the top.
   void ForEachLine(
       const std::function<void(uint64_t index, std::string_view line)>& visit)
@@ -106,8 +116,10 @@ class EditableText {
   // <= Size()).
   void ReplaceBytes(uint64_t offset, uint64_t length, std::string_view put);
 
-  // Hands the text to `write` in order, piece by piece; stops with false as
-  // soon as `write` returns false.
+  // Hands the text to `write` in order, piece by piece, without copying:
+  // runs of lines read, added lines and their ends. The pieces stay valid
+  // until WriteTo returns. Stops with false as soon as `write` returns
+  // false.
   bool WriteTo(const std::function<bool(std::string_view)>& write) const;
   std::string Text() const;
 
@@ -136,6 +148,7 @@ class EditableText {
     LineEnd end;
     uint64_t epoch;   // the edit that put it in
     uint64_t anchor;  // the anchor of its piece, which splits keep
+    uint32_t hash;    // of its key
     bool dead = false;
   };
   // One line of the text as it stands: its bytes and its end.
@@ -169,9 +182,20 @@ class EditableText {
   void BuildIndex();
   // Whether the block's lines stand from `start` on.
   bool BlockAt(const LineBlock& block, Cursor start) const;
-  // Tries the occurrences of block line `k`; the first place where the
-  // whole block stands, or -1.
+  // Whether the block stands with its line k at `at` and starts at `from`
+  // or below; *start then tells where it begins.
+  bool HoldsAround(const LineBlock& block, size_t k, uint64_t from, Cursor at,
+                   Cursor* start) const;
+  // Tries the occurrences of block line `k` in the index; the first place
+  // where the whole block stands, or -1.
   int64_t FindThrough(const LineBlock& block, size_t k, uint64_t from);
+  // The same without the index: the bytes read are scanned for the key of
+  // block line `k` (not empty), and the added lines tried by its hash.
+  int64_t ScanFor(const LineBlock& block, size_t k, uint64_t from);
+  // Goes through the lines one by one (for a block of blank lines only).
+  int64_t WalkFor(const LineBlock& block, uint64_t from);
+  // The line read that holds byte `offset` of the bytes read.
+  uint64_t ReadLineHolding(uint64_t offset) const;
 
   // Editing.
   // Makes a piece begin at line `index` and returns where it stands.
@@ -209,10 +233,12 @@ class EditableText {
   uint64_t text_bytes_ = 0;
   int64_t extra_end_bytes_ = 0;  // over one byte per line, own ends only
 
-  uint64_t epoch_ = 0;    // counts edits
+  uint64_t epoch_ = 0;     // counts edits
   uint64_t lf_below_ = 0;  // lines of an older epoch end with LF
 
-  bool searched_ = false;  // a search went through the lines already
+  Indexing indexing_ = Indexing::kWhenRepaid;
+  // What the searches without the index have cost, in bytes gone through.
+  uint64_t scanned_ = 0;
   bool indexed_ = false;
   // The lines read by the top bits of their key's hash: bucket b's chain
   // starts at bucket_head_[b] and goes on through next_in_bucket_, in text

@@ -3,13 +3,16 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "services/diagnostics.h"
 #include "services/file_system_rules.h"
@@ -40,16 +43,8 @@ std::string OctalMode(mode_t mode) {
 // much cheaper for the file system than emptying the file first.
 bool WriteFromStart(int fd, std::string_view content, uint64_t old_size,
                     int* error) {
-  if (::lseek(fd, 0, SEEK_SET) != 0) {
-    *error = errno;
-    return false;
-  }
-  const uint64_t written =
-      WriteToHandle(fd, content.data(), content.size(), error);
-  if (written != content.size()) {
-    if (*error == 0) {
-      *error = EIO;  // a write that made no progress without saying why
-    }
+  struct iovec whole = {const_cast<char*>(content.data()), content.size()};
+  if (!WritePiecesAt(fd, &whole, 1, 0, error)) {
     return false;
   }
   if (content.size() < old_size &&
@@ -60,6 +55,10 @@ bool WriteFromStart(int fd, std::string_view content, uint64_t old_size,
   return true;
 }
 
+// A temporary file whose time was set this recently needs no touch before
+// its rename: the sweep of other runs takes only files a minute old.
+constexpr auto kFreshFor = std::chrono::seconds(10);
+
 }  // namespace
 
 bool PosixFileReplacement::Begin(const std::string& file_name,
@@ -67,6 +66,7 @@ bool PosixFileReplacement::Begin(const std::string& file_name,
   Discard();
   content_.clear();
   content_on_disk_ = false;
+  create_in_place_ = false;
   file_size_ = 0;
   notes_.clear();
   return ResolveReplacementTarget(SystemFileSystem(), file_name, &target_,
@@ -101,6 +101,7 @@ bool PosixFileReplacement::CreateTemporary(std::string* err) {
   }
   temporary_.name = std::move(name);
   temporary_.fd = fd.release();
+  fresh_since_ = std::chrono::steady_clock::now();
   return true;
 }
 
@@ -163,6 +164,13 @@ int PosixFileReplacement::TakeOverAttributes(int fd, mode_t umask) {
 bool PosixFileReplacement::Write(std::string_view content, std::string* err) {
   int error = 0;
   if (temporary_.fd < 0) {
+    if (content.empty() && !target_info_.exists()) {
+      // A new empty file cannot be seen half-written: the commit creates
+      // it where it belongs, unless something stands there by then.
+      content_.clear();
+      create_in_place_ = true;
+      return true;
+    }
     if (!CreateTemporary(err)) {
       return false;
     }
@@ -172,7 +180,9 @@ bool PosixFileReplacement::Write(std::string_view content, std::string* err) {
     }
     content_ = content;
     content_on_disk_ = true;
+    create_in_place_ = false;
     file_size_ = content.size();
+    fresh_since_ = std::chrono::steady_clock::now();
     return true;
   }
   // Later content is only given room now and written at the commit.
@@ -186,6 +196,7 @@ bool PosixFileReplacement::Write(std::string_view content, std::string* err) {
       content_ = content;
       content_on_disk_ = true;
       file_size_ = content.size();
+      fresh_since_ = std::chrono::steady_clock::now();
       return true;
     } else {
       return Fail(err, "cannot write " + target_, error != 0 ? error : errno);
@@ -196,7 +207,41 @@ bool PosixFileReplacement::Write(std::string_view content, std::string* err) {
   return true;
 }
 
+bool PosixFileReplacement::CreateInPlace(std::string* err) {
+  UniqueFd fd(::open(target_.c_str(),
+                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                     0666));
+  if (fd.valid()) {
+    if (::close(fd.release()) != 0) {
+      return Fail(err, "cannot write " + target_, errno);
+    }
+    return true;
+  }
+  if (errno != EEXIST) {
+    return Fail(err, "cannot write " + target_, errno);
+  }
+  // Something came meanwhile: it is replaced as any file is.
+  int ignored = 0;
+  target_info_ = SystemFileSystem().Stat(target_, FollowLinks::kNo, &ignored);
+  if (target_info_.type != FileType::kRegular) {
+    return Fail(err, "cannot write " + target_, EEXIST);
+  }
+  int error = 0;
+  if (!CreateTemporary(err)) {
+    return false;
+  }
+  if (!WriteFromStart(temporary_.fd, "", 0, &error)) {
+    Discard();
+    return Fail(err, "cannot write " + target_, error);
+  }
+  content_on_disk_ = true;
+  return Commit(err);
+}
+
 bool PosixFileReplacement::Commit(std::string* err) {
+  if (std::exchange(create_in_place_, false)) {
+    return CreateInPlace(err);
+  }
   if (temporary_.fd < 0) {
     return Fail(err, "nothing was written for " + target_, EINVAL);
   }
@@ -206,13 +251,13 @@ bool PosixFileReplacement::Commit(std::string* err) {
       Discard();
       return Fail(err, "cannot write " + target_, error);
     }
-    written_just_now_ = !content_.empty();
+    fresh_since_ = std::chrono::steady_clock::now();
   }
-  // Closing lets go of the lock. A file whose content went to it long ago
-  // (at the first Write) is touched now, so that no other run can take it
-  // for a leftover in the moment before the rename.
+  // Closing lets go of the lock. A file whose time was set long ago (its
+  // content went to it at the first Write) is touched now, so that no other
+  // run can take it for a leftover in the moment before the rename.
   const int fd = std::exchange(temporary_.fd, -1);
-  if (!std::exchange(written_just_now_, false)) {
+  if (std::chrono::steady_clock::now() - fresh_since_ >= kFreshFor) {
     ::futimens(fd, nullptr);
   }
   if (::close(fd) != 0) {
@@ -259,28 +304,37 @@ bool PosixFileReplacement::CommitFrom(const Producer& produce,
   if (temporary_.fd < 0 && !CreateTemporary(err)) {
     return false;
   }
-  // Written by position: the reservation has not moved the file offset,
-  // but an earlier Write may have.
+  // Written by position (the reservation has not moved the file offset,
+  // but an earlier Write may have), the producer's pieces gathered where
+  // they stand into as few calls as the system takes.
+  constexpr size_t kGathered = 1024;
+  std::vector<struct iovec> pieces;
+  pieces.reserve(kGathered);
   int error = 0;
   uint64_t written = 0;
-  produce([this, &written, &error](std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t n =
-          ::pwrite(temporary_.fd, bytes.data(),
-                   std::min<size_t>(bytes.size(), kMaxTransferChunk),
-                   static_cast<off_t>(written));
-      if (n <= 0) {
-        if (n < 0 && errno == EINTR) {
-          continue;
-        }
-        error = n < 0 ? errno : EIO;
-        return false;
-      }
-      written += static_cast<uint64_t>(n);
-      bytes.remove_prefix(static_cast<size_t>(n));
+  uint64_t gathered = 0;
+  const auto flush = [&]() {
+    if (!WritePiecesAt(temporary_.fd, pieces.data(), pieces.size(), written,
+                       &error)) {
+      return false;
     }
+    written += gathered;
+    gathered = 0;
+    pieces.clear();
     return true;
-  });
+  };
+  if (produce([&](std::string_view bytes) {
+        if (bytes.empty()) {
+          return true;
+        }
+        pieces.push_back({const_cast<char*>(bytes.data()), bytes.size()});
+        gathered += bytes.size();
+        return pieces.size() < kGathered || flush();
+      })) {
+    flush();
+  } else if (error == 0) {
+    error = EIO;  // the producer gave up
+  }
   if (error == 0 && written < file_size_ &&
       ::ftruncate(temporary_.fd, static_cast<off_t>(written)) != 0) {
     error = errno;
@@ -290,8 +344,11 @@ bool PosixFileReplacement::CommitFrom(const Producer& produce,
     return Fail(err, "cannot write " + target_, error);
   }
   content_on_disk_ = true;
+  create_in_place_ = false;
   file_size_ = written;
-  written_just_now_ = written > 0;
+  if (written > 0) {
+    fresh_since_ = std::chrono::steady_clock::now();
+  }
   return Commit(err);
 }
 

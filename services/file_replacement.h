@@ -6,7 +6,9 @@
 // content may be written many times before the commit: the first write goes
 // to the file at once, later ones only reserve the space they need, so a
 // file that many steps change is written once more at the end instead of
-// once per step.
+// once per step. An empty content where nothing stands needs no temporary
+// file: an empty file cannot be seen half-written, so the commit creates it
+// in its place (and replaces whatever came there meanwhile as usual).
 //
 // The temporary file is ".qrl-tmp-" and six letters or digits, beside the
 // target, and holds an exclusive flock while it is written; creating the
@@ -21,6 +23,7 @@
 #ifndef QRL_SERVICES_FILE_REPLACEMENT_H_
 #define QRL_SERVICES_FILE_REPLACEMENT_H_
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -57,6 +60,8 @@ class PosixFileReplacement : public FileReplacement {
   };
 
   bool CreateTemporary(std::string* err);
+  // Commits an empty content where nothing stood.
+  bool CreateInPlace(std::string* err);
   // Gives the new temporary file the existing target's owner, group and
   // mode, noting what the system refuses; an errno value when the mode
   // cannot be set at all.
@@ -66,9 +71,13 @@ class PosixFileReplacement : public FileReplacement {
   std::string target_;
   FileInfo target_info_;
   Temporary temporary_;
-  std::string content_;             // the last content written successfully
-  bool content_on_disk_ = false;
-  bool written_just_now_ = false;  // its time is fresh: no touch needed    // the temporary file holds it already
+  std::string content_;           // the last content written successfully
+  bool content_on_disk_ = false;  // the temporary file holds it already
+  // The content is empty and nothing stood at the target: the commit
+  // creates the file there, without a temporary file.
+  bool create_in_place_ = false;
+  // When the temporary file's time was last set, by its creation or a write.
+  std::chrono::steady_clock::time_point fresh_since_;
   uint64_t file_size_ = 0;          // bytes the temporary file holds
   std::vector<std::string> notes_;  // for the diagnostics, at the commit
 };

@@ -17,6 +17,7 @@
 
 #include "gtest/gtest.h"
 #include "services/diagnostics.h"
+#include "services/file_system_rules.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -94,6 +95,37 @@ TEST(PosixFileReplacement, InstallsTheLastContentOnlyAtCommit) {
   EXPECT_EQ(ReadFile(file), "third");
   EXPECT_EQ(EntryCount(dir.path()), 1u);
   EXPECT_FALSE(discarded.Commit(&err));
+}
+
+TEST(PosixFileReplacement, CreatesANewEmptyFileWithoutATemporaryFile) {
+  ScratchDir dir;
+  const std::string file = dir.Path("new.txt");
+  std::string err;
+  PosixFileReplacement replacement;
+  ASSERT_TRUE(replacement.Begin(file, &err)) << err;
+  ASSERT_TRUE(replacement.Write("", &err)) << err;
+  EXPECT_EQ(EntryCount(dir.path()), 0u);
+  // Something put there meanwhile is replaced as any file is.
+  WriteFile(file, "came meanwhile", 0600);
+  ASSERT_TRUE(replacement.Commit(&err)) << err;
+  EXPECT_EQ(ReadFile(file), "");
+  EXPECT_EQ(FileMode(file), 0600u);
+  EXPECT_EQ(EntryCount(dir.path()), 1u);
+
+  const std::string other = dir.Path("other.txt");
+  ASSERT_TRUE(replacement.Begin(other, &err)) << err;
+  ASSERT_TRUE(replacement.Write("", &err)) << err;
+  ASSERT_TRUE(replacement.Commit(&err)) << err;
+  EXPECT_EQ(ReadFile(other), "");
+  EXPECT_EQ(FileMode(other), 0666u & ~ProcessUmask());
+  EXPECT_EQ(EntryCount(dir.path()), 2u);
+
+  // Nowhere to create it: said at the commit, nothing left behind.
+  const std::string nowhere = dir.Path("gone/new.txt");
+  ASSERT_TRUE(replacement.Begin(nowhere, &err)) << err;
+  ASSERT_TRUE(replacement.Write("", &err)) << err;
+  EXPECT_FALSE(replacement.Commit(&err));
+  EXPECT_NE(err.find("cannot write " + nowhere), std::string::npos) << err;
 }
 
 TEST(PosixFileReplacement, RefusesWhatIsNotARegularFileWithoutOpeningIt) {

@@ -87,13 +87,15 @@ bool CreateEmptyFile(const std::string& file_name) {
   if (!UsablePath(file_name)) {
     return false;
   }
-  const std::string directory = SystemDirectoryPart(file_name);
-  if (!directory.empty() && !MakeDirectoryPath(directory)) {
-    return false;
-  }
   // Replacing by an empty string keeps the mode of an existing file and,
-  // for a link, empties the file it points to instead of the link.
-  return StringToFile(file_name, "");
+  // for a link, empties the file it points to instead of the link. The
+  // directory is made when the file cannot be written without it.
+  if (StringToFile(file_name, "")) {
+    return true;
+  }
+  const std::string directory = SystemDirectoryPart(file_name);
+  return !directory.empty() && !DirectoryExists(directory) &&
+         MakeDirectoryPath(directory) && StringToFile(file_name, "");
 }
 
 bool ListDirectoryTree(const std::string& root, IncludeFiles include_files,

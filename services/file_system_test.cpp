@@ -285,8 +285,7 @@ TEST_P(FileSystemConformance, ReplacesThroughLinksKeepingTheMode) {
       {"ld", false, "cannot write d: Is a directory"},
       {"loop", false, "cannot resolve loop: Too many levels of symbolic links"},
       {"f/x", false, "cannot examine f/x: Not a directory"},
-      {"f\0x"s, false,
-       "f\\x00x: the path holds a NUL byte"},
+      {"f\0x"s, false, "f\\x00x: the path holds a NUL byte"},
       {"", false,
        "cannot write a file without a name: No such file or directory"},
       {"missing/x", true,
@@ -522,6 +521,18 @@ TEST_P(FileSystemConformance, OpenedFileKnowsWhenItWasReplaced) {
   why.clear();
   EXPECT_FALSE(g->StillThere("d/g", &why));
   EXPECT_EQ(why, "it was replaced by another file after it was read");
+}
+
+TEST(PosixFileSystem, ReadsAFileWhoseSizeSaysNothingToItsEnd) {
+  // The system's own files say they are empty, and are not.
+  int error = 0;
+  const std::unique_ptr<OpenedFile> status =
+      SystemFileSystem().Open("/proc/self/status", &error);
+  ASSERT_TRUE(status != nullptr) << error;
+  EXPECT_EQ(status->info().size, 0u);
+  const std::string text(status->bytes().get(), status->size());
+  EXPECT_EQ(text.rfind("Name:", 0), 0u) << text;
+  EXPECT_NE(text.find("\nPid:"), std::string::npos) << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(

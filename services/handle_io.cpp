@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "services/memory_reuse.h"
 #include "services/posix_error.h"
 #include "services/system_path.h"
 #include "services/unique_fd.h"
@@ -51,6 +52,41 @@ uint64_t WriteToHandle(int fd, const void* buffer, uint64_t count, int* error) {
       static_cast<const char*>(buffer), count, error);
 }
 
+bool WritePiecesAt(int fd, struct iovec* pieces, size_t count, uint64_t offset,
+                   int* error) {
+  const size_t most = static_cast<size_t>(std::max(1L, ::sysconf(_SC_IOV_MAX)));
+  while (count > 0) {
+    if (pieces->iov_len == 0) {
+      ++pieces;
+      --count;
+      continue;
+    }
+    const ssize_t written =
+        ::pwritev(fd, pieces, static_cast<int>(std::min(count, most)),
+                  static_cast<off_t>(offset));
+    if (written <= 0) {
+      if (written < 0 && errno == EINTR) {
+        continue;
+      }
+      *error = written < 0 ? errno : EIO;
+      return false;
+    }
+    offset += static_cast<uint64_t>(written);
+    // Past the runs written whole, into the one cut short.
+    for (auto left = static_cast<size_t>(written); left > 0;) {
+      const size_t taken = std::min(left, pieces->iov_len);
+      pieces->iov_base = static_cast<char*>(pieces->iov_base) + taken;
+      pieces->iov_len -= taken;
+      left -= taken;
+      if (pieces->iov_len == 0) {
+        ++pieces;
+        --count;
+      }
+    }
+  }
+  return true;
+}
+
 bool ReadWholeHandle(int fd, std::string* out, int* error) {
   constexpr size_t kMinimumChunk = 64 * 1024;
   struct stat st;
@@ -60,6 +96,8 @@ bool ReadWholeHandle(int fd, std::string* out, int* error) {
     // the file needs no second allocation.
     capacity = static_cast<size_t>(st.st_size) + 1;
   }
+  out->reserve(capacity);
+  PrefaultForWriting(out->data(), capacity);
   out->resize(capacity);
   size_t used = 0;
   for (;;) {

@@ -5,6 +5,8 @@
 #ifndef QRL_SERVICES_HANDLE_IO_H_
 #define QRL_SERVICES_HANDLE_IO_H_
 
+#include <sys/uio.h>
+
 #include <cstdint>
 #include <string>
 
@@ -21,6 +23,14 @@ uint64_t ReadFromHandle(int fd, void* buffer, uint64_t count,
 // progress, with its errno in *error as above.
 uint64_t WriteToHandle(int fd, const void* buffer, uint64_t count,
                        int* error = nullptr);
+
+// Writes the `count` byte runs of `pieces` one after another at `offset`,
+// as few system calls as the system allows (each takes up to IOV_MAX
+// runs); retries calls interrupted by a signal and writes that were cut
+// short. False with the errno in *error (EIO for a write that made no
+// progress). The runs may be changed while they are written.
+bool WritePiecesAt(int fd, struct iovec* pieces, size_t count, uint64_t offset,
+                   int* error);
 
 // Reads from `fd` until end of file into `out`. The file's size, when the
 // system knows it, sizes the string in one allocation. False on a read

@@ -10,9 +10,10 @@
 #include <cstring>
 #include <utility>
 
-#include "services/handle_io.h"
 #include "services/file_replacement.h"
 #include "services/file_system_rules.h"
+#include "services/handle_io.h"
+#include "services/memory_reuse.h"
 #include "services/unique_fd.h"
 
 namespace {
@@ -59,17 +60,22 @@ FileInfo InfoOf(int fd) {
   return ::fstat(fd, &st) == 0 ? InfoFrom(st) : FileInfo();
 }
 
-// Reads the file from the start: the `size` bytes it had, and any that it
-// gained meanwhile. The byte asked for beyond the size shows whether the
-// end has been reached. The buffer is not cleared first: it is read into.
+// Reads the file from the start: the `size` bytes it had when it was
+// examined, in one call when it still has them. A file that changes
+// meanwhile is told by the identity check before anything replaces it
+// (StillThere). A file whose size says nothing (0, as the system's own
+// files give it) is read to its end. The buffer is not cleared first: it
+// is read into.
 bool ReadAll(int fd, uint64_t size, std::unique_ptr<char[]>* bytes,
              uint64_t* length, int* error) {
-  auto buffer = std::make_unique_for_overwrite<char[]>(size + 1);
-  const uint64_t got = ReadFromHandle(fd, buffer.get(), size + 1, error);
+  const uint64_t asked = size > 0 ? size : 1;
+  auto buffer = std::make_unique_for_overwrite<char[]>(asked);
+  PrefaultForWriting(buffer.get(), asked);
+  const uint64_t got = ReadFromHandle(fd, buffer.get(), asked, error);
   if (*error != 0) {
     return false;
   }
-  if (got <= size) {
+  if (size > 0 || got == 0) {
     *bytes = std::move(buffer);
     *length = got;
     return true;
@@ -98,10 +104,16 @@ class PosixOpenedFile : public OpenedFile {
   }
 
   bool StillThere(const std::string& name, std::string* why) override {
+    // One look at the name: when it leads to the file held open (whose
+    // identity no other file can take meanwhile), what it shows is what
+    // that file is now.
     int ignored = 0;
-    return StillWhatWasRead(
-        info_, InfoOf(fd_.get()),
-        SystemFileSystem().Stat(name, FollowLinks::kYes, &ignored), why);
+    const FileInfo at_name =
+        SystemFileSystem().Stat(name, FollowLinks::kYes, &ignored);
+    const bool held = at_name.exists() && at_name.device == info_.device &&
+                      at_name.inode == info_.inode;
+    return StillWhatWasRead(info_, held ? at_name : InfoOf(fd_.get()), at_name,
+                            why);
   }
 
  private:
