@@ -6,6 +6,7 @@
 #include <set>
 
 #include "engine/normal_level.h"
+#include "pack/level_anchor.h"
 #include "pack/level_writer.h"
 #include "pack/marker_places.h"
 #include "pack/root_guard.h"
@@ -17,9 +18,6 @@
 
 namespace {
 
-// Context beyond this many lines costs more than it is worth: the hunk is
-// joined to the next one instead, or the file is carried whole.
-constexpr size_t kMaxGrowth = 400;
 
 bool EndsWithLineFeedOnly(std::string_view text) {
   return text.find('\r') == std::string_view::npos &&
@@ -155,56 +153,44 @@ std::string NormalLevelMaker::WhyUnframed(size_t first, size_t past,
 bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
                                size_t above, size_t below, bool* names_root,
                                std::vector<LevelFields>* levels) {
-  const size_t start = Now(hunk.old_start);
-  const size_t end = start + hunk.old_count;
-  const size_t first = start - above;
-  const size_t past = end + below;
-  LineList obsolete;
-  for (size_t i = first; i < past; ++i) {
-    obsolete.Add(std::string(state_[i]));
-  }
-  LineList code;
-  for (size_t i = first; i < start; ++i) {
-    code.Add(std::string(state_[i]));
-  }
-  for (size_t i = 0; i < hunk.new_count; ++i) {
-    code.Add(std::string(new_text_.lines[hunk.new_start + i]));
-  }
-  for (size_t i = end; i < past; ++i) {
-    code.Add(std::string(state_[i]));
-  }
-  if (NamesRoot(obsolete) || NamesRoot(code)) {
+  const HunkLabel label = LabelOf(change_.path, hunk, last);
+  const int64_t number = base_ + hunk.number;
+  LineChange change;
+  change.start = Now(hunk.old_start);
+  change.end = change.start + hunk.old_count;
+  change.put.assign(
+      new_text_.lines.begin() + static_cast<std::ptrdiff_t>(hunk.new_start),
+      new_text_.lines.begin() +
+          static_cast<std::ptrdiff_t>(hunk.new_start + hunk.new_count));
+  const size_t first = change.start - above;
+  const size_t past = change.end + below;
+  LineList comments;
+  std::string label_text;
+  std::string unframed_because;
+  AnchoredChange anchored;
+  const bool holds = AnchorWithContext(
+      state_, change, above, below,
+      [&](LineList* code) {
+        comments.Clear();
+        label_text = label.label;
+        unframed_because =
+            syntax_.has_value() ? WhyUnframed(first, past, *code) : "";
+        if (syntax_.has_value() && unframed_because.empty()) {
+          comments.Add(MarkerLine(*syntax_, "BEGIN", label.label));
+          label_text = MarkerLine(*syntax_, "END", label.label);
+        }
+        WrapCode(unframed_because.empty() ? settings_ : unframed_settings_,
+                 comments, label_text, std::to_string(number), code);
+      },
+      &anchored);
+  if (NamesRoot(anchored.obsolete) || NamesRoot(anchored.code)) {
     *names_root = true;
     return false;
   }
-  if (obsolete.Empty() ||
-      FindLineBlock(state_, obsolete) != static_cast<int64_t>(first)) {
+  if (!holds) {
     return false;
   }
-  const HunkLabel label = LabelOf(change_.path, hunk, last);
-  const int64_t number = base_ + hunk.number;
-  LineList comments;
-  std::string label_text = label.label;
-  const std::string unframed_because =
-      syntax_.has_value() ? WhyUnframed(first, past, code) : "";
-  if (syntax_.has_value() && unframed_because.empty()) {
-    comments.Add(MarkerLine(*syntax_, "BEGIN", label.label));
-    label_text = MarkerLine(*syntax_, "END", label.label);
-  }
-  LineList framed = code;
-  WrapCode(unframed_because.empty() ? settings_ : unframed_settings_, comments,
-           label_text, std::to_string(number), &framed);
-  if (framed.Empty()) {
-    return false;
-  }
-  // Reverse must find the framed code first where apply put it.
-  std::vector<std::string_view> next(state_.begin(), state_.begin() + first);
-  next.insert(next.end(), framed.begin(), framed.end());
-  next.insert(next.end(), state_.begin() + past, state_.end());
-  if (FindLineBlock(next, framed) != static_cast<int64_t>(first)) {
-    return false;
-  }
-  frames_.push_back(std::move(framed));
+  frames_.push_back(std::move(anchored.framed));
   if (scan_.size() > first + 1) {
     scan_.erase(scan_.begin() + static_cast<std::ptrdiff_t>(first) + 1,
                 scan_.end());
@@ -215,8 +201,9 @@ bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
                      ": left without markers, which would stand " +
                      unframed_because);
   }
-  // `next` viewed the local copy; point it at the kept one.
-  std::copy(frames_.back().begin(), frames_.back().end(), next.begin() + first);
+  std::vector<std::string_view> next(state_.begin(), state_.begin() + first);
+  next.insert(next.end(), frames_.back().begin(), frames_.back().end());
+  next.insert(next.end(), state_.begin() + past, state_.end());
   shift_ += static_cast<int64_t>(frames_.back().Count()) -
             static_cast<int64_t>(past - first);
   state_ = std::move(next);
@@ -232,9 +219,9 @@ bool NormalLevelMaker::TryHunk(const LineHunk& hunk, const LineHunk& last,
   EntryFields entry;
   entry.path = Rooted(change_.path);
   entry.type = kTypeText;
-  entry.lines = std::move(obsolete.lines());
+  entry.lines = std::move(anchored.obsolete.lines());
   level.entries.push_back(std::move(entry));
-  level.code = std::move(code.lines());
+  level.code = std::move(anchored.code.lines());
   levels->push_back(std::move(level));
   return true;
 }
@@ -271,45 +258,34 @@ bool NormalLevelMaker::Make(std::vector<LevelFields>* levels,
   for (size_t i = 0; i < hunks.size(); ++i) {
     LineHunk& hunk = hunks[i];
     LineHunk last = hunk;
-    size_t above = 0;
-    size_t below = 0;
-    bool downward = true;
     for (;;) {
-      bool names_root = false;
-      if (TryHunk(hunk, last, above, below, &names_root, &made)) {
-        break;
-      }
-      if (names_root) {
-        why_ = "its text names " + std::string(kRootMacro);
-        return false;  // macro expansion would change the text
-      }
       const size_t start = Now(hunk.old_start);
-      const size_t first = start - above;
-      const size_t past = start + hunk.old_count + below;
       const size_t limit =
           i + 1 < hunks.size() ? Now(hunks[i + 1].old_start) : state_.size();
-      const bool can_down = past < limit;
-      const bool can_up = first > 0;
-      if ((!can_down && !can_up) || above + below >= kMaxGrowth) {
-        if (i + 1 == hunks.size()) {
-          why_ = "no context makes its levels the first matches";
-          return false;
+      ContextGrowth growth({start, start + hunk.old_count, {}}, 0, limit);
+      bool anchored = false;
+      do {
+        bool names_root = false;
+        anchored = TryHunk(hunk, last, growth.above(), growth.below(),
+                           &names_root, &made);
+        if (names_root) {
+          why_ = "its text names " + std::string(kRootMacro);
+          return false;  // macro expansion would change the text
         }
-        // One level for both hunks and the lines between them.
-        const LineHunk& next = hunks[i + 1];
-        hunk.old_count = next.old_start + next.old_count - hunk.old_start;
-        hunk.new_count = next.new_start + next.new_count - hunk.new_start;
-        last = next;
-        hunks.erase(hunks.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-        above = below = 0;
-        continue;
+      } while (!anchored && growth.Grow());
+      if (anchored) {
+        break;
       }
-      if ((downward && can_down) || !can_up) {
-        ++below;
-      } else {
-        ++above;
+      if (i + 1 == hunks.size()) {
+        why_ = "no context makes its levels the first matches";
+        return false;
       }
-      downward = !downward;
+      // One level for both hunks and the lines between them.
+      const LineHunk& next = hunks[i + 1];
+      hunk.old_count = next.old_start + next.old_count - hunk.old_start;
+      hunk.new_count = next.new_start + next.new_count - hunk.new_start;
+      last = next;
+      hunks.erase(hunks.begin() + static_cast<std::ptrdiff_t>(i) + 1);
     }
     info->hunks.push_back(hunk);
   }

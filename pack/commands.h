@@ -16,5 +16,7 @@ void AddFromDiffCommand(PackCommandLine* command_line);
 void AddFromTreesCommand(PackCommandLine* command_line);
 // plan PACKAGE ACTION [MACRO{NAME}=VALUE | SYMBOL...]... [--json] [--diff]
 void AddPlanCommand(PackCommandLine* command_line);
+// rebase PACKAGE --onto NEW [--base OLD] [-o OUT] [--worktree DIR] [--json]
+void AddRebaseCommand(PackCommandLine* command_line);
 
 #endif  // QRL_PACK_COMMANDS_H_

@@ -7,17 +7,15 @@ namespace {
 
 // Every command, in the order of the help.
 constexpr void (*kCommands[])(PackCommandLine*) = {
-    AddBuildCommand,
-    AddDumpCommand,
-    AddFromDiffCommand,
-    AddFromTreesCommand,
-    AddPlanCommand,
+    AddBuildCommand,     AddDumpCommand, AddFromDiffCommand,
+    AddFromTreesCommand, AddPlanCommand, AddRebaseCommand,
 };
 
 constexpr std::string_view kDescription =
     "Builds quorl packages from JSON descriptions, describes packages as "
-    "JSON, makes packages from diffs and edited trees, and tells what a "
-    "package will do to a tree before it does it.";
+    "JSON, makes packages from diffs and edited trees, tells what a "
+    "package will do to a tree before it does it, and carries a package to "
+    "a new release of the tree.";
 
 constexpr std::string_view kFooter =
     "The file name \"-\" stands for standard input or standard output.\n"

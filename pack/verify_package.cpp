@@ -6,9 +6,11 @@
 
 #include "complex/program_level.h"
 #include "engine/apply.h"
+#include "engine/level_observer.h"
 #include "engine/reverse.h"
 #include "fastmemlist/fastmemlist.h"
 #include "pack/change_levels.h"
+#include "pack/level_failures.h"
 #include "package/package.h"
 #include "services/external_tool.h"
 #include "services/failure.h"
@@ -140,7 +142,8 @@ bool Matches(const ScratchTree& tree, const TreeState& expected,
 // Runs one action on the scratch tree. The engine's report lines name the
 // scratch tree; they are given relative to it.
 bool Run(const TFASTMEMLIST& levels, const TSETTINGSBLOCK& loaded,
-         const ScratchTree& tree, bool apply, VerifyFailure* failure) {
+         const ScratchTree& tree, bool apply, ToolsInCheck tools,
+         VerifyFailure* failure) {
   TSETTINGSBLOCK settings = loaded;
   TFASTMEMLIST macros;
   macros.Add(kRootMacro);
@@ -149,6 +152,8 @@ bool Run(const TFASTMEMLIST& levels, const TSETTINGSBLOCK& loaded,
   LineList output;
   uint8_t status = 0;
   InstallProgramLevel();  // the package's Complex levels run as they would
+  LevelFailures failures;
+  const ScopedLevelObserver watching(&failures);
   try {
     if (apply) {
       status = ApplyLevels(levels, &settings, &output, true);
@@ -163,10 +168,13 @@ bool Run(const TFASTMEMLIST& levels, const TSETTINGSBLOCK& loaded,
     failure->detail = "it changes " + tree.outside() + ", outside the tree";
     return false;
   }
-  if (status == 0 && output.Empty()) {
+  if (tools == ToolsInCheck::kDone ? !failures.failed()
+                                   : status == 0 && output.Empty()) {
     return true;
   }
-  std::string line = output.Empty() ? "a level failed" : output.Get(0);
+  std::string line = tools == ToolsInCheck::kDone ? failures.first()
+                     : output.Empty()             ? "a level failed"
+                                                  : output.Get(0);
   for (size_t at = line.find(tree.root()); at != std::string::npos;
        at = line.find(tree.root())) {
     line.replace(at, tree.root().size(), "");
@@ -178,7 +186,8 @@ bool Run(const TFASTMEMLIST& levels, const TSETTINGSBLOCK& loaded,
 }  // namespace
 
 bool VerifyPackage(std::string_view package, const TreeState& before,
-                   const TreeState& after, VerifyFailure* failure) {
+                   const TreeState& after, VerifyFailure* failure,
+                   ToolsInCheck tools) {
   *failure = VerifyFailure();
   failure->action = "apply";
   TFASTMEMLIST levels;
@@ -195,9 +204,14 @@ bool VerifyPackage(std::string_view package, const TreeState& before,
   }
   ScopedFileSystem in_memory(tree.files());
   // A package made from a change runs no tools; should one try, it fails
-  // instead of running.
-  ScopedToolRunner no_tools([](const ExternalToolRequest&) {
-    return ExternalToolResult();
+  // instead of running. Nothing is ever started.
+  ScopedToolRunner no_tools([tools](const ExternalToolRequest&) {
+    ExternalToolResult result;
+    if (tools == ToolsInCheck::kDone) {
+      result.started = true;
+      result.wait_status = 0;
+    }
+    return result;
   });
   std::set<std::string> paths;
   std::set<std::string> directories;
@@ -208,11 +222,11 @@ bool VerifyPackage(std::string_view package, const TreeState& before,
     directories.insert(state->directories.begin(), state->directories.end());
   }
   if (!Fill(tree, before, failure) ||
-      !Run(levels, settings, tree, true, failure) ||
+      !Run(levels, settings, tree, true, tools, failure) ||
       !Matches(tree, after, paths, directories, failure)) {
     return false;
   }
   failure->action = "reverse";
-  return Run(levels, settings, tree, false, failure) &&
+  return Run(levels, settings, tree, false, tools, failure) &&
          Matches(tree, before, paths, directories, failure);
 }

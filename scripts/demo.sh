@@ -4,9 +4,8 @@
 # tree and the change is shown; reversing it brings the tree back as it
 # was, and so does restoring the backup after applying it again. Then a
 # change to a copy of the tree becomes a package with qrlpack from-diff and
-# is carried to two later releases: one it applies to, and one where plan
-# names the level that fails, which fails when applied anyway, and the
-# backup undoes what ran.
+# is carried to two later releases with qrlpack rebase: one where it
+# carries by itself, and one through a conflict resolved in a work tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -97,34 +96,49 @@ echo "Greets twice." > "$demo/mine/src/NOTES"
   ../qrlpack from-diff --tree tree-1.0 -o mine.qrl mine.diff
 )
 echo
-echo "# The next release moved the code; the package still applies:"
+echo "# Release 1.1 moved the code and renamed main's parameters, next to"
+echo "# the changed line: plan says the level fails; rebase carries it, with"
+echo "# the release's own lines as its context, and writes the package for"
+echo "# release 1.1 once it gives the release back when applied and reversed."
 cp -r examples/tree "$demo/tree-1.1"
-sed -i '1i /* Release 1.1 */' "$demo/tree-1.1/src/greeting.c"
-run build/qrlconsole "$demo/mine.qrl" createbackup "MACRO{ROOT}=$PWD/$demo/tree-1.1/"
-run build/qrlconsole "$demo/mine.qrl" apply "MACRO{ROOT}=$PWD/$demo/tree-1.1/"
+sed -i -e '1i /* Release 1.1 */' -e 's/int main(void)/int main(int argc, char **argv)/' \
+  "$demo/tree-1.1/src/greeting.c"
+(
+  cd "$demo"
+  run ../qrlpack plan mine.qrl apply "MACRO{ROOT}=$PWD/tree-1.1/" ||
+    echo "(exit code $?)"
+  run ../qrlpack rebase mine.qrl --onto tree-1.1 --base tree-1.0 -o mine-1.1.qrl
+  run ../qrlconsole mine-1.1.qrl createbackup "MACRO{ROOT}=$PWD/tree-1.1/"
+  run ../qrlconsole mine-1.1.qrl apply "MACRO{ROOT}=$PWD/tree-1.1/"
+  echo
+  cat tree-1.1/src/greeting.c
+)
 echo
-cat "$demo/tree-1.1/src/greeting.c"
-echo
-echo "# A release that changed the very lines the change needs: plan says"
-echo "# which level fails and where the file drifted; applied anyway, the"
-echo "# level fails, names the file and the hunk, and the backup undoes what"
-echo "# ran."
+echo "# Release 1.2 changed the very line the change needs: a conflict, and"
+echo "# nothing is written. The work tree shows release 1.2 with what carried"
+echo "# and the conflict marked; resolved by hand (both greetings, in the"
+echo "# release's words), from-trees makes the package for release 1.2."
 cp -r examples/tree "$demo/tree-1.2"
 sed -i 's/Hello/Howdy/' "$demo/tree-1.2/src/greeting.c"
-run build/qrlpack plan "$demo/mine.qrl" apply "MACRO{ROOT}=$PWD/$demo/tree-1.2/" ||
-  echo "(exit code $?)"
-run build/qrlconsole "$demo/mine.qrl" createbackup "MACRO{ROOT}=$PWD/$demo/tree-1.2/"
-run build/qrlconsole "$demo/mine.qrl" apply "MACRO{ROOT}=$PWD/$demo/tree-1.2/" ||
-  echo "(exit code $?)"
-run build/qrlconsole "$demo/mine.qrl.backup" restorebackup
-echo
-if [[ "$(cat "$demo/tree-1.2/src/greeting.c")" == \
-      "$(sed 's/Hello/Howdy/' examples/tree/src/greeting.c)" ]] &&
-    [[ ! -e "$demo/tree-1.2/src/NOTES" ]]; then
-  echo "# After restorebackup tree-1.2 is as it was."
-else
-  echo "# After restorebackup tree-1.2 differs from what it was!"
-  exit 1
-fi
-echo "# Now carry that hunk by hand into a copy of tree-1.2 and make the"
-echo "# package for tree-1.2 from a new diff against it."
+(
+  cd "$demo"
+  run ../qrlpack rebase mine.qrl --onto tree-1.2 --base tree-1.0 \
+    --worktree work-1.2 || echo "(exit code $?)"
+  echo
+  cat work-1.2/src/greeting.c
+  sed -i '/^<<<<<<< package$/,/^>>>>>>> NEW$/c\
+    printf("Hi there\\n");\
+    printf("Howdy\\n");' work-1.2/src/greeting.c
+  echo
+  echo "\$ \$EDITOR work-1.2/src/greeting.c"
+  diff -u tree-1.2/src/greeting.c work-1.2/src/greeting.c || true
+  run ../qrlpack from-trees tree-1.2 work-1.2 -o mine-1.2.qrl
+  run ../qrlconsole mine-1.2.qrl apply "MACRO{ROOT}=$PWD/tree-1.2/"
+  echo
+  if diff -r tree-1.2 work-1.2 >/dev/null; then
+    echo "# tree-1.2 now holds the change, as resolved."
+  else
+    echo "# tree-1.2 differs from the resolved work tree!"
+    exit 1
+  fi
+)

@@ -16,34 +16,10 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "tests/history_replay.h"
 #include "tests/test_util.h"
 
 namespace {
-
-ProgramResult Shell(const std::string& command, const std::string& cwd = "") {
-  return RunProgram({"/bin/sh", "-c", command}, cwd);
-}
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) {
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return quoted + "'";
-}
-
-// The tree's files with their content, and "x" after the name of each
-// file with an execute bit.
-std::map<std::string, std::string> TreeWithModes(const std::string& root) {
-  std::map<std::string, std::string> tree = TreeContents(root);
-  std::map<std::string, std::string> with_modes;
-  for (const auto& [path, content] : tree) {
-    const bool executable =
-        !path.ends_with('/') && (FileMode(root + "/" + path) & 0111) != 0;
-    with_modes[path + (executable ? " x" : "")] = content;
-  }
-  return with_modes;
-}
 
 std::string Root(const std::string& tree) {
   return "MACRO{ROOT}=" + tree + "/";
@@ -319,30 +295,6 @@ TEST_F(AuthoringEndToEnd, CarriesChangesToTheNextReleaseAsTheReadmeShows) {
       << "the README shows this stop: " << guarded.out;
 }
 
-// While it lives, scratch directories go to memory-backed /dev/shm when
-// no temporary directory is set: the replay makes and removes tens of
-// thousands of files, which a shared disk makes slow.
-class MemoryBackedScratch {
- public:
-  MemoryBackedScratch() {
-    if (std::getenv("TMPDIR") == nullptr &&
-        ::access("/dev/shm", W_OK | X_OK) == 0) {
-      ::setenv("TMPDIR", "/dev/shm", 1);
-      set_ = true;
-    }
-  }
-  ~MemoryBackedScratch() {
-    if (set_) {
-      ::unsetenv("TMPDIR");
-    }
-  }
-  MemoryBackedScratch(const MemoryBackedScratch&) = delete;
-  MemoryBackedScratch& operator=(const MemoryBackedScratch&) = delete;
-
- private:
-  bool set_ = false;
-};
-
 // The files a commit modifies, adds and deletes, as git names them.
 struct CommitFiles {
   std::vector<std::string> modified, added, deleted;
@@ -444,13 +396,9 @@ TEST(AuthoringHistory, EveryCommitOfThisProjectReplays) {
   ScratchDir dir;
   std::string previous;
   const auto extract = [&](const std::string& id, const std::string& into) {
-    std::filesystem::remove_all(dir.Path(into));
-    ASSERT_TRUE(std::filesystem::create_directories(dir.Path(into)));
-    if (id != empty_tree) {
-      const ProgramResult run = Shell("git -C " + repo + " archive " + id +
-                                      " | tar -x -C " + Quoted(dir.Path(into)));
-      ASSERT_EQ(run.exit_code, 0) << run.err;
-    }
+    std::string why;
+    ASSERT_TRUE(ExtractCommit(repo, id, empty_tree, dir.Path(into), &why))
+        << why;
   };
   // Far away: the last commit's tree for the first half of the history,
   // the first commit's for the second half.

@@ -22,15 +22,18 @@ TEST(PackCompletion, BashCompletesCommandsOptionsAndFiles) {
   };
   const std::vector<Case> cases = {
       {"qrlpack ''",
-       "build dump from-diff from-trees plan help -h --help --version "
+       "build dump from-diff from-trees plan rebase help -h --help --version "
        "--bash-completion"},
       {"qrlpack from-d", "from-diff"},
       {"qrlpack b", "build"},
       {"qrlpack --v", "--version"},
-      {"qrlpack help ''", "build dump from-diff from-trees plan"},
+      {"qrlpack help ''", "build dump from-diff from-trees plan rebase"},
       {"qrlpack build -", "-h --help -o --output"},
       {"qrlpack dump p.qrl --o", "--output"},
       {"qrlpack plan p.qrl apply --a", "--all-levels --allow-loose"},
+      {"qrlpack rebase p.qrl --",
+       "--help --onto --base --output --worktree --json"},
+      {"qrlpack rebase p.qrl --onto ''", ""},
       // A file name: bash's own file completion takes over.
       {"qrlpack build ''", ""},
       {"qrlpack dump p.qrl -o ''", ""},

@@ -90,7 +90,7 @@ TEST_F(PackEndToEnd, UsageErrorsExitWithTwo) {
        "Try 'qrlpack dump --help'.\n"},
       {{"help", "pack"},
        "qrlpack: help: expected one of the commands build, dump, from-diff, "
-       "from-trees, plan\n"
+       "from-trees, plan, rebase\n"
        "Try 'qrlpack --help'.\n"},
   };
   for (const Case& c : cases) {
