@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/run_limits.h"
 #include "package/level_record.h"
 #include "services/line_list.h"
 
@@ -12,9 +13,9 @@ namespace {
 
 // Bounds of an expansion that does not settle: the passes that a chain of
 // every macro through every other needs, with room to spare, and a size
-// that no legitimate level reaches.
+// that no legitimate level reaches (the run limits' expansion_bytes, or
+// four times the level and the values).
 constexpr uint64_t kMinimumPassLimit = 64;
-constexpr uint64_t kMinimumSizeLimit = 16ull << 20;
 constexpr uint64_t kSizeGrowthFactor = 4;
 
 uint64_t RecordSize(const TFASTMEMLIST& level) {
@@ -319,7 +320,7 @@ Expansion ExpandMacros(TFASTMEMLIST* level, const TFASTMEMLIST& macros,
     values_size += macros.ItemLength(k);
   }
   const uint64_t size_limit =
-      std::max(kMinimumSizeLimit,
+      std::max(CurrentRunLimits().expansion_bytes,
                kSizeGrowthFactor * (RecordSize(*level) + values_size));
   const uint64_t pass_limit = kMinimumPassLimit + macros.Count();
   for (uint64_t pass = 0; pass < pass_limit; ++pass) {

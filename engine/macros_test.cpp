@@ -1,5 +1,6 @@
 #include "engine/macros.h"
 
+#include "engine/run_limits.h"
 #include "gtest/gtest.h"
 #include "package/level_record.h"
 #include "tests/package_builder.h"
@@ -115,6 +116,14 @@ TEST(ExpandMacros, LargeValuesWithoutASelfReferenceAreCutForTheirSize) {
   }
   TFASTMEMLIST level = Decoded(fields);
   EXPECT_EQ(ExpandMacros(&level, Macros({{"{A}", std::string(1u << 20, 'x')}}),
+                         CaseSensitive::kYes),
+            Expansion::kCutTooLarge);
+  // The bound is one of the run limits: fuzzers install a small one.
+  RunLimits small;
+  small.expansion_bytes = 1 << 10;
+  const ScopedRunLimits limits(small);
+  TFASTMEMLIST again = Decoded(fields);
+  EXPECT_EQ(ExpandMacros(&again, Macros({{"{A}", std::string(100, 'x')}}),
                          CaseSensitive::kYes),
             Expansion::kCutTooLarge);
 }

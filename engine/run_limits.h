@@ -27,6 +27,9 @@ struct RunLimits {
   uint64_t macro_bytes = 256ull << 20;
   // The buffer of one program.
   uint64_t buffer_bytes = 256ull << 20;
+  // The size up to which a level's macro expansion may grow whatever the
+  // level's own size (past it and four times that size it is cut).
+  uint64_t expansion_bytes = 16ull << 20;
 };
 
 // The bounds in force.

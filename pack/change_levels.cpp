@@ -51,6 +51,24 @@ HunkLabel LabelOf(std::string_view path, const LineHunk& first,
   return label;
 }
 
+// Whether the hunks stand in order, each within both texts.
+bool HunksFit(const std::vector<LineHunk>& hunks, size_t old_lines,
+              size_t new_lines) {
+  size_t old_end = 0;
+  size_t new_end = 0;
+  for (const LineHunk& hunk : hunks) {
+    if (hunk.old_start < old_end || hunk.new_start < new_end ||
+        hunk.old_start > old_lines || hunk.new_start > new_lines ||
+        hunk.old_count > old_lines - hunk.old_start ||
+        hunk.new_count > new_lines - hunk.new_start) {
+      return false;
+    }
+    old_end = hunk.old_start + hunk.old_count;
+    new_end = hunk.new_start + hunk.new_count;
+  }
+  return true;
+}
+
 // Makes the Normal levels of one changed file; false when they cannot give
 // back its bytes exactly, so that it must be carried whole. A level whose
 // markers would stand where a comment line changes the file's meaning
@@ -229,6 +247,12 @@ bool NormalLevelMaker::Make(std::vector<LevelFields>* levels,
   }
   state_ = SplitTextLines(before).lines;
   new_text_ = SplitTextLines(after);
+  if (!HunksFit(change_.hunks, state_.size(), new_text_.lines.size())) {
+    // A diff's hunks may count a last line that the bytes do not hold (an
+    // empty one without its line end).
+    why_ = "its hunks do not fit its lines";
+    return false;
+  }
   std::vector<LineHunk> hunks = change_.hunks;
   std::vector<LevelFields> made;
   for (size_t i = 0; i < hunks.size(); ++i) {
@@ -479,6 +503,10 @@ bool BuildChangePackage(const ChangeSet& changes, MarkerStyle markers,
     const FileChange& change = changes.files[k];
     const int64_t base = numbering.bases[k];
     const size_t first_level = levels.size();
+    if (change.before.has_value() && change.after.has_value() &&
+        *change.before == *change.after) {
+      continue;  // the change leaves its bytes as they were
+    }
     FileLevels info;
     info.path = change.path;
     WholeFile whole;

@@ -23,11 +23,50 @@ std::string LevelsAt(const FileLevels& file, size_t line) {
   return nearest->name;
 }
 
+// Why a package cannot carry the name exactly, or "".
+std::string NameRefusal(const std::string& name) {
+  if (name.find(kRootMacro) != std::string::npos) {
+    return name + ": the name holds " + std::string(kRootMacro) +
+           ", the macro that the package's paths stand under: the run "
+           "would put the tree's path in its place";
+  }
+  if (name.find('\\') != std::string::npos) {
+    return name +
+           ": the name holds \"\\\", which a package's levels take as a "
+           "directory separator: rename it first";
+  }
+  return std::string();
+}
+
+// False with *err for the first name of the change that a package cannot
+// carry.
+bool NamesCarry(const ChangeSet& changes, std::string* err) {
+  for (const FileChange& change : changes.files) {
+    *err = NameRefusal(change.path);
+    if (!err->empty()) {
+      return false;
+    }
+  }
+  for (const auto* list :
+       {&changes.created_directories, &changes.removed_directories}) {
+    for (const std::string& directory : *list) {
+      *err = NameRefusal(directory);
+      if (!err->empty()) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool MakeChangePackage(const ChangeSet& changes, MarkerStyle markers,
                        std::string* package, std::string* err,
                        std::vector<std::string>* notes) {
+  if (!NamesCarry(changes, err)) {
+    return false;
+  }
   std::string bytes;
   TreeState applied;
   std::vector<FileLevels> files;

@@ -12,8 +12,10 @@
 
 // The package bytes for `changes`. False with *err naming the file (and the
 // hunk, where a Normal level is at fault) when the package cannot be made
-// or does not verify. *notes (when given) gets a line for each level left
-// without markers.
+// or does not verify, or when a name that changes cannot be carried: one
+// that holds {ROOT} (the run would put the tree's path in its place) or
+// "\" (which the levels take as a directory separator). *notes (when
+// given) gets a line for each level left without markers.
 bool MakeChangePackage(const ChangeSet& changes, MarkerStyle markers,
                        std::string* package, std::string* err,
                        std::vector<std::string>* notes = nullptr);

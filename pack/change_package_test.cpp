@@ -7,6 +7,7 @@
 #include "pack/describe.h"
 #include "pack/from_trees.h"
 #include "pack/verify_package.h"
+#include "tests/package_builder.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -236,6 +237,45 @@ TEST(MakeChangePackage, RefusesModeChangesAndLinks) {
             "cannot change a file's mode");
 }
 
+// Hunks that claim lines the texts do not hold (past either end, out of
+// order) never make Normal levels: the file travels whole.
+TEST(MakeChangePackage, HunksThatDoNotFitCarryTheFileWhole) {
+  const std::string before = "a\nb\nc\n";
+  const std::string after = "a\nB\nc\n";
+  const auto hunk = [](size_t old_start, size_t old_count, size_t new_start,
+                       size_t new_count) {
+    LineHunk made;
+    made.old_start = old_start;
+    made.old_count = old_count;
+    made.new_start = new_start;
+    made.new_count = new_count;
+    return made;
+  };
+  const std::vector<std::vector<LineHunk>> lying = {
+      {hunk(1, 1, 1, 9)},                    // more new lines than there are
+      {hunk(2, 5, 1, 1)},                    // more old lines than there are
+      {hunk(1, 1, 1, 1), hunk(0, 1, 0, 1)},  // out of order
+  };
+  for (const std::vector<LineHunk>& hunks : lying) {
+    ChangeSet changes;
+    changes.files.push_back(
+        FileChange{"f", before, after, false, hunks, "", {}});
+    changes.before.files["f"] = before;
+    changes.after.files["f"] = after;
+    std::string package;
+    std::string err;
+    ASSERT_TRUE(MakeChangePackage(changes, MarkerStyle::kNone, &package, &err))
+        << err;
+    Json description;
+    DecodeError error;
+    ASSERT_TRUE(DescribePackage(package, &description, &error));
+    const std::string levels =
+        Levels(WithoutGuard(description["levels"]), false);
+    EXPECT_NE(levels.find("FileExport"), std::string::npos) << levels;
+    EXPECT_EQ(levels.find("Normal"), std::string::npos) << levels;
+  }
+}
+
 TEST(VerifyPackage, NamesTheFileTheLineAndTheAction) {
   // A package made for one change, checked against another.
   ChangeSet changes;
@@ -264,6 +304,11 @@ TEST(VerifyPackage, NamesTheFileTheLineAndTheAction) {
             "qrlconsole would print \"ERROR! LOCAL REQUIREMENTS ARE NOT "
             "FULFILLED FOR LEVEL 1001 PROCESS WITH PRESENTATION: f, hunk #1 "
             "(@@ -1,2 +1,2 @@)\"");
+  // A package that writes outside the tree it is checked on.
+  const std::string climbing =
+      PackageData({CreationRemovalLevel({"+/{ROOT}../climbed"})});
+  EXPECT_FALSE(VerifyPackage(climbing, {}, {}, &failure));
+  EXPECT_EQ(failure.detail, "it changes /climbed, outside the tree");
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -48,6 +50,30 @@ std::set<std::string> Entries(const std::string& directory) {
   }
   ::closedir(dir);
   return names;
+}
+
+// The first component of `path` that is a symbolic link in the tree at
+// `root`, or "" when none is. A package that wrote through it would change
+// what lies wherever the link points, maybe outside the tree.
+std::string LinkOnTheWay(const std::string& root, const std::string& path,
+                         std::string* target) {
+  for (size_t end = path.find('/');; end = path.find('/', end + 1)) {
+    const std::string part = path.substr(0, end);
+    struct stat st;
+    if (::lstat((root + part).c_str(), &st) != 0) {
+      return std::string();  // nothing stands below a name that is missing
+    }
+    if (S_ISLNK(st.st_mode)) {
+      std::string read(PATH_MAX, '\0');
+      const ssize_t size =
+          ::readlink((root + part).c_str(), read.data(), read.size());
+      target->assign(read.data(), size > 0 ? static_cast<size_t>(size) : 0);
+      return part;
+    }
+    if (end == std::string::npos) {
+      return std::string();
+    }
+  }
 }
 
 std::string BaseName(const std::string& path) {
@@ -177,6 +203,17 @@ void DiffReader::Add(const DiffFile& file) {
   if (file.hunks.empty() && !file.old_absent && !file.new_absent) {
     return;  // a git header without any change to the content
   }
+  std::string target;
+  const std::string link = LinkOnTheWay(root_, path, &target);
+  if (!link.empty()) {
+    Error(file, path,
+          (link == path
+               ? std::string("a symbolic link in ")
+               : "its path passes through " + link + ", a symbolic link in ") +
+              options_.tree + " (to " + target +
+              "); a package never writes through links");
+    return;
+  }
   if (!seen_.insert(path).second) {
     AddAgain(file, path);
     return;
@@ -192,7 +229,7 @@ void DiffReader::Add(const DiffFile& file) {
   if (kind == Kind::kOther) {
     Error(file, path,
           "not a regular file in " + options_.tree +
-              " (a link or a device); a package cannot patch it");
+              " (a device, pipe or socket); a package cannot patch it");
     return;
   }
   if (kind == Kind::kDirectory) {

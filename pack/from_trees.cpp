@@ -54,8 +54,9 @@ bool Walk(const std::string& root, const std::string& relative,
       (*entries)[path] = Entry{false, (st.st_mode & 0111) != 0};
     } else {
       errors->push_back(root + path +
-                        ": a link or special file; a package carries only "
-                        "files and directories");
+                        (S_ISLNK(st.st_mode) ? ": a symbolic link"
+                                             : ": a device, pipe or socket") +
+                        "; a package carries only files and directories");
       ok = false;
     }
   }

@@ -61,8 +61,13 @@ bool PatchFile(const std::string& path, std::string_view before,
       if (found > highest) {
         found = -1;
       }
-    } else {
-      for (int64_t d = 0; found < 0; ++d) {
+    } else if (lowest <= highest) {
+      // Nearest first, forward before backward; the distances start at
+      // the nearest line there is, however far the diff names.
+      const int64_t nearest = expected > highest  ? expected - highest
+                              : expected < lowest ? lowest - expected
+                                                  : 0;
+      for (int64_t d = nearest; found < 0; ++d) {
         const int64_t up = expected + d;
         const int64_t down = expected - d;
         if (up > highest && down < lowest) {

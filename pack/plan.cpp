@@ -6,8 +6,11 @@
 
 #include "console/console_client.h"
 #include "engine/level_observer.h"
+#include "pack/plan_bounds.h"
+#include "pack/plan_diff.h"
 #include "pack/plan_observer.h"
 #include "package/package.h"
+#include "services/diagnostics.h"
 #include "services/external_tool.h"
 #include "services/file_services.h"
 #include "services/overlay_file_system.h"
@@ -36,11 +39,26 @@ std::string ReportedPath(const std::string& path, const std::string& cwd) {
   return path;
 }
 
+// The macros of qrlconsole's arguments (after the program's name), read as
+// the console reads them.
+TFASTMEMLIST CommandLineMacros(const std::vector<std::string>& args) {
+  LineList arguments;
+  arguments.Add("qrlconsole");
+  for (const std::string& arg : args) {
+    arguments.Add(arg);
+  }
+  TFASTMEMLIST macros;
+  TSETTINGSBLOCK settings;
+  MergeCommandLine(arguments, &macros, &settings);
+  return macros;
+}
+
 void AddChanges(OverlayFileSystem& overlay, const std::string& cwd,
-                Plan* plan) {
+                const PlanBounds& bounds, Plan* plan) {
   for (const OverlayChange& change : overlay.Changes()) {
     PlannedFile file;
     file.path = ReportedPath(change.path, cwd);
+    file.outside = !bounds.Inside(change.path);
     switch (change.kind) {
       case OverlayChange::Kind::kFileModified:
       case OverlayChange::Kind::kModeChanged:
@@ -185,7 +203,8 @@ int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
   // The run: the console's own, on an overlay, with tools never started.
   const std::string cwd = SystemFileSystem().WorkingDirectory();
   OverlayFileSystem overlay(&SystemFileSystem(), cwd);
-  PlanObserver observer;
+  PlanBounds bounds(&overlay, CommandLineMacros(args));
+  PlanObserver observer(&bounds);
   std::ostringstream out;
   std::ostringstream err;
   plan->exit_code = RunWatched(args, &overlay, &observer, &out, &err);
@@ -201,9 +220,12 @@ int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
   if (options.all_levels) {
     plan->levels = AllLevels(args, levels, settings, observer, cwd);
   }
-  AddChanges(overlay, cwd, plan);
+  // The levels of the run itself stand first, in their places.
+  bounds.AddWarnings(&plan->levels);
+  plan->outside = bounds.WroteOutside();
+  AddChanges(overlay, cwd, bounds, plan);
 
-  bool fails = plan->uncertain || plan->exit_code != 0;
+  bool fails = plan->uncertain || plan->outside || plan->exit_code != 0;
   for (const PlannedLevel& level : plan->levels) {
     fails =
         fails || level.failure || (level.rewrites > 0 && !options.allow_loose);
@@ -230,10 +252,20 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out,
   }
   Plan plan;
   std::string why;
-  const int code = MakePlan(console_args, options, &plan, &why);
+  int code = MakePlan(console_args, options, &plan, &why);
   if (code >= 2) {
     err << "qrlpack: " << why << '\n';
     return code;
+  }
+  if (options.diff) {
+    // A diff that patch would take only in part is no diff to offer.
+    const std::string refusal = PlanDiffRefusal(plan);
+    if (!refusal.empty()) {
+      err << "qrlpack: plan: no diff written: " << EscapeForTerminal(refusal)
+          << '\n';
+      options.diff = false;
+      code = 1;
+    }
   }
   if (options.json) {
     WritePlanJson(plan, options, out);

@@ -47,6 +47,7 @@ struct PlannedFile {
   std::string after;
   bool had_before = false;
   bool has_after = false;
+  bool outside = false;  // in no tree of the run's root macros
 };
 
 struct Plan {
@@ -57,6 +58,8 @@ struct Plan {
   std::vector<std::string> would_say;    // its standard error lines
   int exit_code = 0;
   bool uncertain = false;
+  // A change lands outside the trees of the root macros (plan_bounds.h).
+  bool outside = false;
   std::vector<PlannedFile> files;
 };
 
@@ -74,7 +77,8 @@ struct PlanOptions {
 // Plans qrlconsole's action for its arguments (`args`: the package, the
 // action, then macros and symbols, as qrlconsole takes them). Returns
 // plan's own exit code: 0 when every level would succeed, 1 when any would
-// fail or the prediction is uncertain, 2 for a usage error, 3 when the
+// fail, a change lands outside the tree of the root macro or the
+// prediction is uncertain, 2 for a usage error, 3 when the
 // package cannot be loaded; *plan is filled for 0 and 1, *why otherwise.
 int MakePlan(const std::vector<std::string>& args, Plan* plan,
              std::string* why);

@@ -76,29 +76,6 @@ std::vector<std::string> UndefinedMacros(std::string_view path) {
   return names;
 }
 
-// The path with "." and ".." taken out, as far as its text tells.
-std::string Normalised(std::string_view path) {
-  std::vector<std::string> parts;
-  size_t at = 0;
-  while (at <= path.size()) {
-    const size_t slash = std::min(path.find('/', at), path.size());
-    const std::string_view part = path.substr(at, slash - at);
-    if (part == "..") {
-      if (!parts.empty()) {
-        parts.pop_back();
-      }
-    } else if (!part.empty() && part != ".") {
-      parts.emplace_back(part);
-    }
-    at = slash + 1;
-  }
-  std::string result = !path.empty() && path[0] == '/' ? "/" : "";
-  for (size_t i = 0; i < parts.size(); ++i) {
-    result += (i > 0 ? "/" : "") + parts[i];
-  }
-  return result;
-}
-
 // The paths a level names, as its items hold them: its file entries, and
 // the lines of a creation and removal level without their mark and
 // separator.
@@ -161,8 +138,14 @@ PlannedLevel PlanObserver::Planned(const LevelCall& call) const {
 void PlanObserver::LevelStarts(const LevelCall& call, uint64_t index) {
   PlannedLevel planned = Planned(call);
   Look look;
+  if (bounds_ != nullptr) {
+    bounds_->LevelStarts(levels_.size());
+  }
   if (call.level.View(kKindCode) == kKindNormal) {
     LookAtNormalLevel(call, &planned, &look);
+    if (bounds_ != nullptr && !planned.file.empty()) {
+      bounds_->RewritesFile(levels_.size(), planned.file);
+    }
   }
   CheckPaths(call, index, &planned);
   levels_.push_back(std::move(planned));
@@ -180,6 +163,9 @@ void PlanObserver::LevelEnds(const LevelEvent& event) {
   }
   if (open_.empty()) {
     return;
+  }
+  if (bounds_ != nullptr) {
+    bounds_->LevelEnds();
   }
   PlannedLevel& planned = levels_[open_.back()];
   const Look look = std::move(looks_.back());
@@ -338,32 +324,24 @@ void PlanObserver::CheckPaths(const LevelCall& call, uint64_t index,
     if (i >= raw.size()) {
       continue;
     }
-    // A path that starts with a macro whose value is a directory must stay
-    // inside that directory.
+    // The macro a path starts with names a tree the run may write in;
+    // when its value names a directory, it needs its final "/".
     for (uint64_t k = 0; k + 1 < call.state.macros.Count(); k += 2) {
       const std::string_view name = call.state.macros.View(k);
       const std::string_view value = call.state.macros.View(k + 1);
-      if (name.empty() || value.empty() || value[0] != '/' ||
-          raw[i].compare(0, name.size(), name) != 0) {
+      if (name.empty() || raw[i].compare(0, name.size(), name) != 0) {
         continue;
       }
+      if (bounds_ != nullptr) {
+        bounds_->UsesMacro(name);
+      }
       const std::string_view rest = std::string_view(raw[i]).substr(name.size());
-      if (value.back() != '/' && !rest.empty() && rest[0] != '/' &&
-          rest[0] != '\\') {
+      if (!value.empty() && value[0] == '/' && value.back() != '/' &&
+          !rest.empty() && rest[0] != '/' && rest[0] != '\\') {
         planned->warnings.push_back(
             "the macro " + std::string(name) + " = " + Quoted(value) +
             " has no final \"/\": the path " + Quoted(expanded[i]) +
             " lies beside that directory, not in it");
-        break;
-      }
-      const std::string root = Normalised(value);
-      const std::string path = Normalised(expanded[i]);
-      if (path != root && path.compare(0, root.size() + 1, root + "/") != 0 &&
-          root != "/") {
-        planned->warnings.push_back("the path " + Quoted(expanded[i]) +
-                                    " leaves the tree of " +
-                                    std::string(name) + " (" +
-                                    Quoted(value) + ")");
       }
       break;
     }

@@ -3,8 +3,9 @@
 // where else, whether only with blanks and case ignored, whether the new
 // code is there already, where a missing block parts from the file), and
 // after it turns the driver's result into the plan's words. It also checks
-// the paths a level names for macros that nothing defined and for paths
-// that leave the tree of the macro they start with. Watching changes
+// the paths a level names for macros that nothing defined and for macros
+// without their final "/", and tells the bounds of the run (plan_bounds.h)
+// which level runs and which trees its paths name. Watching changes
 // nothing the run does.
 #ifndef QRL_PACK_PLAN_OBSERVER_H_
 #define QRL_PACK_PLAN_OBSERVER_H_
@@ -16,9 +17,13 @@
 
 #include "engine/level_observer.h"
 #include "pack/plan.h"
+#include "pack/plan_bounds.h"
 
 class PlanObserver : public LevelObserver {
  public:
+  // `bounds`, when given, must outlive the observer.
+  explicit PlanObserver(PlanBounds* bounds = nullptr) : bounds_(bounds) {}
+
   void LevelStarts(const LevelCall& call, uint64_t index) override;
   void LevelEnds(const LevelEvent& event) override;
 
@@ -55,6 +60,7 @@ class PlanObserver : public LevelObserver {
   void CheckPaths(const LevelCall& call, uint64_t index,
                   PlannedLevel* planned);
 
+  PlanBounds* bounds_;
   std::vector<PlannedLevel> levels_;
   // The levels that started and have not ended (a nested package's levels
   // run inside its level), with what was seen before each.

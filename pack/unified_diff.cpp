@@ -258,6 +258,11 @@ class Parser {
   size_t ParseFile(size_t index, DiffFile* file);
   // One hunk at `index`; returns the index after, or 0 on error.
   size_t ParseHunk(size_t index, const DiffFile& file, DiffHunk* hunk);
+  // Whether the line at `index`, right after a hunk, reads like one more
+  // line of it: then the hunk's counts are wrong. The start of the next
+  // file ("--- " with "+++ " after it) and a mail signature ("-- ") are
+  // not.
+  bool GoesOnLikeAHunk(size_t index) const;
   std::string Name(const DiffFile& file) const {
     return file.new_absent || file.new_name.empty() ? file.old_name
                                                     : file.new_name;
@@ -470,7 +475,14 @@ size_t Parser::ParseHunk(size_t index, const DiffFile& file, DiffHunk* hunk) {
     previous = kind;
     ++i;
     if (marker(i)) {
-      // "\ No newline at end of file" for the line just read.
+      // "\ No newline at end of file" for the line just read. An empty
+      // line without its line end has no byte: no file holds one.
+      if (content.empty()) {
+        Error(i, Name(file) + ": the hunk " + std::string(hunk->header) +
+                     " ends in an empty line without a line end, which no "
+                     "file can hold");
+        return 0;
+      }
       if (kind != '+') {
         hunk->old_missing_eol = true;
       }
@@ -480,7 +492,25 @@ size_t Parser::ParseHunk(size_t index, const DiffFile& file, DiffHunk* hunk) {
       ++i;
     }
   }
+  if (GoesOnLikeAHunk(i)) {
+    Error(i, Name(file) + ": the hunk " + std::string(hunk->header) +
+                 " of diff line " + std::to_string(index + 1) +
+                 " goes on past its line counts");
+    return 0;
+  }
   return i;
+}
+
+bool Parser::GoesOnLikeAHunk(size_t index) const {
+  const std::string_view line = WithoutCarriageReturn(Line(index));
+  if (line.empty()) {
+    return false;  // a blank line ends a hunk in mail as well
+  }
+  if (line.front() == '-') {
+    return line != "--" && line != "-- " &&
+           !(StartsWith(line, "--- ") && StartsWith(Line(index + 1), "+++ "));
+  }
+  return line.front() == ' ' || line.front() == '+';
 }
 
 size_t Parser::ParseFile(size_t index, DiffFile* file) {
@@ -502,10 +532,12 @@ size_t Parser::ParseFile(size_t index, DiffFile* file) {
   file->new_absent =
       file->new_absent || new_header.name == "/dev/null" || new_header.epoch;
   size_t i = index + 2;
+  bool refused = false;
   while (i < lines_.size() && StartsWith(lines_[i], "@@ ")) {
     DiffHunk hunk;
     const size_t next = ParseHunk(i, *file, &hunk);
     if (next == 0) {
+      refused = true;
       // Skip to the next header; the file is already refused.
       for (++i;
            i < lines_.size() && !StartsWith(lines_[i], "@@ ") &&
@@ -517,7 +549,7 @@ size_t Parser::ParseFile(size_t index, DiffFile* file) {
     file->hunks.push_back(std::move(hunk));
     i = next;
   }
-  if (file->hunks.empty()) {
+  if (file->hunks.empty() && !refused) {
     Error(index, Name(*file) + ": the file header has no hunks");
   }
   return i;

@@ -109,6 +109,12 @@ TEST(ParseUnifiedDiff, ReadsWhatDiffGitAndFormatPatchWrite) {
        "+++ b/my file.txt\t2024-01-01 00:00:00 +0000\n@@ -1 +1 @@\n-1\n+2\n",
        "a/t\xc3\xa4st -> b/t\xc3\xa4st; @@ -1 +1 @@ [1|] [2|]\n"
        "a/my file.txt -> b/my file.txt; @@ -1 +1 @@ [1|] [2|]\n"},
+      {"only /dev/null itself names a side that is not there; a signature "
+       "or the next file may follow a hunk",
+       "--- /dev/null/.\n+++ b/n\n@@ -0,0 +1 @@\n+n\n"
+       "--- a/o\n+++ /dev/nullx\n@@ -1 +1 @@\n-o\n+p\n-- \n2.39.0\n",
+       "/dev/null/. -> b/n; @@ -0,0 +1 @@ [] [n|]\n"
+       "a/o -> /dev/nullx; @@ -1 +1 @@ [o|] [p|]\n"},
   };
   for (const Case& c : cases) {
     std::vector<DiffFile> files;
@@ -155,6 +161,12 @@ TEST(ParseUnifiedDiff, RefusesWhatAPackageCannotCarryNamingLineAndFile) {
       {"--- a/x\n+++ b/x\n@@ -1,2 +1,2 @@\n a\n*b\n+c\n",
        "diff line 5: b/x: line 2 of the hunk @@ -1,2 +1,2 @@ does not fit "
        "its line counts"},
+      {"--- a/x\n+++ b/x\n@@ -1,2 +1,2 @@\n a\n-b\n+c\n d\n",
+       "diff line 7: b/x: the hunk @@ -1,2 +1,2 @@ of diff line 3 goes on "
+       "past its line counts"},
+      {"--- a/x\n+++ b/x\n@@ -1 +1,2 @@\n a\n+\n\\ No newline at end of file\n",
+       "diff line 6: b/x: the hunk @@ -1 +1,2 @@ ends in an empty line "
+       "without a line end, which no file can hold"},
       {"--- a/x\n+++ b/x\n@@ -1,99999999999999 +1 @@\n-a\n",
        "diff line 3: b/x: malformed hunk header \"@@ -1,99999999999999 +1 "
        "@@\""},

@@ -35,9 +35,17 @@ class ScratchTree {
         root_ = name + "/";
       }
     }
+    // Whatever lands outside the tree is a fault of the package.
+    overlay_.WatchChanges([this](const std::string& path) {
+      if (outside_.empty() && !(path + "/").starts_with(root_)) {
+        outside_ = path;
+      }
+    });
   }
 
   bool ok() const { return !root_.empty(); }
+  // The first path changed outside the tree, or "".
+  const std::string& outside() const { return outside_; }
   const std::string& root() const { return root_; }
   FileSystem* files() { return &overlay_; }
   std::string Path(const std::string& relative) const {
@@ -47,6 +55,7 @@ class ScratchTree {
  private:
   OverlayFileSystem overlay_;
   std::string root_;
+  std::string outside_;
 };
 
 bool IsExecutable(const std::string& path) {
@@ -153,6 +162,10 @@ bool Run(const TFASTMEMLIST& levels, const TSETTINGSBLOCK& loaded,
     }
   } catch (const Failure& error) {
     failure->detail = error.what();
+    return false;
+  }
+  if (!tree.outside().empty()) {
+    failure->detail = "it changes " + tree.outside() + ", outside the tree";
     return false;
   }
   if (tools == ToolsInCheck::kDone ? !failures.failed()

@@ -8,8 +8,8 @@
 #  2. the build under AddressSanitizer and UndefinedBehaviorSanitizer
 #     (clang): every test again, and the fuzzers, which only this build
 #     has (packages, the qrlpack round trip, diffs, backup files,
-#     parameter files and programs of the macro language, 10 to 30 seconds
-#     each).
+#     parameter files, programs of the macro language and plans, 10 to 30
+#     seconds each).
 # Each source is compiled once per build; ccache serves the compiler when
 # it is installed (scripts/setup.sh installs it), so a second run compiles
 # little. Fails on a compiler warning (but GCC 12's false -Wrestrict

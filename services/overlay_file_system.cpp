@@ -692,6 +692,14 @@ void OverlayFileSystem::Put(const Place& place, std::shared_ptr<Node> node) {
   place.directory->entries[std::string(place.last)].node = std::move(node);
   place.directory->modified = Tick(place.directory->modified);
   MarkChanged(place.directory, place.last);
+  Tell(place.directory, place.last);
+}
+
+void OverlayFileSystem::Tell(const Node* directory, std::string_view name) {
+  if (watcher_) {
+    watcher_(directory == nullptr ? std::string("/")
+                                  : Join(PathOf(directory), name));
+  }
 }
 
 void OverlayFileSystem::Detach(Node* directory) {
@@ -954,6 +962,7 @@ bool OverlayFileSystem::SetMode(const std::string& path, mode_t mode,
   }
   node->mode = mode & 07777;
   MarkChanged(holder, name);
+  Tell(holder, name);
   return true;
 }
 
@@ -1048,6 +1057,63 @@ int OverlayFileSystem::Install(const std::string& target,
   file->size = file->content->size();
   Put(place, std::move(file));
   return 0;
+}
+
+void OverlayFileSystem::WatchChanges(ChangeWatcher watcher) {
+  watcher_ = std::move(watcher);
+}
+
+std::string OverlayFileSystem::ResolvedPath(const std::string& path) {
+  Node* directory =
+      !path.empty() && path[0] == '/' ? root_.get() : working_directory_.get();
+  if (directory == nullptr || HoldsNul(path)) {
+    return std::string();
+  }
+  Node* node = nullptr;
+  Node* holder = nullptr;
+  std::string name;
+  if (!path.empty() && LookupFinal(path, &node, &holder, &name) == 0) {
+    // Something stands there: where its last link leads.
+    return node->type == FileType::kDirectory ? PathOf(node)
+                                              : Join(PathOf(holder), name);
+  }
+  // The components past the part that leads to a directory, as written.
+  std::vector<std::string_view> rest;
+  int hops = 0;
+  for (size_t at = 0; at < path.size();) {
+    const size_t end = std::min(path.find('/', at), path.size());
+    const std::string_view part = std::string_view(path).substr(at, end - at);
+    at = end + 1;
+    if (part.empty() || part == ".") {
+      continue;
+    }
+    if (!rest.empty()) {
+      if (part == "..") {
+        rest.pop_back();
+      } else {
+        rest.push_back(part);
+      }
+      continue;
+    }
+    Node* next = nullptr;
+    const int error = StepInto(directory, part, &hops, &next);
+    if (error == ELOOP) {
+      return std::string();
+    }
+    if (error == 0) {
+      directory = next;
+    } else if (part != "..") {
+      rest.push_back(part);
+    }
+  }
+  std::string resolved = PathOf(directory);
+  if (resolved.empty()) {
+    return resolved;  // a directory removed
+  }
+  for (const std::string_view part : rest) {
+    resolved = Join(resolved, part);
+  }
+  return resolved;
 }
 
 // One path still to compare: what the lower tree and the overlay hold

@@ -20,7 +20,9 @@
 // Unlike the system it makes no directory deeper than a path of the
 // longest length can name (ENAMETOOLONG).
 //
-// Changes() tells what the overlay holds that the lower tree does not.
+// Changes() tells what the overlay holds that the lower tree does not;
+// a watcher hears of each change as it is made. ResolvedPath tells where a
+// path leads, by the overlay's own resolution.
 #ifndef QRL_SERVICES_OVERLAY_FILE_SYSTEM_H_
 #define QRL_SERVICES_OVERLAY_FILE_SYSTEM_H_
 
@@ -107,6 +109,21 @@ class OverlayFileSystem : public FileSystem {
   // is listed as removed, inside a created one everything as created.
   std::vector<OverlayChange> Changes();
 
+  // From now on `watcher` hears of every change as it is made (a file
+  // written, made or removed, a directory made or removed, a rename's two
+  // names, a mode set): the absolute path of what changes, with no ".",
+  // ".." or link on the way, as Changes() would name it. An empty watcher
+  // hears nothing.
+  using ChangeWatcher = std::function<void(const std::string& path)>;
+  void WatchChanges(ChangeWatcher watcher);
+
+  // The absolute path that `path` leads to, links followed, with no "."
+  // or ".." left: as far as the path leads to a directory through the
+  // overlay, and from there on its components as written ("." dropped,
+  // ".." taking the one before away). Empty when it cannot be told (a loop
+  // of links, no working directory, a NUL byte).
+  std::string ResolvedPath(const std::string& path);
+
  private:
   struct Node;
   struct Entry {
@@ -167,6 +184,9 @@ class OverlayFileSystem : public FileSystem {
   // Makes `node` (nullptr: nothing) stand at the place, which changes its
   // directory now.
   void Put(const Place& place, std::shared_ptr<Node> node);
+  // Tells the watcher of a change of `name` in `directory` (nullptr: the
+  // root itself).
+  void Tell(const Node* directory, std::string_view name);
   void Detach(Node* directory);
   static bool Holds(const Node* directory, const Node* node);
   // Levels below the root, and the levels of directories below it.
@@ -193,6 +213,7 @@ class OverlayFileSystem : public FileSystem {
   std::map<std::pair<dev_t, ino_t>, std::weak_ptr<Node>> lower_objects_;
   ino_t last_inode_ = 0;
   struct timespec last_time_ = {};
+  ChangeWatcher watcher_;
 };
 
 #endif  // QRL_SERVICES_OVERLAY_FILE_SYSTEM_H_

@@ -214,6 +214,46 @@ TEST_F(OverlayTest, ReportsADirectoryMadeAgainAsNew) {
             (std::vector<std::string>{"d/l: removed [f] -> []"}));
 }
 
+// A watcher hears each change where it lands, links and ".." resolved, and
+// ResolvedPath names where a path leads, also past what exists.
+TEST_F(OverlayTest, TellsWhereEachChangeLands) {
+  OverlayFileSystem& overlay = Make({{"d/", ""},
+                                     {"in/f", "f"},
+                                     {"link", "-> d"},
+                                     {"out", "-> .."},
+                                     {"in/to-f", "-> f"}});
+  std::vector<std::string> told;
+  overlay.WatchChanges(
+      [&told](const std::string& path) { told.push_back(path); });
+  const std::string root = scratch_.path();
+  const std::string parent = root.substr(0, root.rfind('/'));
+  const std::vector<std::pair<std::string, std::string>> resolved = {
+      {"d/", root + "/d"},
+      {"in/to-f", root + "/in/f"},
+      {"out/x/../y", parent + "/y"},
+      {"missing/./a/../b/", root + "/missing/b"},
+      {root + "/in/../d/g", root + "/d/g"},
+      {"/", "/"},
+      {"", root},
+  };
+  for (const auto& [path, expected] : resolved) {
+    EXPECT_EQ(overlay.ResolvedPath(path), expected) << path;
+  }
+
+  int error = 0;
+  Replace(overlay, "link/x", "x");
+  Ok(overlay.MakeDirectory("link/../n", &error), error, "n");
+  Ok(overlay.SetMode("in/f", 0600, &error), error, "in/f");
+  Ok(overlay.Rename("in/f", "link/g", &error), error, "in/f");
+  Ok(overlay.RemoveFile("link", &error), error, "link");
+  EXPECT_EQ(told, (std::vector<std::string>{root + "/d/x", root + "/n",
+                                            root + "/in/f", root + "/in/f",
+                                            root + "/d/g", root + "/link"}));
+  overlay.WatchChanges(nullptr);
+  Replace(overlay, "quiet", "q");
+  EXPECT_EQ(told.size(), 6u);
+}
+
 TEST_F(OverlayTest, RefusesADeviceOrPipeAsTheSystemDoes) {
   ASSERT_EQ(::mkfifo(scratch_.Path("fifo").c_str(), 0644), 0);
   OverlayFileSystem& overlay = Make({});
