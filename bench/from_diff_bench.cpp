@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "pack/from_diff.h"
-#include "pack/from_trees.h"
+#include "pack/author/from_diff.h"
+#include "pack/author/from_trees.h"
 #include "services/file_services.h"
 #include "services/temporary_names.h"
 

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "pack/from_trees.h"
+#include "pack/author/from_trees.h"
 #include "pack/rebase/rebase.h"
 #include "services/file_services.h"
 #include "services/temporary_names.h"

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "pack/change_levels.h"
-#include "pack/patch_file.h"
-#include "pack/unified_diff.h"
+#include "pack/author/change_levels.h"
+#include "pack/author/patch_file.h"
+#include "pack/author/unified_diff.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "pack/assemble.h"
-#include "pack/describe.h"
+#include "pack/json/assemble.h"
+#include "pack/json/describe.h"
 
 namespace {
 

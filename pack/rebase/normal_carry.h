@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "pack/level_anchor.h"
+#include "pack/author/level_anchor.h"
 #include "pack/rebase/block_locator.h"
 #include "pack/rebase/line_merge.h"
 

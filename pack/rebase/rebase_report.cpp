@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "pack/json_bytes.h"
+#include "pack/json/json_bytes.h"
 #include "services/diagnostics.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "pack/change_package.h"
-#include "pack/from_trees.h"
-#include "pack/verify_package.h"
+#include "pack/author/change_package.h"
+#include "pack/author/from_trees.h"
+#include "pack/author/verify_package.h"
 #include "tests/generated_edits.h"
 #include "tests/test_util.h"
 

@@ -5,7 +5,7 @@
 #include "engine/apply.h"
 #include "engine/driver_state.h"
 #include "engine/level_observer.h"
-#include "pack/level_failures.h"
+#include "pack/author/level_failures.h"
 #include "package/level_record.h"
 #include "services/diagnostics.h"
 #include "services/external_tool.h"

@@ -1,0 +1,45 @@
+#include "pack/author/tree_change.h"
+
+TextLines SplitTextLines(std::string_view text) {
+  TextLines result;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) {
+      result.lines.push_back(text.substr(start));
+      result.final_eol = false;
+      break;
+    }
+    result.lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return result;
+}
+
+std::string JoinTextLines(const std::vector<std::string_view>& lines,
+                          bool final_eol) {
+  size_t size = lines.size();
+  for (const std::string_view line : lines) {
+    size += line.size();
+  }
+  std::string text;
+  text.reserve(size);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    text += lines[i];
+    if (i + 1 < lines.size() || final_eol) {
+      text += '\n';
+    }
+  }
+  return text;
+}
+
+std::vector<std::string> ParentDirectories(std::string_view path) {
+  std::vector<std::string> parents;
+  for (size_t slash = path.find('/'); slash != std::string_view::npos;
+       slash = path.find('/', slash + 1)) {
+    if (slash > 0) {
+      parents.emplace_back(path.substr(0, slash));
+    }
+  }
+  return parents;
+}
