@@ -25,9 +25,9 @@ TFASTMEMLIST ComplexLevels(int64_t count) {
   TFASTMEMLIST levels;
   const std::string empty = Serialized({});
   for (int64_t i = 1; i <= count; ++i) {
-    levels.Add(Serialized({std::to_string(i), "2", "step", "", "", "2", "",
-                           "", empty, "", "", empty,
-                           Serialized({"0", "RETURN TRUE"})}));
+    levels.Add(
+        Serialized({std::to_string(i), "2", "step", "", "", "2", "", "", empty,
+                    "", "", empty, Serialized({"0", "RETURN TRUE"})}));
   }
   return levels;
 }

@@ -48,8 +48,7 @@ Step AppendExecutableExtension(ComplexRun& run, std::string_view argument) {
   const std::string file = PathOperand<paths>(argument);
   const std::string extension = DefaultExecutableExtension();
   if (!FileExists(file) ||
-      (!extension.empty() &&
-       !RenamePath(file, file + extension))) {
+      (!extension.empty() && !RenamePath(file, file + extension))) {
     return Fail(run);
   }
   return Step::Next();

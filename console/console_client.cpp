@@ -33,8 +33,7 @@ void ReportFailure(ErrorStream& err, std::string_view text) {
 
 // Runs one action; a failure raised out of it ends the action, keeps the
 // lines collected so far, and is named on standard error.
-void RunAction(const ConsoleAction& action, ConsoleRun* run,
-               ErrorStream& err) {
+void RunAction(const ConsoleAction& action, ConsoleRun* run, ErrorStream& err) {
   try {
     action.run(run);
   } catch (const Failure& failure) {
@@ -65,8 +64,8 @@ void Run(ConsoleRun* run, ErrorStream& err) {
       case LoneArgument::kParameterFile:
         if (std::string why;
             !ReadParameterFile(argument, &run->arguments, &why)) {
-          ReportFailure(err, "cannot read parameter file '" + argument +
-                                 "': " + why);
+          ReportFailure(
+              err, "cannot read parameter file '" + argument + "': " + why);
           run->status = kFailureStatus;
           run->output.Add(std::string(kParameterFileError));
           return;

@@ -46,7 +46,8 @@ void ProgressLine::LevelStarts(const LevelCall& call, uint64_t) {
     return;
   }
   const auto now = std::chrono::steady_clock::now();
-  if (now - started_ < kFirstShown || (showing_ && now - shown_ < kShownEvery)) {
+  if (now - started_ < kFirstShown ||
+      (showing_ && now - shown_ < kShownEvery)) {
     return;
   }
   shown_ = now;
@@ -63,7 +64,8 @@ void ProgressLine::LevelStarts(const LevelCall& call, uint64_t) {
 }
 
 void ProgressLine::LevelEnds(const LevelEvent& event) {
-  if (event.call.state.depth == 0 && event.result != LevelResult::kNotSelected) {
+  if (event.call.state.depth == 0 &&
+      event.result != LevelResult::kNotSelected) {
     ++done_;
   }
 }

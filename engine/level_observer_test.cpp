@@ -19,8 +19,8 @@ class Recorder : public LevelObserver {
   void LevelEnds(const LevelEvent& event) override {
     static const char* const kNames[] = {"done", "failed", "requirements",
                                          "not selected"};
-    std::string line = std::string(event.call.level.View(kPresentation)) +
-                       " " + kNames[static_cast<int>(event.result)];
+    std::string line = std::string(event.call.level.View(kPresentation)) + " " +
+                       kNames[static_cast<int>(event.result)];
     if (event.severity != 0) {
       line += " " + std::to_string(event.severity);
     }

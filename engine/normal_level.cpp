@@ -229,8 +229,8 @@ LevelOutcome ApplyNormalLevel(const LevelCall& call) {
     put = parts.binary;
   }
   Replacement replacement;
-  if (!FindReplacement(file->text(), file, parts.old_code, parts.old_type,
-                       put, put_type, &replacement)) {
+  if (!FindReplacement(file->text(), file, parts.old_code, parts.old_type, put,
+                       put_type, &replacement)) {
     return LevelOutcome::Failed("");
   }
   if (!ChangeHeldFile(file, replacement, false)) {

@@ -69,7 +69,7 @@ class HeldFile {
   uint64_t read_bytes_ = 0;  // what the bound on held files counts
   EditableText text_;
   std::unique_ptr<FileReplacement> replacement_;  // once changed
-  bool changed_ = false;  // a change was prepared
+  bool changed_ = false;                          // a change was prepared
   std::string last_block_;  // the last block looked for, serialized
   uint64_t last_version_ = 0;
   int64_t last_found_ = -1;

@@ -35,8 +35,7 @@ DirectoryRead ReadDirectory(const std::string& directory,
 // unreadable file, a directory, a pipe or a device gives false and an empty
 // `out`, and *err (when given) says why; an empty file gives true and an
 // empty `out`.
-bool ReadFile(const std::string& file_name, std::string* out,
-              std::string* err);
+bool ReadFile(const std::string& file_name, std::string* out, std::string* err);
 bool FileToString(const std::string& file_name, std::string* out);
 
 // Replaces the file's content atomically: the bytes go to a temporary file

@@ -257,8 +257,8 @@ TEST_F(OverlayTest, TellsWhereEachChangeLands) {
 TEST_F(OverlayTest, RefusesADeviceOrPipeAsTheSystemDoes) {
   ASSERT_EQ(::mkfifo(scratch_.Path("fifo").c_str(), 0644), 0);
   OverlayFileSystem& overlay = Make({});
-  for (FileSystem* fs : {static_cast<FileSystem*>(&overlay),
-                         &SystemFileSystem()}) {
+  for (FileSystem* fs :
+       {static_cast<FileSystem*>(&overlay), &SystemFileSystem()}) {
     std::string err;
     const std::unique_ptr<FileReplacement> replacement = fs->NewReplacement();
     EXPECT_FALSE(replacement->Begin("fifo", &err));

@@ -70,7 +70,7 @@ TEST(RemoveStaleTemporaries, RemovesOnlyOldUnheldPlainFilesOfItsNaming) {
   // followed, so what it leads to stays too.
   const std::vector<std::string> others = {
       ".qrl-tmp-Old01",  ".qrl-tmp-Old0001", ".qrl-tmp-Ol_001",
-      "a.qrl-tmp-Old01", ".qrl-tmp-Old01~", "victim"};
+      "a.qrl-tmp-Old01", ".qrl-tmp-Old01~",  "victim"};
   for (const std::string& name : others) {
     WriteFile(dir.Path(name), name);
   }
@@ -80,8 +80,8 @@ TEST(RemoveStaleTemporaries, RemovesOnlyOldUnheldPlainFilesOfItsNaming) {
   for (const std::string& name : others) {
     MakeOld(dir.Path(name), 2 * kStaleTemporarySeconds);
   }
-  for (const char* name : {".qrl-tmp-Link01", ".qrl-tmp-Dir001",
-                           ".qrl-tmp-Fifo01"}) {
+  for (const char* name :
+       {".qrl-tmp-Link01", ".qrl-tmp-Dir001", ".qrl-tmp-Fifo01"}) {
     MakeOld(dir.Path(name), 2 * kStaleTemporarySeconds);
   }
   std::vector<std::string> expected = DirectoryEntries(dir.path());

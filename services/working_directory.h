@@ -6,7 +6,6 @@
 
 #include <string>
 
-
 // The program's working directory as the system reports it; empty when it
 // cannot say (the directory was removed, or its path is unreadable).
 std::string WorkingDirectoryPath();

@@ -18,7 +18,6 @@
 
 namespace {
 
-
 bool EndsWithLineFeedOnly(std::string_view text) {
   return text.find('\r') == std::string_view::npos &&
          (text.empty() || text.back() == '\n');

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "pack/json/describe.h"
 #include "pack/author/from_trees.h"
 #include "pack/author/verify_package.h"
+#include "pack/json/describe.h"
 #include "tests/package_builder.h"
 #include "tests/test_util.h"
 

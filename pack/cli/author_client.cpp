@@ -134,8 +134,8 @@ bool ParseAuthorArguments(const std::vector<std::string>& args,
 }
 
 int Usage(std::ostream& err, std::string_view command, const std::string& why) {
-  err << "qrlpack: " << command << ": " << EscapeForTerminal(why) << "\nTry 'qrlpack " << command
-      << " --help'.\n";
+  err << "qrlpack: " << command << ": " << EscapeForTerminal(why)
+      << "\nTry 'qrlpack " << command << " --help'.\n";
   return kPackExitUsage;
 }
 

@@ -2,9 +2,9 @@
 #include <memory>
 #include <string>
 
-#include "pack/json/assemble.h"
 #include "pack/cli/commands.h"
 #include "pack/cli/pack_io.h"
+#include "pack/json/assemble.h"
 
 namespace {
 

@@ -229,8 +229,8 @@ std::string Usage(const CommandText& text) {
 
 int UsageError(std::ostream& err, const std::string& text,
                const std::string& help_command) {
-  err << "qrlpack: " << EscapeForTerminal(text) << "\nTry 'qrlpack " << help_command
-      << "--help'.\n";
+  err << "qrlpack: " << EscapeForTerminal(text) << "\nTry 'qrlpack "
+      << help_command << "--help'.\n";
   return kPackExitUsage;
 }
 

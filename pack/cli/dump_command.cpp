@@ -3,8 +3,8 @@
 #include <string>
 
 #include "pack/cli/commands.h"
-#include "pack/json/describe.h"
 #include "pack/cli/pack_io.h"
+#include "pack/json/describe.h"
 
 namespace {
 

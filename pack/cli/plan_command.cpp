@@ -1,8 +1,8 @@
 // plan: what a package will do to a tree, before it does it. It reads its
 // own arguments: after the package and the action they are qrlconsole's.
 #include "pack/cli/commands.h"
-#include "pack/plan/plan.h"
 #include "pack/cli/shell_completion.h"
+#include "pack/plan/plan.h"
 
 namespace {
 
@@ -57,8 +57,8 @@ void AddPlanCommand(PackCommandLine* command_line) {
           }
         }
         return RunPlanCommand(
-            std::vector<std::string>(args.begin() + 2, args.end()),
-            streams.out, streams.err);
+            std::vector<std::string>(args.begin() + 2, args.end()), streams.out,
+            streams.err);
       },
       PlanCompletion());
 }

@@ -83,10 +83,10 @@ void AddChanges(OverlayFileSystem& overlay, const std::string& cwd,
         break;
     }
     file.before = change.before;
-    file.after = change.kind == OverlayChange::Kind::kModeChanged &&
-                         change.after.empty()
-                     ? change.before
-                     : change.after;
+    file.after =
+        change.kind == OverlayChange::Kind::kModeChanged && change.after.empty()
+            ? change.before
+            : change.after;
     // A mode change alone changes no content; several changes of one
     // path (a link made anew) show as one.
     if (!plan->files.empty() && plan->files.back().path == file.path &&

@@ -22,8 +22,8 @@ struct PlannedLevel {
   // "applies", "already applied", "fails", "skipped: requirements" or
   // "not simulated".
   std::string outcome;
-  std::string file;   // the file a Normal level works on, if any
-  int64_t line = 0;   // where in it the level acts, from 1; 0 for nowhere
+  std::string file;    // the file a Normal level works on, if any
+  int64_t line = 0;    // where in it the level acts, from 1; 0 for nowhere
   std::string reason;  // of a failure or a skip, in plain words
   std::vector<std::string> warnings;
   // Tree lines that applying writes over with the level's own, because
@@ -51,7 +51,7 @@ struct PlannedFile {
 };
 
 struct Plan {
-  std::string action;  // "apply" or "reverse"
+  std::string action;       // "apply" or "reverse"
   bool all_levels = false;  // levels past the console's stop are planned
   std::vector<PlannedLevel> levels;
   std::vector<std::string> would_print;  // standard output after the banner

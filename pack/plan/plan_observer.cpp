@@ -47,12 +47,12 @@ int64_t LooseLines(EditableText& text, int64_t at,
 std::string OthersWarning(const BlockPlaces& places) {
   std::string lines;
   for (uint64_t other : places.others) {
-    lines += (lines.empty() ? "" : ", ") +
-             LineNumber(static_cast<int64_t>(other));
+    lines +=
+        (lines.empty() ? "" : ", ") + LineNumber(static_cast<int64_t>(other));
   }
-  return "also matches at line" + std::string(places.others.size() > 1 ? "s " : " ") +
-         lines + "; the first place, line " + LineNumber(places.first) +
-         ", is taken";
+  return "also matches at line" +
+         std::string(places.others.size() > 1 ? "s " : " ") + lines +
+         "; the first place, line " + LineNumber(places.first) + ", is taken";
 }
 
 // A name of the form {WORD} left in a path: a macro that nothing defined.
@@ -175,11 +175,10 @@ void PlanObserver::LevelEnds(const LevelEvent& event) {
     return;  // a tool ran in its place: whatever came back is assumed
   }
   const bool apply = event.call.state.direction == Direction::kApply;
-  planned.failure =
-      (event.result == LevelResult::kFailed ||
-       (event.result == LevelResult::kRequirementsNotMet &&
-        !event.message.empty())) &&
-      (!apply || event.severity != 0);
+  planned.failure = (event.result == LevelResult::kFailed ||
+                     (event.result == LevelResult::kRequirementsNotMet &&
+                      !event.message.empty())) &&
+                    (!apply || event.severity != 0);
   // The console stops after a failure of severity 3 under apply, or after
   // a program that halts; a stop inside a nested package stops its level.
   if (planned.failure && planned.depth == 0 && !stop_.has_value() &&
@@ -239,8 +238,9 @@ void PlanObserver::ToolRequested() {
   if (!open_.empty()) {
     PlannedLevel& planned = levels_[open_.back()];
     planned.outcome = "not simulated";
-    planned.reason = "runs a tool or command, which a plan never starts; "
-                     "assumed to succeed without output";
+    planned.reason =
+        "runs a tool or command, which a plan never starts; "
+        "assumed to succeed without output";
   }
 }
 
@@ -335,7 +335,8 @@ void PlanObserver::CheckPaths(const LevelCall& call, uint64_t index,
       if (bounds_ != nullptr) {
         bounds_->UsesMacro(name);
       }
-      const std::string_view rest = std::string_view(raw[i]).substr(name.size());
+      const std::string_view rest =
+          std::string_view(raw[i]).substr(name.size());
       if (!value.empty() && value[0] == '/' && value.back() != '/' &&
           !rest.empty() && rest[0] != '/' && rest[0] != '\\') {
         planned->warnings.push_back(

@@ -57,8 +57,7 @@ class PlanObserver : public LevelObserver {
   // The outcome of a level whose block is not there: already applied when
   // its new code stands, a failure otherwise.
   static void DescribeMissingBlock(const Look& look, PlannedLevel* planned);
-  void CheckPaths(const LevelCall& call, uint64_t index,
-                  PlannedLevel* planned);
+  void CheckPaths(const LevelCall& call, uint64_t index, PlannedLevel* planned);
 
   PlanBounds* bounds_;
   std::vector<PlannedLevel> levels_;

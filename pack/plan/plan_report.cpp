@@ -10,9 +10,9 @@
 
 namespace {
 
-constexpr std::string_view kOutcomes[] = {
-    "applies", "already applied", "fails", "skipped: requirements",
-    "not simulated"};
+constexpr std::string_view kOutcomes[] = {"applies", "already applied", "fails",
+                                          "skipped: requirements",
+                                          "not simulated"};
 
 std::string_view ChangeName(PlannedChange change) {
   switch (change) {

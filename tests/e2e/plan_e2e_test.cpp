@@ -110,7 +110,7 @@ class PlanEndToEnd : public ::testing::Test {
 
   ProgramResult Plan(std::vector<std::string> extra = {}) {
     std::vector<std::string> args = {"plan", "p.qrl", "apply",
-                                      "MACRO{ROOT}=tree/"};
+                                     "MACRO{ROOT}=tree/"};
     args.insert(args.end(), extra.begin(), extra.end());
     return RunPack(args, dir_.path());
   }
@@ -130,32 +130,39 @@ TEST_F(PlanEndToEnd, NamesEveryDriftAndLeavesTheTreeAsItWas) {
   EXPECT_EQ(plan.exit_code, 1);
   const std::string& out = plan.out;
   // Level 1: the reworded line, where the block parts from the file.
-  EXPECT_TRUE(Contains(out, "  1 Normal Count by three: fails (tree/src/main.c)"))
+  EXPECT_TRUE(
+      Contains(out, "  1 Normal Count by three: fails (tree/src/main.c)"))
       << out;
-  EXPECT_TRUE(Contains(out, "obsolete code line 2 \"  count += 2;\" is not "
-                            "found; its first line stands at line 4, "
-                            "followed by \"  count = count + 2;\""))
+  EXPECT_TRUE(Contains(out,
+                       "obsolete code line 2 \"  count += 2;\" is not "
+                       "found; its first line stands at line 4, "
+                       "followed by \"  count = count + 2;\""))
       << out;
   // Level 2: found where it moved, and the other place is named.
-  EXPECT_TRUE(Contains(out, "  2 Normal Twice is a shift: applies "
-                            "(tree/src/util.c:6)"))
+  EXPECT_TRUE(Contains(out,
+                       "  2 Normal Twice is a shift: applies "
+                       "(tree/src/util.c:6)"))
       << out;
-  EXPECT_TRUE(Contains(out, "also matches at line 9; the first place, line "
-                            "6, is taken"))
+  EXPECT_TRUE(Contains(out,
+                       "also matches at line 9; the first place, line "
+                       "6, is taken"))
       << out;
   // Level 3: matches only because letter case is ignored; its new code
   // would put the old spelling back.
-  EXPECT_TRUE(Contains(out, "matches only because blanks at the ends and "
-                            "letter case do not count: line 2 reads "
-                            "\"static int THRICE(int x) {\""))
+  EXPECT_TRUE(Contains(out,
+                       "matches only because blanks at the ends and "
+                       "letter case do not count: line 2 reads "
+                       "\"static int THRICE(int x) {\""))
       << out;
   // Level 4: a comment inside the block.
-  EXPECT_TRUE(Contains(out, "obsolete code line 2 \"  add(\"Edit\");\" is "
-                            "not found; its first line stands at line 2, "
-                            "followed by \"  /* edit menu */\""))
+  EXPECT_TRUE(Contains(out,
+                       "obsolete code line 2 \"  add(\"Edit\");\" is "
+                       "not found; its first line stands at line 2, "
+                       "followed by \"  /* edit menu */\""))
       << out;
-  EXPECT_TRUE(Contains(out, "Summary: 4 levels, 2 applies, 0 already "
-                            "applied, 2 fails"))
+  EXPECT_TRUE(Contains(out,
+                       "Summary: 4 levels, 2 applies, 0 already "
+                       "applied, 2 fails"))
       << out;
 }
 
@@ -168,8 +175,8 @@ TEST_F(PlanEndToEnd, PredictsTheConsoleAndItsDiffAppliesWithPatch) {
   WriteFile(dir_.Path("plan.diff"), plan.out.substr(diff_start));
 
   // patch -p0 on a copy gives what qrlconsole gives on the tree.
-  ASSERT_EQ(RunProgram({"/bin/cp", "-a", "tree", "copy"}, dir_.path()).exit_code,
-            0);
+  ASSERT_EQ(
+      RunProgram({"/bin/cp", "-a", "tree", "copy"}, dir_.path()).exit_code, 0);
   const ProgramResult console =
       RunConsole({"p.qrl", "apply", "MACRO{ROOT}=tree/"}, dir_.path());
   EXPECT_EQ(console.out, BannerLine());
@@ -190,11 +197,13 @@ TEST_F(PlanEndToEnd, PredictsTheConsoleAndItsDiffAppliesWithPatch) {
   EXPECT_EQ(again.exit_code, 1);
   EXPECT_TRUE(Contains(again.out, "4 levels, 1 applies, 3 already applied"))
       << again.out;
-  EXPECT_TRUE(Contains(again.out, "  1 Normal Count by three: already applied "
-                                  "(tree/src/main.c:4)"))
+  EXPECT_TRUE(Contains(again.out,
+                       "  1 Normal Count by three: already applied "
+                       "(tree/src/main.c:4)"))
       << again.out;
-  EXPECT_TRUE(Contains(again.out, "its new code stands already at line 2: "
-                                  "was the package applied before?"))
+  EXPECT_TRUE(Contains(again.out,
+                       "its new code stands already at line 2: "
+                       "was the package applied before?"))
       << again.out;
 }
 
@@ -228,10 +237,12 @@ TEST_F(PlanEndToEnd, ReverseTellsMissingCodeFromMarkersThatFrameOtherCode) {
   const ProgramResult plan = RunPack(
       {"plan", "framed.qrl", "reverse", "MACRO{ROOT}=tree/"}, dir_.path());
   EXPECT_EQ(plan.exit_code, 1);
-  EXPECT_TRUE(Contains(plan.out, "  1 Normal Count by three: fails")) << plan.out;
-  EXPECT_TRUE(Contains(plan.out, "the markers are there (line 5 \"// QRL "
-                                 "LEVEL 1\") but the code they frame "
-                                 "differs"))
+  EXPECT_TRUE(Contains(plan.out, "  1 Normal Count by three: fails"))
+      << plan.out;
+  EXPECT_TRUE(Contains(plan.out,
+                       "the markers are there (line 5 \"// QRL "
+                       "LEVEL 1\") but the code they frame "
+                       "differs"))
       << plan.out;
   EXPECT_TRUE(Contains(plan.out, "  2 Normal Add Tools: fails")) << plan.out;
   EXPECT_TRUE(Contains(plan.out, "the framed new code is missing")) << plan.out;
@@ -249,11 +260,13 @@ TEST_F(PlanEndToEnd, WarnsWhereAMacroLeadsOutOfTheTree) {
       {"plan", "dirs.qrl", "apply", "MACRO{ROOT}=" + root}, dir_.path());
   EXPECT_TRUE(Contains(plan.out, "the macro {ROOT} = \"" + root +
                                      "\" has no final \"/\": the path \"" +
-                                     root + "vendor/\" lies beside that "
-                                            "directory, not in it"))
+                                     root +
+                                     "vendor/\" lies beside that "
+                                     "directory, not in it"))
       << plan.out;
-  EXPECT_TRUE(Contains(plan.out, "the path \"{MISSING}vendor/\" uses the "
-                                 "macro {MISSING}, which nothing defines"))
+  EXPECT_TRUE(Contains(plan.out,
+                       "the path \"{MISSING}vendor/\" uses the "
+                       "macro {MISSING}, which nothing defines"))
       << plan.out;
   EXPECT_FALSE(Exists(dir_.Path("treevendor")));
   EXPECT_FALSE(Exists(dir_.Path("{MISSING}vendor")));
@@ -269,9 +282,9 @@ TEST_F(PlanEndToEnd, ToolsAreNeverStartedAndMakeThePlanUncertain) {
        "presentation": "Then a directory", "severity": 2,
        "code": ["+/{ROOT}after/"]}]})",
                        dir_.Path("tool.qrl"));
-  const ProgramResult plan = RunPack(
-      {"plan", "tool.qrl", "apply", "MACRO{ROOT}=tree/", "--json"},
-      dir_.path());
+  const ProgramResult plan =
+      RunPack({"plan", "tool.qrl", "apply", "MACRO{ROOT}=tree/", "--json"},
+              dir_.path());
   EXPECT_EQ(plan.exit_code, 1);
   EXPECT_FALSE(Exists(dir_.Path("started")));
   EXPECT_TRUE(Contains(plan.out, "\"outcome\": \"not simulated\"")) << plan.out;

@@ -65,7 +65,8 @@ TEST(PackCompletion, BashCompletesCommandsOptionsAndFiles) {
       dir, "_qrlpack",
       {
           {"qrlpack ''",
-           "build dump from-diff from-trees plan rebase help -h --help --version "
+           "build dump from-diff from-trees plan rebase help -h --help "
+           "--version "
            "--bash-completion"},
           {"qrlpack from-d", "from-diff"},
           {"qrlpack b", "build"},
@@ -78,7 +79,8 @@ TEST(PackCompletion, BashCompletesCommandsOptionsAndFiles) {
           {"qrlpack from-diff -",
            "-p --strip --tree --markers -o --output -h --help"},
           {"qrlpack from-trees old new --m", "--markers"},
-          {"qrlpack plan --", "--json --diff --all-levels --allow-loose --help"},
+          {"qrlpack plan --",
+           "--json --diff --all-levels --allow-loose --help"},
           {"qrlpack plan p.qrl apply --a", "--all-levels --allow-loose"},
           {"qrlpack rebase p.qrl --",
            "--help --onto --base --output --worktree --json"},
