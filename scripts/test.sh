@@ -12,13 +12,18 @@
 #     seconds each).
 # Each source is compiled once per build; ccache serves the compiler when
 # it is installed (scripts/setup.sh installs it), so a second run compiles
-# little. Fails on a compiler warning (but GCC 12's false -Wrestrict
+# little. Before building, every C++ file must be as clang-format writes it
+# (the repository's .clang-format). Fails on a file not so formatted, a
+# compiler warning (but GCC 12's false -Wrestrict
 # reports), a failed test, a sanitizer report or a fuzzer finding. Ends
 # with ctest's summary of the sanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
+
+# 0. The format of every C++ file.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 jobs=$(nproc)
 if [[ -z ${CMAKE_CXX_COMPILER_LAUNCHER+set} ]] && command -v ccache >/dev/null; then
