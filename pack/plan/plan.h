@@ -11,7 +11,21 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// What a level would do. The report words it (OutcomeName) "applies",
+// "already applied", "fails", "skipped: requirements", "not simulated";
+// kUnknown, for a level that started and never ended, as nothing.
+enum class PlannedOutcome {
+  kUnknown,
+  kApplies,
+  kAlreadyApplied,
+  kFails,
+  kSkipped,
+  kNotSimulated,
+};
+std::string_view OutcomeName(PlannedOutcome outcome);
 
 // One level as the run would visit it.
 struct PlannedLevel {
@@ -19,9 +33,7 @@ struct PlannedLevel {
   std::string presentation;
   std::string number;
   std::string kind;  // "Normal", "Complex", ... or the stored kind code
-  // "applies", "already applied", "fails", "skipped: requirements" or
-  // "not simulated".
-  std::string outcome;
+  PlannedOutcome outcome = PlannedOutcome::kUnknown;
   std::string file;    // the file a Normal level works on, if any
   int64_t line = 0;    // where in it the level acts, from 1; 0 for nowhere
   std::string reason;  // of a failure or a skip, in plain words
