@@ -1,7 +1,5 @@
 #include "pack/author/from_trees.h"
 
-#include <sys/stat.h>
-
 #include <string>
 #include <vector>
 
@@ -23,15 +21,6 @@ std::string Travels(const FileChange& change) {
     return change.path + " whole: " + change.whole_file_reason;
   }
   return change.path + " hunks " + std::to_string(change.hunks.size());
-}
-
-// The trees OLD and NEW under `dir`, which may be empty.
-void MakeTrees(const ScratchDir& dir, const FileTree& old_tree,
-               const FileTree& new_tree) {
-  ::mkdir(dir.Path("old").c_str(), 0755);
-  ::mkdir(dir.Path("new").c_str(), 0755);
-  MakeTree(dir.Path("old"), old_tree);
-  MakeTree(dir.Path("new"), new_tree);
 }
 
 std::string Lines(int from, int to) {
@@ -72,7 +61,8 @@ TEST(ChangeFromTrees, EachFileTravelsByItsLinesOrWhole) {
   };
   for (const Case& c : cases) {
     ScratchDir dir;
-    MakeTrees(dir, c.old_tree, c.new_tree);
+    MakeTree(dir.Path("old"), c.old_tree);
+    MakeTree(dir.Path("new"), c.new_tree);
     ChangeSet changes;
     std::vector<std::string> errors;
     ASSERT_TRUE(
@@ -100,7 +90,8 @@ TEST(ChangeFromTrees, RefusesWhatAPackageCannotTurn) {
   };
   for (const Case& c : cases) {
     ScratchDir dir;
-    MakeTrees(dir, c.old_tree, c.new_tree);
+    MakeTree(dir.Path("old"), c.old_tree);
+    MakeTree(dir.Path("new"), c.new_tree);
     ChangeSet changes;
     std::vector<std::string> errors;
     EXPECT_FALSE(

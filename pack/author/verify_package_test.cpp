@@ -1,7 +1,5 @@
 #include "pack/author/verify_package.h"
 
-#include <sys/stat.h>
-
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,7 +19,6 @@ struct Made {
 
 Made MakeSample() {
   ScratchDir dir;
-  ::mkdir(dir.Path("old").c_str(), 0755);
   MakeTree(dir.Path("old"), {{"f", "a\nb\nc\n"}});
   MakeTree(dir.Path("new"), {{"f", "a\nB\nc\n"}, {"d/", ""}, {"d/n", "n\n"}});
   Made made;
