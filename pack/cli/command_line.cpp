@@ -228,6 +228,45 @@ const CLI::Validator kNotEmpty(
     },
     "", "");
 
+// The case of `command` in the completion function: no completion after
+// an option that takes a value, its options after a "-", then its own.
+std::string CompletionCase(const RegisteredCommand& command) {
+  std::string options;
+  std::string valued;
+  const auto add = [&options, &valued](const CLI::Option& option,
+                                       bool takes_value) {
+    for (const std::string& spelling : OptionNames(option)) {
+      options += " " + spelling;
+      if (takes_value) {
+        valued += (valued.empty() ? "" : "|") + spelling;
+      }
+    }
+  };
+  // In the order of the help: a help written by hand lists -h last.
+  const CLI::Option* help = command.app->get_help_ptr();
+  const bool help_last = !command.text.help.empty();
+  for (const CLI::Option* option : command.app->get_options()) {
+    if (option != help || !help_last) {
+      add(*option, TakesValue(*option));
+    }
+  }
+  if (help_last && help != nullptr) {
+    add(*help, false);
+  }
+  std::string text = "    " + command.text.name + ")\n";
+  if (!valued.empty()) {
+    text += "      case $prev in " + valued + ") return ;; esac\n";
+  }
+  if (!options.empty()) {
+    text += "      [[ $cur == -* ]] && COMPREPLY=($(compgen -W \"" +
+            options.substr(1) + "\" -- \"$cur\"))\n";
+  }
+  if (!command.completion.empty()) {
+    text += "      " + command.completion + "\n";
+  }
+  return text + "      ;;\n";
+}
+
 }  // namespace
 
 int CommandUsageError(const PackStreams& streams, const std::string& command,
@@ -507,45 +546,9 @@ int PackCommandLine::RunCommand(const Command& command, const Parse& parse,
 std::string PackCommandLine::BashCompletion() const {
   std::string names;
   std::string cases;
-  for (const std::unique_ptr<Command>& entry : commands_) {
-    const Command& command = *entry;
-    names += " " + command.text.name;
-    std::string options;
-    std::string valued;
-    const auto add = [&options, &valued](const std::string& spelling,
-                                         bool takes_value) {
-      options += " " + spelling;
-      if (takes_value) {
-        valued += (valued.empty() ? "" : "|") + spelling;
-      }
-    };
-    // In the order of the help: a help written by hand lists -h last.
-    const CLI::Option* help = command.app->get_help_ptr();
-    const bool help_last = !command.text.help.empty();
-    for (const CLI::Option* option : command.app->get_options()) {
-      if (option != help || !help_last) {
-        for (const std::string& spelling : OptionNames(*option)) {
-          add(spelling, TakesValue(*option));
-        }
-      }
-    }
-    if (help_last && help != nullptr) {
-      for (const std::string& spelling : OptionNames(*help)) {
-        add(spelling, false);
-      }
-    }
-    cases += "    " + command.text.name + ")\n";
-    if (!valued.empty()) {
-      cases += "      case $prev in " + valued + ") return ;; esac\n";
-    }
-    if (!options.empty()) {
-      cases += "      [[ $cur == -* ]] && COMPREPLY=($(compgen -W \"" +
-               options.substr(1) + "\" -- \"$cur\"))\n";
-    }
-    if (!command.completion.empty()) {
-      cases += "      " + command.completion + "\n";
-    }
-    cases += "      ;;\n";
+  for (const std::unique_ptr<Command>& command : commands_) {
+    names += " " + command->text.name;
+    cases += CompletionCase(*command);
   }
   std::string top_options;
   for (const CLI::Option* option : app_->get_options()) {
