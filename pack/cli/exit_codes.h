@@ -1,8 +1,8 @@
 // Every exit code qrlpack returns, by command, in one place. build, dump,
 // from-diff and from-trees use the general three (the hidden
-// complete-macros the first two); plan and rebase add
-// their own, defined beside the code that decides them (plan.h, rebase.h)
-// because those rooms sit below the command line.
+// complete-macros the first two); plan and rebase add their own, defined
+// beside the code that decides them (plan.h, rebase.h) because those rooms
+// sit below the command line.
 #ifndef QRL_PACK_CLI_EXIT_CODES_H_
 #define QRL_PACK_CLI_EXIT_CODES_H_
 
