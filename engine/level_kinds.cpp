@@ -16,7 +16,7 @@ namespace {
 void EntryZeroTarget(const LevelView& level, std::vector<LevelTarget>* out) {
   if (!level.entries.empty()) {
     out->push_back(
-        {'+', level.entries[0].separator, level.entries[0].path, false});
+        {"+", level.entries[0].separator, level.entries[0].path, false});
   }
 }
 
@@ -24,9 +24,8 @@ void EntryZeroTarget(const LevelView& level, std::vector<LevelTarget>* out) {
 void CodeLineTargets(const LevelView& level, std::vector<LevelTarget>* out) {
   for (size_t i = 1; i < level.code.size(); ++i) {
     LevelTarget target;
-    if (ParseTargetLine(level.code[i], &target)) {
-      out->push_back(target);
-    }
+    ParseTargetLine(level.code[i], &target);
+    out->push_back(target);
   }
 }
 
@@ -67,18 +66,17 @@ static_assert(RowsInKindOrder(), "kRows must follow the order of LevelKind");
 }  // namespace
 
 std::string LevelTarget::Text() const {
-  std::string text(1, operation);
+  std::string text(operation);
   text += separator;
   text += path;
   return text;
 }
 
 bool ParseTargetLine(std::string_view line, LevelTarget* target) {
-  if (line.size() < 3) {
-    return false;
-  }
-  *target = {line[0], line.substr(1, 1), line.substr(2), true};
-  return true;
+  const size_t size = line.size();
+  *target = {line.substr(0, 1), size > 1 ? line.substr(1, 1) : "",
+             size > 2 ? line.substr(2) : "", true};
+  return size >= 3;
 }
 
 const LevelKindRow* FindLevelKind(LevelKind kind) {

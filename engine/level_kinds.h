@@ -18,24 +18,30 @@
 #include "engine/driver_state.h"
 #include "package/level_view.h"
 
-// One path a level writes: an operation ('+' writes or creates it, '-'
+// One path a level writes: an operation ("+" writes or creates it, "-"
 // removes it), the separator it is written with, and the path; a path
-// that ends in the separator names a directory. A FileDirectoryCreation
-// Removal line gives its first byte as the operation whatever it is (its
-// handler and plan act only on '+' and '-'; backup records the path).
+// that ends in the separator names a directory. Every line of a
+// FileDirectoryCreationRemoval level is one, cut as the grammar says
+// whatever it holds: its handler and plan act only on a "+" or "-" with a
+// path, backup records every target with a path.
 struct LevelTarget {
-  char operation = '+';
-  std::string_view separator;
+  std::string_view operation;  // one byte, or none for an empty line
+  std::string_view separator;  // one byte, or none for a shorter line
   std::string_view path;
   bool from_code = false;  // a code line, not a file entry
 
-  // The target as one text: operation, separator, path.
+  // Whether the operation is "+" or "-" and there is a path.
+  bool Acts() const {
+    return (operation == "+" || operation == "-") && !path.empty();
+  }
+  // The target as one text: operation, separator, path (a code line as
+  // it stands).
   std::string Text() const;
 };
 
 // The line grammar of a FileDirectoryCreationRemoval level: operation,
-// separator, path. False for a line shorter than 3 bytes, which no
-// handler acts on.
+// separator, path. False for a line shorter than 3 bytes, which has no
+// path.
 bool ParseTargetLine(std::string_view line, LevelTarget* target);
 
 // How reverse treats a kind whose local requirements fail.
