@@ -50,18 +50,8 @@ constexpr LevelKindRow kRows[] = {
      0, std::nullopt, NoTargets},
 };
 
-constexpr bool RowsInKindOrder() {
-  for (size_t i = 0; i < std::size(kRows); ++i) {
-    if (static_cast<size_t>(kRows[i].kind) != i) {
-      return false;
-    }
-  }
-  return true;
-}
-
-static_assert(std::size(kRows) == kLevelKindCount,
-              "every LevelKind needs its row in kRows");
-static_assert(RowsInKindOrder(), "kRows must follow the order of LevelKind");
+static_assert(RowsFollowLevelKinds(kRows),
+              "kRows needs one row per LevelKind, in the enum's order");
 
 }  // namespace
 

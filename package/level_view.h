@@ -30,6 +30,18 @@ inline constexpr size_t kLevelKindCount = 7;  // the known kinds
 
 // "Normal", "Requirement", ...; empty for kUnknown.
 std::string_view LevelKindName(LevelKind kind);
+// Whether a table keyed by LevelKind (each row with a `kind`) has one row
+// per known kind, in the enum's order; tables check it in a static_assert.
+template <typename Row, size_t N>
+constexpr bool RowsFollowLevelKinds(const Row (&rows)[N]) {
+  for (size_t i = 0; i < N; ++i) {
+    if (static_cast<size_t>(rows[i].kind) != i) {
+      return false;
+    }
+  }
+  return N == kLevelKindCount;
+}
+
 // The kind of a code ("0" .. "6"); kUnknown for any other text.
 LevelKind LevelKindOf(std::string_view code);
 // The code of a known kind; empty for kUnknown.

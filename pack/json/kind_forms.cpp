@@ -17,18 +17,8 @@ constexpr KindForm kForms[] = {
     {kPackage, CodeShape::kPackage},
 };
 
-constexpr bool FormsInKindOrder() {
-  for (size_t i = 0; i < std::size(kForms); ++i) {
-    if (static_cast<size_t>(kForms[i].kind) != i) {
-      return false;
-    }
-  }
-  return true;
-}
-
-static_assert(std::size(kForms) == kLevelKindCount,
-              "every LevelKind needs its JSON form in kForms");
-static_assert(FormsInKindOrder(), "kForms must follow the order of LevelKind");
+static_assert(RowsFollowLevelKinds(kForms),
+              "kForms needs one row per LevelKind, in the enum's order");
 
 }  // namespace
 
