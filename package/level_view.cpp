@@ -1,7 +1,7 @@
 #include "package/level_view.h"
 
-#include <array>
 #include <atomic>
+#include <iterator>
 
 #include "package/level_record.h"
 
@@ -9,23 +9,26 @@ namespace {
 
 std::atomic<uint64_t> decode_count{0};
 
-constexpr std::array<std::string_view, kLevelKindCount> kCodes = {
-    kKindNormal,
-    kKindRequirement,
-    kKindComplex,
-    kKindFileExport,
-    kKindFileDirectoryCreationRemoval,
-    kKindExternal,
-    kKindPackage};
+// The codes and names of the kinds, in the order of LevelKind.
+constexpr std::string_view kCodes[] = {kKindNormal,
+                                       kKindRequirement,
+                                       kKindComplex,
+                                       kKindFileExport,
+                                       kKindFileDirectoryCreationRemoval,
+                                       kKindExternal,
+                                       kKindPackage};
 
-constexpr std::array<std::string_view, kLevelKindCount> kNames = {
-    "Normal",
-    "Requirement",
-    "Complex",
-    "FileExport",
-    "FileDirectoryCreationRemoval",
-    "External",
-    "Package"};
+constexpr std::string_view kNames[] = {"Normal",
+                                       "Requirement",
+                                       "Complex",
+                                       "FileExport",
+                                       "FileDirectoryCreationRemoval",
+                                       "External",
+                                       "Package"};
+
+static_assert(std::size(kCodes) == kLevelKindCount &&
+                  std::size(kNames) == kLevelKindCount,
+              "every LevelKind needs its code and name");
 
 bool Fail(DecodeError* error, uint64_t offset, std::string what) {
   if (error != nullptr && error->what.empty()) {
@@ -160,7 +163,7 @@ void AddList(const std::vector<std::string_view>& items, TFASTMEMLIST* list) {
 }  // namespace
 
 LevelKind LevelKindOf(std::string_view code) {
-  for (size_t i = 0; i < kCodes.size(); ++i) {
+  for (size_t i = 0; i < std::size(kCodes); ++i) {
     if (kCodes[i] == code) {
       return static_cast<LevelKind>(i);
     }
@@ -170,12 +173,12 @@ LevelKind LevelKindOf(std::string_view code) {
 
 std::string_view LevelKindName(LevelKind kind) {
   const auto i = static_cast<size_t>(kind);
-  return i < kNames.size() ? kNames[i] : std::string_view();
+  return i < std::size(kNames) ? kNames[i] : std::string_view();
 }
 
 std::string_view LevelKindCode(LevelKind kind) {
   const auto i = static_cast<size_t>(kind);
-  return i < kCodes.size() ? kCodes[i] : std::string_view();
+  return i < std::size(kCodes) ? kCodes[i] : std::string_view();
 }
 
 bool DecodeLevel(std::string_view record, LevelView* level,
