@@ -81,11 +81,6 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string Parent(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 class DiffReader {
  public:
   DiffReader(const FromDiffOptions& options, ChangeSet* changes,
@@ -276,7 +271,7 @@ void DiffReader::Add(const DiffFile& file) {
     }
     change.make_executable = !change.before.has_value() && new_executable;
   } else {
-    removed_names_[Parent(path)].insert(BaseName(path));
+    removed_names_[DirectoryOf(path)].insert(BaseName(path));
   }
   changes_->files.push_back(std::move(change));
 }
@@ -360,7 +355,7 @@ void DiffReader::AddPatchAgain(const DiffFile& file,
     NoteParents(path, true);
   } else {
     changes_->after.files.erase(path);
-    removed_names_[Parent(path)].insert(BaseName(path));
+    removed_names_[DirectoryOf(path)].insert(BaseName(path));
   }
   changes_->files.push_back(std::move(change));
 }
@@ -387,7 +382,7 @@ void DiffReader::RemoveEmptiedDirectories() {
       left.erase(name);
     }
     for (const auto& [path, content] : changes_->after.files) {
-      if (Parent(path) == directory) {
+      if (DirectoryOf(path) == directory) {
         left.insert(BaseName(path));
       }
     }
@@ -398,7 +393,7 @@ void DiffReader::RemoveEmptiedDirectories() {
     changes_->removed_directories.push_back(directory);
     changes_->after.directories.erase(directory);
     changes_->before.directories.insert(directory);
-    const std::string parent = Parent(directory);
+    const std::string parent = DirectoryOf(directory);
     removed_names_[parent].insert(BaseName(directory));
     candidates.push_back(parent);
   }

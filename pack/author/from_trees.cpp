@@ -7,8 +7,8 @@
 #include <map>
 #include <set>
 
-#include "dtl/dtl.hpp"
 #include "pack/author/change_package.h"
+#include "pack/author/edit_script.h"
 #include "services/file_services.h"
 
 namespace {
@@ -86,72 +86,26 @@ std::string Heading(const TextLines& text, size_t start) {
   return std::string();
 }
 
-std::string Range(size_t start, size_t count) {
-  // As a unified diff writes it: 1-based, the line before for no lines.
-  return std::to_string(count == 0 ? start : start + 1) + "," +
-         std::to_string(count);
-}
-
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 }  // namespace
 
 std::vector<LineHunk> LineHunks(const TextLines& before,
                                 const TextLines& after) {
-  // The runs of changed lines, from the shortest edit script.
-  struct Run {
-    size_t old_start, old_end, new_start, new_end;
-  };
-  std::vector<Run> runs;
-  dtl::Diff<std::string_view, std::vector<std::string_view>> diff(before.lines,
-                                                                  after.lines);
-  diff.compose();
-  size_t i = 0;
-  size_t j = 0;
-  bool in_run = false;
-  for (const auto& [element, info] : diff.getSes().getSequence()) {
-    if (info.type == dtl::SES_COMMON) {
-      in_run = false;
-      ++i;
-      ++j;
-      continue;
-    }
-    if (!in_run) {
-      runs.push_back(Run{i, i, j, j});
-      in_run = true;
-    }
-    if (info.type == dtl::SES_DELETE) {
-      runs.back().old_end = ++i;
-    } else {
-      runs.back().new_end = ++j;
-    }
-  }
-  // Runs closer than twice the context share a hunk, as in "diff -u".
+  // Changes with up to twice the context between them share a hunk, as in
+  // "diff -u".
   std::vector<LineHunk> hunks;
-  for (size_t r = 0; r < runs.size();) {
-    size_t last = r;
-    while (last + 1 < runs.size() &&
-           runs[last + 1].old_start - runs[last].old_end <= 2 * kContext) {
-      ++last;
-    }
-    const size_t lead = std::min(kContext, runs[r].old_start);
-    const size_t trail =
-        std::min(kContext, before.lines.size() - runs[last].old_end);
+  for (const HunkSteps& steps : GroupHunks(
+           EditScript(before.lines, after.lines), kContext, 2 * kContext)) {
     LineHunk hunk;
-    hunk.old_start = runs[r].old_start - lead;
-    hunk.old_count = runs[last].old_end + trail - hunk.old_start;
-    hunk.new_start = runs[r].new_start - lead;
-    hunk.new_count = runs[last].new_end + trail - hunk.new_start;
+    hunk.old_start = steps.old_start;
+    hunk.old_count = steps.old_count;
+    hunk.new_start = steps.new_start;
+    hunk.new_count = steps.new_count;
     hunk.number = static_cast<int>(hunks.size()) + 1;
     hunk.heading = Heading(before, hunk.old_start);
     hunk.name = "hunk #" + std::to_string(hunk.number) + " (@@ -" +
-                Range(hunk.old_start, hunk.old_count) + " +" +
-                Range(hunk.new_start, hunk.new_count) + " @@)";
+                HunkRange(hunk.old_start, hunk.old_count) + " +" +
+                HunkRange(hunk.new_start, hunk.new_count) + " @@)";
     hunks.push_back(std::move(hunk));
-    r = last + 1;
   }
   return hunks;
 }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "services/diagnostics.h"
+#include "services/line_split.h"
 
 namespace {
 
@@ -91,9 +92,8 @@ std::vector<HelpOption> HelpOptions(std::string_view help) {
     return options;
   }
   for (size_t at = start + 10; at < help.size();) {
-    const size_t end = std::min(help.find('\n', at), help.size());
-    std::string_view line = help.substr(at, end - at);
-    at = end + 1;
+    std::string_view line = LineAt(help, at, LineEnds::kLfOnly).text;
+    at += line.size() + 1;
     if (line.empty()) {
       break;  // the end of the part
     }

@@ -13,6 +13,7 @@
 #include "services/diagnostics.h"
 #include "services/external_tool.h"
 #include "services/file_services.h"
+#include "services/line_split.h"
 #include "services/overlay_file_system.h"
 #include "services/posix_file_system.h"
 #include "services/string_utils.h"
@@ -24,7 +25,8 @@ constexpr std::string_view kUsage =
     "[--json] [--diff] [--all-levels] [--allow-loose]";
 
 std::vector<std::string> SplitOutput(const std::string& text) {
-  const std::vector<std::string_view> lines = SplitLinesAtLineFeeds(text);
+  const std::vector<std::string_view> lines =
+      SplitLines(text, LineEnds::kLfOnly);
   return std::vector<std::string>(lines.begin(), lines.end());
 }
 
