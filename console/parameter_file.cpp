@@ -1,7 +1,7 @@
 #include <utility>
 
 #include "console/console_client.h"
-#include "services/handle_io.h"
+#include "services/file_services.h"
 #include "services/string_utils.h"
 
 namespace {

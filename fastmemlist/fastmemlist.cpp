@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "services/file_services.h"
-#include "services/handle_io.h"
 #include "services/line_list.h"
 
 namespace {

@@ -4,7 +4,6 @@
 
 #include "package/level_record.h"
 #include "services/file_services.h"
-#include "services/handle_io.h"
 #include "services/system_path.h"
 
 namespace {
@@ -83,13 +82,12 @@ bool LoadPackage(const std::string& file_name, TFASTMEMLIST* levels,
   std::string data;
   // A package is read from the file system the run works on, so that a
   // nested package that an earlier level wrote is found also in a dry run.
-  // Only the system's own hands over what is not a plain file (a pipe from
-  // the shell's process substitution), read as it comes; it reads a plain
-  // file straight into the string that the levels keep.
-  const bool read =
-      &CurrentFileSystem() == &SystemFileSystem() && !DirectoryExists(file_name)
-          ? ReadWholeFile(file_name, &data, err)
-          : ReadFile(file_name, &data, err);
+  // ReadWholeFile also takes a pipe from the shell's process substitution,
+  // where the file system is the system's own; a directory is refused as
+  // one that cannot be opened.
+  const bool read = DirectoryExists(file_name)
+                        ? ReadFile(file_name, &data, err)
+                        : ReadWholeFile(file_name, &data, err);
   if (!read) {
     return false;
   }

@@ -1,11 +1,6 @@
 #include "pack/author/from_diff.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -15,6 +10,7 @@
 #include "pack/author/patch_file.h"
 #include "pack/author/unified_diff.h"
 #include "services/file_services.h"
+#include "services/file_system.h"
 
 namespace {
 
@@ -22,33 +18,28 @@ namespace {
 enum class Kind { kMissing, kFile, kDirectory, kOther };
 
 Kind KindAt(const std::string& path, bool* executable) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) {
+  const FileInfo info = PathInfo(path, FollowLinks::kNo);
+  if (!info.exists()) {
     return Kind::kMissing;
   }
   if (executable != nullptr) {
-    *executable = (st.st_mode & 0111) != 0;
+    *executable = (info.mode & 0111) != 0;
   }
-  if (S_ISREG(st.st_mode)) {
+  if (info.type == FileType::kRegular) {
     return Kind::kFile;
   }
-  return S_ISDIR(st.st_mode) ? Kind::kDirectory : Kind::kOther;
+  return info.type == FileType::kDirectory ? Kind::kDirectory : Kind::kOther;
 }
 
 // The names in a directory; empty when it cannot be read.
 std::set<std::string> Entries(const std::string& directory) {
+  std::vector<DirectoryEntry> entries;
   std::set<std::string> names;
-  DIR* dir = ::opendir(directory.c_str());
-  if (dir == nullptr) {
-    return names;
-  }
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") {
-      names.insert(name);
+  if (ReadDirectory(directory + "/", &entries) == DirectoryRead::kOk) {
+    for (const DirectoryEntry& entry : entries) {
+      names.insert(entry.name);
     }
   }
-  ::closedir(dir);
   return names;
 }
 
@@ -59,15 +50,14 @@ std::string LinkOnTheWay(const std::string& root, const std::string& path,
                          std::string* target) {
   for (size_t end = path.find('/');; end = path.find('/', end + 1)) {
     const std::string part = path.substr(0, end);
-    struct stat st;
-    if (::lstat((root + part).c_str(), &st) != 0) {
+    const FileInfo info = PathInfo(root + part, FollowLinks::kNo);
+    if (!info.exists()) {
       return std::string();  // nothing stands below a name that is missing
     }
-    if (S_ISLNK(st.st_mode)) {
-      std::string read(PATH_MAX, '\0');
-      const ssize_t size =
-          ::readlink((root + part).c_str(), read.data(), read.size());
-      target->assign(read.data(), size > 0 ? static_cast<size_t>(size) : 0);
+    if (info.type == FileType::kLink) {
+      if (!CurrentFileSystem().ReadLink(root + part, target)) {
+        target->clear();
+      }
       return part;
     }
     if (end == std::string::npos) {

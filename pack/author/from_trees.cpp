@@ -1,8 +1,5 @@
 #include "pack/author/from_trees.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <map>
 #include <set>
@@ -26,36 +23,34 @@ bool Walk(const std::string& root, const std::string& relative,
           std::map<std::string, Entry>* entries,
           std::vector<std::string>* errors) {
   const std::string directory = relative.empty() ? root : root + relative;
-  DIR* dir = ::opendir(directory.c_str());
-  if (dir == nullptr) {
+  std::vector<DirectoryEntry> listed;
+  if (ReadDirectory(relative.empty() ? root : directory + "/", &listed) !=
+      DirectoryRead::kOk) {
     errors->push_back(directory + ": cannot read the directory");
     return false;
   }
   std::vector<std::string> names;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") {
-      names.push_back(name);
-    }
+  for (const DirectoryEntry& entry : listed) {
+    names.push_back(entry.name);
   }
-  ::closedir(dir);
   std::sort(names.begin(), names.end());
   bool ok = true;
   for (const std::string& name : names) {
     const std::string path = relative.empty() ? name : relative + "/" + name;
-    struct stat st;
-    if (::lstat((root + path).c_str(), &st) != 0) {
+    const FileInfo info = PathInfo(root + path, FollowLinks::kNo);
+    if (!info.exists()) {
       errors->push_back(root + path + ": cannot be read");
       ok = false;
-    } else if (S_ISDIR(st.st_mode)) {
+    } else if (info.type == FileType::kDirectory) {
       (*entries)[path] = Entry{true, false};
       ok = Walk(root, path, entries, errors) && ok;
-    } else if (S_ISREG(st.st_mode)) {
-      (*entries)[path] = Entry{false, (st.st_mode & 0111) != 0};
+    } else if (info.type == FileType::kRegular) {
+      (*entries)[path] = Entry{false, (info.mode & 0111) != 0};
     } else {
       errors->push_back(root + path +
-                        (S_ISLNK(st.st_mode) ? ": a symbolic link"
-                                             : ": a device, pipe or socket") +
+                        (info.type == FileType::kLink
+                             ? ": a symbolic link"
+                             : ": a device, pipe or socket") +
                         "; a package carries only files and directories");
       ok = false;
     }

@@ -23,6 +23,7 @@
 #include "services/failure.h"
 #include "services/file_services.h"
 #include "services/string_utils.h"
+#include "services/system_path.h"
 
 namespace {
 
@@ -43,14 +44,11 @@ std::string_view StageName(LocateStage stage) {
 // The directory a tree names, made absolute with its links resolved, with
 // the final "/".
 bool TreeRoot(const std::string& tree, std::string* root, std::string* why) {
-  char* resolved = ::realpath(tree.c_str(), nullptr);
-  if (resolved == nullptr || !DirectoryExists(resolved)) {
-    std::free(resolved);
+  *root = ResolvedSystemPath(tree);
+  if (root->empty() || !DirectoryExists(*root)) {
     *why = tree + ": not a directory";
     return false;
   }
-  *root = resolved;
-  std::free(resolved);
   if (!root->ends_with('/')) {
     *root += '/';
   }
