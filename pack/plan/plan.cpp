@@ -6,6 +6,7 @@
 
 #include "console/console_client.h"
 #include "engine/level_observer.h"
+#include "engine/run_context.h"
 #include "pack/plan/plan_bounds.h"
 #include "pack/plan/plan_diff.h"
 #include "pack/plan/plan_observer.h"
@@ -108,15 +109,17 @@ void AddChanges(OverlayFileSystem& overlay, const std::string& cwd,
 int RunWatched(const std::vector<std::string>& args, OverlayFileSystem* overlay,
                PlanObserver* observer, std::ostringstream* out,
                std::ostringstream* err) {
-  ScopedFileSystem files(overlay);
-  ScopedLevelObserver watching(observer);
-  ScopedToolRunner tools([observer](const ExternalToolRequest&) {
+  RunContext context;
+  context.files = overlay;
+  context.observer = observer;
+  context.tools = [observer](const ExternalToolRequest&) {
     observer->ToolRequested();
     ExternalToolResult result;
     result.started = true;
     result.wait_status = 0;
     return result;
-  });
+  };
+  const ScopedRun in_force(context);
   std::vector<std::string> console_args = {"qrlconsole"};
   console_args.insert(console_args.end(), args.begin(), args.end());
   return RunConsole(console_args, *out, *err);
@@ -158,7 +161,9 @@ std::vector<PlannedLevel> AllLevels(const std::vector<std::string>& args,
     // The package without the stopping levels, in place of the file.
     OverlayFileSystem package_view(&SystemFileSystem(), cwd);
     {
-      ScopedFileSystem files(&package_view);
+      RunContext context;
+      context.files = &package_view;
+      const ScopedRun files(context);
       if (!StringToFile(args[0], PackageToData(rest, settings))) {
         break;
       }
