@@ -178,7 +178,7 @@ LineList CollectBackupTargets(const TFASTMEMLIST& levels,
 std::string CreateBackup(const TFASTMEMLIST& levels,
                          const TSETTINGSBLOCK& settings,
                          const std::string& backup_file_name,
-                         bool convert_separators, std::string* why,
+                         bool convert_separators, std::string* err,
                          KeptBackup* kept) {
   // A failure raised out of a step (a file too large to hold, say) ends
   // the operation with the step's message, as a failed result does.
@@ -206,8 +206,8 @@ std::string CreateBackup(const TFASTMEMLIST& levels,
   if (saved) {
     return std::string();
   }
-  if (why != nullptr) {
-    *why = std::move(step.why);
+  if (err != nullptr) {
+    *err = std::move(step.why);
   }
   return step.message;
 }

@@ -13,10 +13,10 @@ constexpr std::array<std::string_view, 7> kKindNames = {
     "External",
     "Package"};
 
-bool Fail(DecodeError* error, uint64_t offset, std::string what) {
-  if (error != nullptr) {
-    error->offset = offset;
-    error->what = std::move(what);
+bool Fail(DecodeError* err, uint64_t offset, std::string what) {
+  if (err != nullptr) {
+    err->offset = offset;
+    err->what = std::move(what);
   }
   return false;
 }
@@ -24,13 +24,13 @@ bool Fail(DecodeError* error, uint64_t offset, std::string what) {
 // Parses item `index` of a record as a list (an empty item is allowed),
 // translating its error offset into the record's.
 bool ParseListItem(const ListView& record, uint64_t index, ListView* item,
-                   DecodeError* error) {
+                   DecodeError* err) {
   if (record.Item(index).empty()) {
     return true;
   }
   DecodeError inner;
   if (!item->Parse(record.Item(index), &inner)) {
-    return Fail(error, record.ItemOffset(index) + inner.offset,
+    return Fail(err, record.ItemOffset(index) + inner.offset,
                 "item " + std::to_string(index) + ": " + inner.what);
   }
   return true;
@@ -62,22 +62,22 @@ std::string_view KindCode(std::string_view name) {
   return {};
 }
 
-bool LevelRecordIsWellFormed(std::string_view record, DecodeError* error) {
+bool LevelRecordIsWellFormed(std::string_view record, DecodeError* err) {
   ListView view;
-  if (!view.Parse(record, error)) {
+  if (!view.Parse(record, err)) {
     return false;
   }
   if (view.Count() != kLevelItemCount) {
-    return Fail(error, 1,
+    return Fail(err, 1,
                 "the record holds " + std::to_string(view.Count()) +
                     " items instead of 13");
   }
   ListView comment_lines;
   ListView code;
   ListView entries;  // stays empty when item 11 is
-  if (!ParseListItem(view, kCommentLines, &comment_lines, error) ||
-      !ParseListItem(view, kFileEntries, &entries, error) ||
-      !ParseListItem(view, kCode, &code, error)) {
+  if (!ParseListItem(view, kCommentLines, &comment_lines, err) ||
+      !ParseListItem(view, kFileEntries, &entries, err) ||
+      !ParseListItem(view, kCode, &code, err)) {
     return false;
   }
   const uint64_t entries_offset = view.ItemOffset(kFileEntries);
@@ -86,11 +86,11 @@ bool LevelRecordIsWellFormed(std::string_view record, DecodeError* error) {
     DecodeError inner;
     const uint64_t entry_offset = entries_offset + entries.ItemOffset(j);
     if (!entry.Parse(entries.Item(j), &inner)) {
-      return Fail(error, entry_offset + inner.offset,
+      return Fail(err, entry_offset + inner.offset,
                   "file entry " + std::to_string(j) + ": " + inner.what);
     }
     if (entry.Count() != kFileEntryItemCount) {
-      return Fail(error, entry_offset,
+      return Fail(err, entry_offset,
                   "file entry " + std::to_string(j) + " holds " +
                       std::to_string(entry.Count()) + " items instead of 4");
     }

@@ -64,9 +64,9 @@ class OpenedFile {
   const std::shared_ptr<const char[]>& bytes() const { return bytes_; }
 
   // Whether the file is still what was read: `name` (links followed) still
-  // leads to it and nobody changed it since. False otherwise, with *why
+  // leads to it and nobody changed it since. False otherwise, with *err
   // saying so in words that follow "cannot write NAME: ".
-  virtual bool StillThere(const std::string& name, std::string* why) = 0;
+  virtual bool StillThere(const std::string& name, std::string* err) = 0;
 
  protected:
   FileInfo info_;

@@ -142,11 +142,11 @@ class OverlayFileSystem::Opened : public OpenedFile {
     size_ = size;
   }
 
-  bool StillThere(const std::string& name, std::string* why) override {
+  bool StillThere(const std::string& name, std::string* err) override {
     int ignored = 0;
     return StillWhatWasRead(info_, overlay_->InfoOf(node_.get()),
                             overlay_->Stat(name, FollowLinks::kYes, &ignored),
-                            why);
+                            err);
   }
 
  private:

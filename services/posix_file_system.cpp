@@ -103,7 +103,7 @@ class PosixOpenedFile : public OpenedFile {
     size_ = size;
   }
 
-  bool StillThere(const std::string& name, std::string* why) override {
+  bool StillThere(const std::string& name, std::string* err) override {
     // One look at the name: when it leads to the file held open (whose
     // identity no other file can take meanwhile), what it shows is what
     // that file is now.
@@ -113,7 +113,7 @@ class PosixOpenedFile : public OpenedFile {
     const bool held = at_name.exists() && at_name.device == info_.device &&
                       at_name.inode == info_.inode;
     return StillWhatWasRead(info_, held ? at_name : InfoOf(fd_.get()), at_name,
-                            why);
+                            err);
   }
 
  private:

@@ -72,7 +72,7 @@ struct AuthorArguments {
 // Options take their value as the next argument or after "=".
 bool ParseAuthorArguments(const std::vector<std::string>& args,
                           bool diff_options, AuthorArguments* parsed,
-                          std::string* why) {
+                          std::string* err) {
   struct Valued {
     std::string_view short_name;
     std::string_view long_name;
@@ -108,7 +108,7 @@ bool ParseAuthorArguments(const std::vector<std::string>& args,
       const std::string joined = std::string(option.long_name) + "=";
       if (arg == option.short_name || arg == option.long_name) {
         if (i + 1 == args.size()) {
-          *why = "option " + arg + " needs a value";
+          *err = "option " + arg + " needs a value";
           return false;
         }
         *option.value = args[++i];
@@ -126,7 +126,7 @@ bool ParseAuthorArguments(const std::vector<std::string>& args,
       }
     }
     if (!known) {
-      *why = "unknown option '" + arg + "'";
+      *err = "unknown option '" + arg + "'";
       return false;
     }
   }

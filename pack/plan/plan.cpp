@@ -182,19 +182,19 @@ std::vector<PlannedLevel> AllLevels(const std::vector<std::string>& args,
 }  // namespace
 
 int MakePlan(const std::vector<std::string>& args, Plan* plan,
-             std::string* why) {
-  return MakePlan(args, PlanOptions(), plan, why);
+             std::string* err) {
+  return MakePlan(args, PlanOptions(), plan, err);
 }
 
 int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
-             Plan* plan, std::string* why) {
+             Plan* plan, std::string* err) {
   if (args.size() < 2) {
-    *why = std::string(kUsage);
+    *err = std::string(kUsage);
     return 2;
   }
   const std::string action = UpperCase(args[1]);
   if (action != "APPLY" && action != "REVERSE") {
-    *why = "plan: the action must be apply or reverse, not \"" + args[1] +
+    *err = "plan: the action must be apply or reverse, not \"" + args[1] +
            "\"\n" + std::string(kUsage);
     return 2;
   }
@@ -203,7 +203,7 @@ int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
   TSETTINGSBLOCK settings;
   std::string load_error;
   if (!LoadPackage(args[0], &levels, &settings, &load_error)) {
-    *why = LoadFailureMessage(args[0], load_error);
+    *err = LoadFailureMessage(args[0], load_error);
     return 3;
   }
 
@@ -213,14 +213,14 @@ int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
   PlanBounds bounds(&overlay, CommandLineMacros(args));
   PlanObserver observer(&bounds);
   std::ostringstream out;
-  std::ostringstream err;
-  plan->exit_code = RunWatched(args, &overlay, &observer, &out, &err);
+  std::ostringstream said;
+  plan->exit_code = RunWatched(args, &overlay, &observer, &out, &said);
   std::vector<std::string> printed = SplitOutput(out.str());
   if (!printed.empty()) {
     printed.erase(printed.begin());  // the banner
   }
   plan->would_print = std::move(printed);
-  plan->would_say = SplitOutput(err.str());
+  plan->would_say = SplitOutput(said.str());
   plan->levels = observer.levels();
   plan->uncertain = observer.uncertain();
   plan->all_levels = options.all_levels;

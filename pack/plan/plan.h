@@ -79,13 +79,13 @@ struct PlanOptions {
 // plan's own exit code: 0 when every level would succeed, 1 when any would
 // fail, a change lands outside the tree of the root macro or the
 // prediction is uncertain, 2 for a usage error, 3 when the
-// package cannot be loaded; *plan is filled for 0 and 1, *why otherwise.
+// package cannot be loaded; *plan is filled for 0 and 1, *err otherwise.
 int MakePlan(const std::vector<std::string>& args, Plan* plan,
-             std::string* why);
+             std::string* err);
 // The same with options: --all-levels plans past the console's stop, and
 // --allow-loose keeps levels that rewrite tree lines from failing it.
 int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
-             Plan* plan, std::string* why);
+             Plan* plan, std::string* err);
 
 // The report for people: one line per level, its warnings, a summary, and
 // the lines qrlconsole would print.

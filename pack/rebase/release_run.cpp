@@ -71,17 +71,17 @@ bool ReleaseRun::Selected(std::string_view record) const {
   return state.Selected(level, std::string(level.View(kLevelNumber)));
 }
 
-bool ReleaseRun::Run(std::string_view record, std::string* message) {
+bool ReleaseRun::Run(std::string_view record, std::string* err) {
   LevelFailures failures;
   const ScopedRun sandbox(Sandbox(&overlay_, &failures));
   LineList output;
   try {
     ApplyLevels(OneLevel(record), &settings_, &output, true);
   } catch (const Failure& failure) {
-    *message = failure.what();
+    *err = failure.what();
     return false;
   }
-  *message = failures.first();
+  *err = failures.first();
   return !failures.failed();
 }
 

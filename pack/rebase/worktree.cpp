@@ -11,8 +11,8 @@
 
 namespace {
 
-bool Fail(std::string* why, const std::string& what, int error) {
-  *why = PosixError(what, error);
+bool Fail(std::string* err, const std::string& what, int error) {
+  *err = PosixError(what, error);
   return false;
 }
 
@@ -29,16 +29,16 @@ bool Names(const std::string& directory, std::set<std::string>* names) {
 }
 
 bool CopyFile(const std::string& from, const std::string& to, mode_t mode,
-              std::string* why) {
+              std::string* err) {
   std::string content;
   if (!FileToString(from, &content)) {
-    return Fail(why, "cannot read " + from, errno);
+    return Fail(err, "cannot read " + from, errno);
   }
   int error = 0;
-  if (!StringToFile(to, content, why) ||
+  if (!StringToFile(to, content, err) ||
       !CurrentFileSystem().SetMode(to, mode & 07777, &error)) {
-    if (why->empty()) {
-      *why = PosixError("cannot write " + to, error);
+    if (err->empty()) {
+      *err = PosixError("cannot write " + to, error);
     }
     return false;
   }
@@ -47,11 +47,11 @@ bool CopyFile(const std::string& from, const std::string& to, mode_t mode,
 
 // Copies what stands below `from` into the existing directory `to`.
 bool CopyTree(const std::string& from, const std::string& to,
-              std::string* why) {
+              std::string* err) {
   FileSystem& files = CurrentFileSystem();
   std::set<std::string> names;
   if (!Names(from, &names)) {
-    return Fail(why, "cannot read the directory " + from, errno);
+    return Fail(err, "cannot read the directory " + from, errno);
   }
   for (const std::string& name : names) {
     const std::string source = from + "/" + name;
@@ -59,27 +59,27 @@ bool CopyTree(const std::string& from, const std::string& to,
     int error = 0;
     const FileInfo info = files.Stat(source, FollowLinks::kNo, &error);
     if (!info.exists()) {
-      return Fail(why, "cannot read " + source, error);
+      return Fail(err, "cannot read " + source, error);
     }
     if (info.type == FileType::kDirectory) {
       // As mkdir with the source's mode would make it: less the umask.
       if (!files.MakeDirectory(target, &error) ||
           !files.SetMode(target, info.mode & 01777 & ~ProcessUmask(), &error)) {
-        return Fail(why, "cannot make " + target, error);
+        return Fail(err, "cannot make " + target, error);
       }
-      if (!CopyTree(source, target, why)) {
+      if (!CopyTree(source, target, err)) {
         return false;
       }
     } else if (info.type == FileType::kLink) {
       std::string link;
       if (!files.ReadLink(source, &link, &error)) {
-        return Fail(why, "cannot read the link " + source, error);
+        return Fail(err, "cannot read the link " + source, error);
       }
       if (!files.MakeLink(link, target, &error)) {
-        return Fail(why, "cannot make the link " + target, error);
+        return Fail(err, "cannot make the link " + target, error);
       }
     } else if (info.type == FileType::kRegular) {
-      if (!CopyFile(source, target, info.mode, why)) {
+      if (!CopyFile(source, target, info.mode, err)) {
         return false;
       }
     }
@@ -113,21 +113,21 @@ bool RemoveTree(const std::string& path) {
 
 bool WriteWorktree(const std::string& onto_root,
                    const std::vector<OverlayChange>& changes,
-                   const std::string& directory, std::string* why) {
+                   const std::string& directory, std::string* err) {
   std::set<std::string> present;
   if (Names(directory, &present)) {
     if (!present.empty()) {
-      *why = directory + ": the work tree must be a new or empty directory";
+      *err = directory + ": the work tree must be a new or empty directory";
       return false;
     }
   } else if (!MakeDirectoryPath(directory)) {
-    return Fail(why, "cannot make " + directory, errno);
+    return Fail(err, "cannot make " + directory, errno);
   }
   std::string root = onto_root;
   if (root.size() > 1 && root.ends_with('/')) {
     root.pop_back();
   }
-  if (!CopyTree(root, directory, why)) {
+  if (!CopyTree(root, directory, err)) {
     return false;
   }
   FileSystem& files = CurrentFileSystem();
@@ -140,7 +140,7 @@ bool WriteWorktree(const std::string& onto_root,
       case OverlayChange::Kind::kFileCreated:
         ok = change.type == FileType::kLink
                  ? files.RemoveFile(target, &error) || error == ENOENT
-                 : StringToFile(target, change.after, why);
+                 : StringToFile(target, change.after, err);
         if (ok && change.type == FileType::kLink) {
           ok = files.MakeLink(change.after, target, &error);
         }
@@ -157,8 +157,8 @@ bool WriteWorktree(const std::string& onto_root,
         break;
     }
     if (!ok) {
-      if (why->empty()) {
-        *why = PosixError("cannot write " + target, error != 0 ? error : errno);
+      if (err->empty()) {
+        *err = PosixError("cannot write " + target, error != 0 ? error : errno);
       }
       return false;
     }
