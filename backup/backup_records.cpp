@@ -5,10 +5,10 @@
 #include "fastmemlist/list_view.h"
 #include "services/system_path.h"
 
-void AddBackupRecord(TFASTMEMLIST* backup, bool existed, std::string_view path,
-                     std::string_view nearest_directory,
+void AddBackupRecord(TFASTMEMLIST* backup, PathState state,
+                     std::string_view path, std::string_view nearest_directory,
                      std::string_view content) {
-  backup->AddByte(existed ? kStateExisted : kStateAbsent);
+  backup->AddByte(state == PathState::kExisted ? kStateExisted : kStateAbsent);
   backup->Add(path);
   backup->Add(nearest_directory);
   backup->Add(content);

@@ -29,8 +29,11 @@ enum BackupItem : uint64_t {
 inline constexpr uint8_t kStateExisted = 1;
 inline constexpr uint8_t kStateAbsent = 0;
 
-void AddBackupRecord(TFASTMEMLIST* backup, bool existed, std::string_view path,
-                     std::string_view nearest_directory,
+// Whether the path of a record was there when the backup was made.
+enum class PathState { kAbsent, kExisted };
+
+void AddBackupRecord(TFASTMEMLIST* backup, PathState state,
+                     std::string_view path, std::string_view nearest_directory,
                      std::string_view content);
 
 // Decodes the bytes of a backup file. False, with the list empty and *err

@@ -63,11 +63,14 @@ bool RecordPath(const std::string& path, TFASTMEMLIST* backup, Step* step) {
   }
   const std::string nearest = NearestExistingDirectory(path);
   if (LastCharacter(path) == '/') {
-    AddBackupRecord(backup, DirectoryExists(path), path, nearest, "");
+    AddBackupRecord(
+        backup,
+        DirectoryExists(path) ? PathState::kExisted : PathState::kAbsent, path,
+        nearest, "");
     return true;
   }
   if (!FileExists(path)) {
-    AddBackupRecord(backup, false, path, nearest, "");
+    AddBackupRecord(backup, PathState::kAbsent, path, nearest, "");
     return true;
   }
   // A pipe, socket or device has no content to keep, and reading one could
@@ -81,7 +84,7 @@ bool RecordPath(const std::string& path, TFASTMEMLIST* backup, Step* step) {
     step->why = path + ": " + step->why;
     return false;
   }
-  AddBackupRecord(backup, true, path, nearest, content);
+  AddBackupRecord(backup, PathState::kExisted, path, nearest, content);
   return true;
 }
 

@@ -71,6 +71,10 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// What becomes of the missing directories above a file the diff names:
+// made with it, or left missing (the file goes).
+enum class MissingParents { kLeft, kMade };
+
 class DiffReader {
  public:
   DiffReader(const FromDiffOptions& options, ChangeSet* changes,
@@ -109,7 +113,7 @@ class DiffReader {
   void AddPatchAgain(const DiffFile& file, const FileChange& earlier);
   // Records the existing directories above `path` in the state before, and
   // plans the missing ones when `create` says so.
-  void NoteParents(const std::string& path, bool create);
+  void NoteParents(const std::string& path, MissingParents missing);
 
   const FromDiffOptions& options_;
   ChangeSet* changes_;
@@ -160,7 +164,7 @@ bool DiffReader::Resolve(const DiffFile& file, std::string* path) {
   return false;
 }
 
-void DiffReader::NoteParents(const std::string& path, bool create) {
+void DiffReader::NoteParents(const std::string& path, MissingParents missing) {
   bool added = false;
   for (const std::string& directory : ParentDirectories(path)) {
     bool executable = false;
@@ -168,7 +172,7 @@ void DiffReader::NoteParents(const std::string& path, bool create) {
     if (kind == Kind::kDirectory) {
       changes_->before.directories.insert(directory);
       changes_->after.directories.insert(directory);
-    } else if (create && kind == Kind::kMissing) {
+    } else if (missing == MissingParents::kMade && kind == Kind::kMissing) {
       changes_->after.directories.insert(directory);
       if (new_directories_.insert(directory).second && !added) {
         // Only the topmost: reverse removes it with all below.
@@ -244,7 +248,8 @@ void DiffReader::Add(const DiffFile& file) {
   }
   const std::string after = change.after.value_or("");
   // The state before and after, as far as this file goes.
-  NoteParents(path, change.after.has_value());
+  NoteParents(path, change.after.has_value() ? MissingParents::kMade
+                                             : MissingParents::kLeft);
   if (change.before.has_value()) {
     changes_->before.files[path] = before;
     if (executable) {
@@ -342,7 +347,7 @@ void DiffReader::AddPatchAgain(const DiffFile& file,
   }
   if (change.after.has_value()) {
     changes_->after.files[path] = *change.after;
-    NoteParents(path, true);
+    NoteParents(path, MissingParents::kMade);
   } else {
     changes_->after.files.erase(path);
     removed_names_[DirectoryOf(path)].insert(BaseName(path));
