@@ -58,14 +58,14 @@ bool WeighOutcome(const LevelCall& call, uint8_t severity,
   switch (severity) {
     case 0:
       UpdateSymbols(level.View(kSuccessSymbols), &state.symbols);
-      return true;
+      break;
     case 1:
       UpdateSymbols(level.View(kFailureSymbols), &state.symbols);
-      return true;
+      break;
     case 2:
       UpdateSymbols(level.View(kFailureSymbols), &state.symbols);
       state.output->Add("WARNING! " + message);
-      return true;
+      break;
     case 3:
       UpdateSymbols(level.View(kFailureSymbols), &state.symbols);
       state.output->Add("ERROR! " + message);
@@ -78,10 +78,11 @@ bool WeighOutcome(const LevelCall& call, uint8_t severity,
       if (const std::string cause = FailureCause(call); !cause.empty()) {
         Diagnose("why: " + cause);
       }
-      return false;
+      break;
     default:
-      return true;  // counts towards the status only
+      break;  // counts towards the status only
   }
+  return WeighFailure(Direction::kApply, severity) != FailureWeight::kStops;
 }
 
 // Requirement levels of the number run first. False when one of severity 3

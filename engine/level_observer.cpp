@@ -16,6 +16,20 @@ LevelObserver*& Installed() {
 
 LevelObserver* CurrentLevelObserver() { return Installed(); }
 
+FailureWeight WeighFailure(Direction direction, uint8_t severity) {
+  if (direction == Direction::kReverse) {
+    return FailureWeight::kCounts;
+  }
+  switch (severity) {
+    case 0:
+      return FailureWeight::kNone;
+    case 3:
+      return FailureWeight::kStops;
+    default:
+      return FailureWeight::kCounts;
+  }
+}
+
 ScopedLevelObserver::ScopedLevelObserver(LevelObserver* observer)
     : previous_(std::exchange(Installed(), observer)) {}
 

@@ -16,6 +16,13 @@ enum class LevelResult {
   kNotSelected,         // its action names or symbols leave it out
 };
 
+// How a run weighs a level's failure of `severity`: under apply a
+// severity of 0 is no failure and 3 stops the run; under reverse, which
+// knows no severity, every failure counts and none stops. (A program that
+// halts stops either, through kRunStop.)
+enum class FailureWeight { kNone, kCounts, kStops };
+FailureWeight WeighFailure(Direction direction, uint8_t severity);
+
 struct LevelEvent {
   const LevelCall& call;  // the prepared level, its number and the run
   uint64_t index;         // its place among the run's level records

@@ -72,4 +72,26 @@ TEST(LevelObserver, HearsOfEveryLevelInRunOrderAndChangesNothing) {
             (std::vector<std::string>{"change starts", "change done"}));
 }
 
+TEST(LevelObserver, FailuresWeighAsTheDriversWeighThem) {
+  struct Case {
+    Direction direction;
+    uint8_t severity;
+    FailureWeight weight;
+  };
+  const Case cases[] = {
+      {Direction::kApply, 0, FailureWeight::kNone},
+      {Direction::kApply, 1, FailureWeight::kCounts},
+      {Direction::kApply, 2, FailureWeight::kCounts},
+      {Direction::kApply, 3, FailureWeight::kStops},
+      {Direction::kApply, 4, FailureWeight::kCounts},
+      {Direction::kApply, 255, FailureWeight::kCounts},
+      {Direction::kReverse, 0, FailureWeight::kCounts},
+      {Direction::kReverse, 3, FailureWeight::kCounts},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(WeighFailure(c.direction, c.severity), c.weight)
+        << static_cast<int>(c.severity);
+  }
+}
+
 }  // namespace

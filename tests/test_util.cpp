@@ -130,6 +130,8 @@ mode_t FileMode(const std::string& path) {
 }
 
 void MakeTree(const std::string& root, const FileTree& tree) {
+  std::error_code root_error;
+  std::filesystem::create_directories(root, root_error);  // even when empty
   for (const auto& [path, content] : tree) {
     const std::string full = root + "/" + path;
     std::error_code ec;

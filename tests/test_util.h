@@ -47,7 +47,7 @@ mode_t FileMode(const std::string& path);  // permission bits only
 
 // A directory tree in the form TreeContents gives.
 using FileTree = std::map<std::string, std::string>;
-// Creates the entries below `root`: files with their content, "dir/"
+// Creates `root` and the entries below it: files with their content, "dir/"
 // directories, and links written "-> target".
 void MakeTree(const std::string& root, const FileTree& tree);
 

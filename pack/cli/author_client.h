@@ -1,24 +1,31 @@
-// The qrlpack commands that make a package from a change: "from-diff" (a
-// unified diff and the tree it applies to) and "from-trees" (the tree
-// before and the tree after). Each parses its arguments and hands the work
-// to PackageFromDiff or PackageFromTrees.
+// What the qrlpack commands that make a package from a change do once
+// their arguments are parsed: "from-diff" (a unified diff and the tree it
+// applies to) and "from-trees" (the tree before and the tree after). Each
+// checks the values it takes, hands the work to PackageFromDiff or
+// PackageFromTrees and writes the package with pack_io's helpers.
 #ifndef QRL_PACK_CLI_AUTHOR_CLIENT_H_
 #define QRL_PACK_CLI_AUTHOR_CLIENT_H_
 
-#include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
-extern const std::string_view kFromDiffHelp;
-extern const std::string_view kFromTreesHelp;
+#include "pack/cli/command_line.h"
 
-// args[0] is the program, args[1] the command name. Returns the exit code:
-// 0 written, 1 refused (one "qrlpack: ..." line per problem on `err`), 2
-// usage. The package goes to the -o file, else to `out`.
-int RunFromDiff(const std::vector<std::string>& args, std::ostream& out,
-                std::ostream& err);
-int RunFromTrees(const std::vector<std::string>& args, std::ostream& out,
-                 std::ostream& err);
+// The arguments of both commands, as given; from-trees has no tree or
+// strip.
+struct AuthorArguments {
+  std::vector<std::string> files;
+  std::string output = "-";
+  std::string tree = ".";
+  std::string strip = "1";
+  std::string markers = "none";
+};
+
+// Return the exit code: kPackExitOk written, kPackExitInvalid refused (one
+// "qrlpack: ..." line per problem on streams.err), kPackExitUsage for a
+// value they do not take. The package goes to the -o file, else to
+// streams.out (never to a terminal).
+int RunFromDiff(const AuthorArguments& arguments, const PackStreams& streams);
+int RunFromTrees(const AuthorArguments& arguments, const PackStreams& streams);
 
 #endif  // QRL_PACK_CLI_AUTHOR_CLIENT_H_

@@ -2,10 +2,20 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <set>
 #include <utility>
 
 #include "services/diagnostics.h"
-#include "services/line_split.h"
+
+struct RegisteredCommand {
+  CommandText text;
+  CommandRun run;
+  CLI::App* app;
+  std::vector<std::string>* passthrough = nullptr;
+  std::string completion = {};  // its own completion, in bash
+  // Options whose value may be any word (PackCommand::Value).
+  std::set<const CLI::Option*> any_value = {};
+};
 
 namespace {
 
@@ -76,46 +86,6 @@ std::string OptionColumn(const CLI::Option& option) {
     text += " " + option.get_type_name();
   }
   return text;
-}
-
-// The options that the "Options:" part of a help lists at the start of its
-// lines ("  -p N, --strip N   ..."), and whether each takes a value.
-struct HelpOption {
-  std::string spelling;
-  bool valued;
-};
-
-std::vector<HelpOption> HelpOptions(std::string_view help) {
-  std::vector<HelpOption> options;
-  const size_t start = help.find("\nOptions:\n");
-  if (start == std::string_view::npos) {
-    return options;
-  }
-  for (size_t at = start + 10; at < help.size();) {
-    std::string_view line = LineAt(help, at, LineEnds::kLfOnly).text;
-    at += line.size() + 1;
-    if (line.empty()) {
-      break;  // the end of the part
-    }
-    const size_t first = options.size();
-    bool valued = false;
-    while (line.starts_with("  -") || line.starts_with(", -")) {
-      line.remove_prefix(2);
-      const size_t stop = std::min(line.find_first_of(" ,"), line.size());
-      options.push_back({std::string(line.substr(0, stop)), false});
-      line.remove_prefix(stop);
-      // A value is named in capitals after one blank.
-      if (line.size() > 1 && line[0] == ' ' && line[1] >= 'A' &&
-          line[1] <= 'Z') {
-        valued = true;
-        line.remove_prefix(std::min(line.find(','), line.size()));
-      }
-    }
-    for (size_t k = first; k < options.size(); ++k) {
-      options[k].valued = valued;
-    }
-  }
-  return options;
 }
 
 enum class HelpFlag { kFirst, kLast };
@@ -235,15 +205,18 @@ int UsageError(std::ostream& err, const std::string& text,
 }
 
 // The usage error of a command's arguments that CLI11 refused.
-std::string FailureText(const CLI::App& app, const CLI::ParseError& failure,
+std::string FailureText(const RegisteredCommand& command,
+                        const CLI::ParseError& failure,
                         const std::vector<std::string>& args) {
-  const CLI::Option* missing = MissingArgument(app);
+  const CLI::Option* missing = MissingArgument(*command.app);
   if (missing != nullptr && failure.get_name() == "RequiredError") {
     return MissingText(*missing);
   }
-  if (const CLI::Option* option = OptionOfError(app, failure);
+  if (const CLI::Option* option = OptionOfError(*command.app, failure);
       option != nullptr) {
-    return "option " + SpellingUsed(*option, args) + " needs a file name";
+    return "option " + SpellingUsed(*option, args) +
+           (command.any_value.contains(option) ? " needs a value"
+                                               : " needs a file name");
   }
   return failure.what();
 }
@@ -255,10 +228,85 @@ const CLI::Validator kNotEmpty(
     },
     "", "");
 
+// The case of `command` in the completion function: no completion after
+// an option that takes a value, its options after a "-", then its own.
+std::string CompletionCase(const RegisteredCommand& command) {
+  std::string options;
+  std::string valued;
+  const auto add = [&options, &valued](const CLI::Option& option,
+                                       bool takes_value) {
+    for (const std::string& spelling : OptionNames(option)) {
+      options += " " + spelling;
+      if (takes_value) {
+        valued += (valued.empty() ? "" : "|") + spelling;
+      }
+    }
+  };
+  // In the order of the help: a help written by hand lists -h last.
+  const CLI::Option* help = command.app->get_help_ptr();
+  const bool help_last = !command.text.help.empty();
+  for (const CLI::Option* option : command.app->get_options()) {
+    if (option != help || !help_last) {
+      add(*option, TakesValue(*option));
+    }
+  }
+  if (help_last && help != nullptr) {
+    add(*help, false);
+  }
+  std::string text = "    " + command.text.name + ")\n";
+  if (!valued.empty()) {
+    text += "      case $prev in " + valued + ") return ;; esac\n";
+  }
+  if (!options.empty()) {
+    text += "      [[ $cur == -* ]] && COMPREPLY=($(compgen -W \"" +
+            options.substr(1) + "\" -- \"$cur\"))\n";
+  }
+  if (!command.completion.empty()) {
+    text += "      " + command.completion + "\n";
+  }
+  return text + "      ;;\n";
+}
+
 }  // namespace
 
+int CommandUsageError(const PackStreams& streams, const std::string& command,
+                      const std::string& text) {
+  return UsageError(streams.err, command + ": " + text, command + " ");
+}
+
+CLI::App& PackCommand::app() { return *command_->app; }
+
 PackCommand& PackCommand::Input(const std::string& name, std::string* target) {
-  app_->add_option(name, *target)->required();
+  app().add_option(name, *target)->required();
+  return *this;
+}
+
+PackCommand& PackCommand::Inputs(const std::string& name,
+                                 std::vector<std::string>* target) {
+  app().add_option(name, *target);
+  return *this;
+}
+
+PackCommand& PackCommand::Value(const std::string& names,
+                                const std::string& value_name,
+                                std::string* target,
+                                const std::string& description) {
+  CLI::Option* option =
+      app()
+          .add_option(names, *target, description)
+          ->type_name(value_name)
+          ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  command_->any_value.insert(option);
+  return *this;
+}
+
+PackCommand& PackCommand::Passthrough(std::vector<std::string>* target) {
+  command_->passthrough = target;
+  return *this;
+}
+
+PackCommand& PackCommand::Completion(std::string bash) {
+  command_->completion = std::move(bash);
   return *this;
 }
 
@@ -267,7 +315,8 @@ PackCommand& PackCommand::FileOption(const std::string& names,
                                      std::string* target,
                                      const std::string& description,
                                      Required required) {
-  app_->add_option(names, *target, description)
+  app()
+      .add_option(names, *target, description)
       ->type_name(value_name)
       ->check(kNotEmpty)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
@@ -277,7 +326,7 @@ PackCommand& PackCommand::FileOption(const std::string& names,
 
 PackCommand& PackCommand::Flag(const std::string& names, bool* target,
                                const std::string& description) {
-  app_->add_flag(names, *target, description);
+  app().add_flag(names, *target, description);
   return *this;
 }
 
@@ -309,17 +358,9 @@ PackCommand PackCommandLine::Add(const CommandText& text, CommandRun run) {
   CLI::App* app = app_->add_subcommand(text.name, text.summary);
   app->set_help_flag("-h,--help", "show this help");
   app->allow_extras();
-  commands_.push_back({text, std::move(run), app, nullptr, {}});
-  return PackCommand(app);
-}
-
-void PackCommandLine::AddOwnParsing(const CommandText& text, OwnParsingRun run,
-                                    std::string completion) {
-  CLI::App* app = app_->add_subcommand(text.name, text.summary);
-  app->set_help_flag();
-  app->prefix_command();
-  commands_.push_back(
-      {text, nullptr, app, std::move(run), std::move(completion)});
+  commands_.push_back(std::make_unique<Command>(
+      Command{.text = text, .run = std::move(run), .app = app}));
+  return PackCommand(commands_.back().get());
 }
 
 void PackCommandLine::AddCompletion(std::string script) {
@@ -328,9 +369,9 @@ void PackCommandLine::AddCompletion(std::string script) {
 
 const PackCommandLine::Command* PackCommandLine::Find(
     const std::string& name) const {
-  for (const Command& command : commands_) {
-    if (command.text.name == name) {
-      return &command;
+  for (const std::unique_ptr<Command>& command : commands_) {
+    if (command->text.name == name) {
+      return command.get();
     }
   }
   return nullptr;
@@ -338,16 +379,16 @@ const PackCommandLine::Command* PackCommandLine::Find(
 
 std::string PackCommandLine::CommandNames() const {
   std::string names;
-  for (const Command& command : commands_) {
-    names += (names.empty() ? "" : ", ") + command.text.name;
+  for (const std::unique_ptr<Command>& command : commands_) {
+    names += (names.empty() ? "" : ", ") + command->text.name;
   }
   return names;
 }
 
 std::string PackCommandLine::GeneralHelp() const {
   std::vector<HelpRow> commands;
-  for (const Command& command : commands_) {
-    commands.push_back({Usage(command.text), command.text.summary});
+  for (const std::unique_ptr<Command>& command : commands_) {
+    commands.push_back({Usage(command->text), command->text.summary});
   }
   commands.push_back({"help [COMMAND]", help_->get_description()});
   return "Usage: qrlpack COMMAND [ARGUMENTS]\n\n" + description_ +
@@ -360,8 +401,8 @@ std::string PackCommandLine::CommandHelp(const std::string& name) const {
   if (command == nullptr) {
     return std::string();
   }
-  if (command->own_parsing) {
-    return command->text.description;
+  if (!command->text.help.empty()) {
+    return command->text.help;
   }
   return "Usage: qrlpack " + Usage(command->text) + "\n\n" +
          command->text.description + "\nOptions:\n" +
@@ -391,8 +432,9 @@ int PackCommandLine::Run(const std::vector<std::string>& args,
   }
   show_version_ = false;
   show_completion_ = false;
+  const std::vector<std::string> own = CommandArguments(args);
   // CLI11 takes the arguments last first, without the program path.
-  std::vector<std::string> reversed(args.rbegin(), args.rend() - 1);
+  std::vector<std::string> reversed(own.rbegin(), own.rend() - 1);
   Parse parse;
   try {
     app_->parse(reversed);
@@ -426,11 +468,52 @@ int PackCommandLine::Run(const std::vector<std::string>& args,
   if (chosen[0] == help_) {
     return RunHelp(help_->remaining(), streams);
   }
-  const Command& command = *Find(chosen[0]->get_name());
-  if (command.own_parsing) {
-    return command.own_parsing(args, streams);
+  return RunCommand(*Find(chosen[0]->get_name()), parse, own, streams);
+}
+
+std::vector<std::string> PackCommandLine::CommandArguments(
+    const std::vector<std::string>& args) const {
+  const Command* command = args.size() > 1 ? Find(args[1]) : nullptr;
+  if (command == nullptr) {
+    return args;
   }
-  return RunCommand(command, parse, args, streams);
+  std::set<std::string> flags;
+  std::set<std::string> valued;  // long names
+  for (const CLI::Option* option : command->app->get_options()) {
+    for (const std::string& name : OptionNames(*option)) {
+      flags.insert(name);
+    }
+    for (const std::string& name : option->get_lnames()) {
+      if (TakesValue(*option)) {
+        valued.insert("--" + name + "=");
+      }
+    }
+  }
+  std::vector<std::string> own(args.begin(), args.begin() + 2);
+  if (command->passthrough != nullptr) {
+    command->passthrough->clear();
+    for (size_t i = 2; i < args.size(); ++i) {
+      (flags.contains(args[i]) ? own : *command->passthrough)
+          .push_back(args[i]);
+    }
+    return own;
+  }
+  for (size_t i = 2; i < args.size(); ++i) {
+    if (args[i] == "--") {
+      own.insert(own.end(), args.begin() + static_cast<std::ptrdiff_t>(i),
+                 args.end());
+      break;
+    }
+    // CLI11 would take the next argument for the value "--output=" leaves
+    // empty.
+    if (valued.contains(args[i])) {
+      own.push_back(args[i].substr(0, args[i].size() - 1));
+      own.emplace_back();
+    } else {
+      own.push_back(args[i]);
+    }
+  }
+  return own;
 }
 
 int PackCommandLine::RunCommand(const Command& command, const Parse& parse,
@@ -453,10 +536,9 @@ int PackCommandLine::RunCommand(const Command& command, const Parse& parse,
     return kPackExitOk;
   }
   if (parse.failure != nullptr) {
-    return UsageError(
-        streams.err,
-        name + ": " + FailureText(*command.app, *parse.failure, args),
-        name + " ");
+    return UsageError(streams.err,
+                      name + ": " + FailureText(command, *parse.failure, args),
+                      name + " ");
   }
   return command.run(streams);
 }
@@ -464,40 +546,9 @@ int PackCommandLine::RunCommand(const Command& command, const Parse& parse,
 std::string PackCommandLine::BashCompletion() const {
   std::string names;
   std::string cases;
-  for (const Command& command : commands_) {
-    names += " " + command.text.name;
-    std::string options;
-    std::string valued;
-    const auto add = [&options, &valued](const std::string& spelling,
-                                         bool takes_value) {
-      options += " " + spelling;
-      if (takes_value) {
-        valued += (valued.empty() ? "" : "|") + spelling;
-      }
-    };
-    for (const CLI::Option* option : command.app->get_options()) {
-      for (const std::string& spelling : OptionNames(*option)) {
-        add(spelling, TakesValue(*option));
-      }
-    }
-    if (command.own_parsing) {
-      // Its options are those its help lists.
-      for (const HelpOption& option : HelpOptions(command.text.description)) {
-        add(option.spelling, option.valued);
-      }
-    }
-    cases += "    " + command.text.name + ")\n";
-    if (!valued.empty()) {
-      cases += "      case $prev in " + valued + ") return ;; esac\n";
-    }
-    if (!options.empty()) {
-      cases += "      [[ $cur == -* ]] && COMPREPLY=($(compgen -W \"" +
-               options.substr(1) + "\" -- \"$cur\"))\n";
-    }
-    if (!command.completion.empty()) {
-      cases += "      " + command.completion + "\n";
-    }
-    cases += "      ;;\n";
+  for (const std::unique_ptr<Command>& command : commands_) {
+    names += " " + command->text.name;
+    cases += CompletionCase(*command);
   }
   std::string top_options;
   for (const CLI::Option* option : app_->get_options()) {

@@ -1,7 +1,9 @@
-// The qrlpack command line, on CLI11. Each command registers itself once:
-// its name, usage, help text, arguments and what it runs. The general
-// help, each command's help, the bash completion and every usage error
-// are made from those registrations. Never reads or writes a file.
+// The qrlpack command line, on CLI11. Each command registers itself once,
+// the same way: its name, usage, help text, arguments and what it runs.
+// The general help, each command's help, the bash completion and every
+// usage error are made from those registrations; a command's run only adds
+// the usage errors of values it must judge itself (CommandUsageError).
+// Never reads or writes a file.
 #ifndef QRL_PACK_CLI_COMMAND_LINE_H_
 #define QRL_PACK_CLI_COMMAND_LINE_H_
 
@@ -12,16 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "pack/cli/exit_codes.h"
+
 namespace CLI {
 class App;
 class Option;
 class ParseError;
 }  // namespace CLI
-
-// Exit codes.
-inline constexpr int kPackExitOk = 0;
-inline constexpr int kPackExitInvalid = 1;  // bad input, unreadable file
-inline constexpr int kPackExitUsage = 2;
 
 // Where a command writes: results to `out`, "qrlpack: ..." faults to `err`.
 struct PackStreams {
@@ -32,26 +31,33 @@ struct PackStreams {
 // Runs a command once its arguments are parsed; returns the exit code.
 using CommandRun = std::function<int(const PackStreams& streams)>;
 
-// Runs a command that reads its own arguments: all of them, args[1] being
-// the command's name.
-using OwnParsingRun = std::function<int(const std::vector<std::string>& args,
-                                        const PackStreams& streams)>;
+// The usage error of a value that `command` judged itself: "qrlpack:
+// COMMAND: TEXT" and where its help is, on streams.err; returns
+// kPackExitUsage.
+int CommandUsageError(const PackStreams& streams, const std::string& command,
+                      const std::string& text);
 
 // How a command introduces itself.
 struct CommandText {
-  std::string name;         // "build"
-  std::string synopsis;     // its usage after the name: "DESC.json -o PKG.qrl"
-  std::string summary;      // its line in the general help
-  std::string description;  // the body of its own help, lines ending in \n
+  std::string name;      // "build"
+  std::string synopsis;  // its usage after the name: "DESC.json -o PKG.qrl"
+  std::string summary;   // its line in the general help
+  std::string description = {};  // the body of its help, lines ending in \n
+  // A help written whole by hand, in place of the one made from
+  // `description` and the options; it lists "-h, --help" last, and so
+  // does the completion.
+  std::string help = {};
 };
 
 enum class Required { kNo, kYes };
+
+struct RegisteredCommand;
 
 // One registered command; the arguments are added to it in the order they
 // are to be checked.
 class PackCommand {
  public:
-  explicit PackCommand(CLI::App* app) : app_(app) {}
+  explicit PackCommand(RegisteredCommand* command) : command_(command) {}
 
   // A positional file argument, always required: without it the usage
   // error says "missing the input file". "-" is a valid name.
@@ -65,15 +71,37 @@ class PackCommand {
                           const std::string& description,
                           Required required = Required::kNo);
 
+  // Positional file arguments, none or any number: the command judges
+  // how many it takes.
+  PackCommand& Inputs(const std::string& name,
+                      std::vector<std::string>* target);
+
+  // An option whose value is any word, even an empty one, such as
+  // "-p,--strip": the next argument, or joined ("--strip=2", "-p2"). The
+  // last one given counts; without its value the usage error says
+  // "option -p needs a value".
+  PackCommand& Value(const std::string& names, const std::string& value_name,
+                     std::string* target, const std::string& description);
+
   // An option without a value.
   PackCommand& Flag(const std::string& names, bool* target,
                     const std::string& description);
 
+  // For a command that hands on another program's arguments: every
+  // argument after the command's name that is not exactly one of its
+  // flags (or -h, --help) goes to `target`, in order, "--" and words that
+  // look like options included. Only flags may be registered beside it.
+  PackCommand& Passthrough(std::vector<std::string>* target);
+
+  // Bash that completes the command's words past its options, with `i`
+  // the index of the command's word; by default, file names.
+  PackCommand& Completion(std::string bash);
+
   // For what the helpers above do not cover.
-  CLI::App& app() { return *app_; }
+  CLI::App& app();
 
  private:
-  CLI::App* app_;
+  RegisteredCommand* command_;
 };
 
 class PackCommandLine {
@@ -87,13 +115,6 @@ class PackCommandLine {
 
   // Registers a command; the help lists commands in registration order.
   PackCommand Add(const CommandText& text, CommandRun run);
-
-  // Registers a command that reads its own arguments and words its own
-  // usage errors; `text.description` is then its whole help. The
-  // completion runs `completion` (bash, with `i` the index of the
-  // command's word) for it, or offers file names only.
-  void AddOwnParsing(const CommandText& text, OwnParsingRun run,
-                     std::string completion = {});
 
   // More bash text for the completion script, after qrlpack's own: the
   // functions that commands' completions call, another program's.
@@ -111,13 +132,7 @@ class PackCommandLine {
   std::string BashCompletion() const;
 
  private:
-  struct Command {
-    CommandText text;
-    CommandRun run;
-    CLI::App* app;
-    OwnParsingRun own_parsing;  // set for a command that parses itself
-    std::string completion;     // its own completion, in bash
-  };
+  using Command = RegisteredCommand;
 
   // What parsing left for the command to judge.
   struct Parse {
@@ -133,6 +148,11 @@ class PackCommandLine {
   int RunHelp(const std::vector<std::string>& words,
               const PackStreams& streams) const;
   std::string CommandNames() const;
+  // `args` as CLI11 is to see them: a passthrough command's words for the
+  // other program taken out (into its target), and an empty joined value
+  // ("--output=") given apart, so that it stays empty.
+  std::vector<std::string> CommandArguments(
+      const std::vector<std::string>& args) const;
 
   std::unique_ptr<CLI::App> app_;
   std::string version_;
@@ -141,7 +161,7 @@ class PackCommandLine {
   bool show_version_ = false;
   bool show_completion_ = false;
   CLI::App* help_ = nullptr;
-  std::vector<Command> commands_;
+  std::vector<std::unique_ptr<Command>> commands_;
   std::string more_completion_;
 };
 

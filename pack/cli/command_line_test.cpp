@@ -94,6 +94,9 @@ TEST_F(CommandLineTest, UsageErrorsNameTheCommandAndItsHelp) {
        "qrlpack: copy: option --output needs a "
        "file name"},
       {{"copy", "a", "-o", ""}, "qrlpack: copy: option -o needs a file name"},
+      // Not the next argument.
+      {{"copy", "--output=", "a"},
+       "qrlpack: copy: option --output needs a file name"},
       {{"copy", "a", "-o", "b", "-x"}, "qrlpack: copy: unknown option '-x'"},
       {{"show", "a", "b"}, "qrlpack: show: unexpected argument 'b'"},
       {{"show", "a", "--", "-b"}, "qrlpack: show: unexpected argument '-b'"},
@@ -176,6 +179,105 @@ TEST_F(CommandLineTest, LongDescriptionsWrapUnderTheirColumn) {
             "eleven twelve\n"
             "               thirteen\n"
             "  -h, --help   show this help\n");
+}
+
+// The other shapes: "make [-p N] [FILE...]", whose help is written by
+// hand and which judges its files itself, and "pass [--json] ARGS...",
+// which hands its other arguments on as given.
+class CommandShapesTest : public CommandLineTest {
+ protected:
+  CommandShapesTest() {
+    command_line_
+        .Add({.name = "make",
+              .synopsis = "[-p N] [FILE...]",
+              .summary = "make",
+              .help = "Usage: qrlpack make, by hand\n"},
+             [this](const PackStreams& streams) {
+               if (files_.size() > 1) {
+                 return CommandUsageError(streams, "make", "one file at most");
+               }
+               streams.out << "make " << strip_ << ' ' << files_.size() << '\n';
+               return 0;
+             })
+        .Inputs("FILE", &files_)
+        .Value("-p,--strip", "N", &strip_, "strip");
+    command_line_
+        .Add({.name = "pass", .synopsis = "[--json] ARGS...", .summary = "p"},
+             [this](const PackStreams& streams) {
+               streams.out << (json_ ? "json" : "text");
+               for (const std::string& arg : passed_) {
+                 streams.out << " [" << arg << ']';
+               }
+               streams.out << '\n';
+               return 0;
+             })
+        .Passthrough(&passed_)
+        .Flag("--json", &json_, "json")
+        .Completion("echo pass");
+  }
+
+  std::vector<std::string> files_;
+  std::string strip_ = "1";
+  std::vector<std::string> passed_;
+  bool json_ = false;
+};
+
+TEST_F(CommandShapesTest, ArgumentsAndErrorsOfEachShape) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+    std::string err;
+  };
+  const std::string make_try = "\nTry 'qrlpack make --help'.\n";
+  const std::vector<Case> cases = {
+      {{"make"}, "make 1 0\n", ""},
+      {{"make", "-p2", "a"}, "make 2 1\n", ""},
+      {{"make", "--strip=", "a"}, "make  1\n", ""},  // any value, even none
+      {{"make", "-p", "3", "-p", "4"}, "make 4 0\n", ""},
+      {{"make", "a", "b"}, "", "qrlpack: make: one file at most" + make_try},
+      {{"make", "-p"}, "", "qrlpack: make: option -p needs a value" + make_try},
+      {{"make", "--strip"},
+       "",
+       "qrlpack: make: option --strip needs a value" + make_try},
+      {{"make", "-q"}, "", "qrlpack: make: unknown option '-q'" + make_try},
+      {{"make", "a", "-h"}, "Usage: qrlpack make, by hand\n", ""},
+      {{"make", "--", "-h"}, "make 1 1\n", ""},
+      // Every argument that is not exactly a flag is handed on, in order.
+      {{"pass"}, "text\n", ""},
+      {{"pass", "a", "--json", "-x", "--", "--json=1", "M{X}=v"},
+       "json [a] [-x] [--] [--json=1] [M{X}=v]\n",
+       ""},
+      {{"pass", "a", "--help"}, "Usage: qrlpack pass [--json] ARGS...\n", ""},
+  };
+  for (const Case& c : cases) {
+    json_ = false;
+    strip_ = "1";
+    files_.clear();
+    const Result result = Run(c.args);
+    const std::string shown = c.args.size() > 1 ? c.args[1] : c.args[0];
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n') + 1), c.out) << shown;
+    EXPECT_EQ(result.err, c.err) << shown;
+    EXPECT_EQ(result.code, c.err.empty() ? kPackExitOk : kPackExitUsage)
+        << shown;
+  }
+}
+
+TEST_F(CommandShapesTest, CompletionListsAHandWrittenHelpLast) {
+  const std::string script = command_line_.BashCompletion();
+  EXPECT_NE(script.find("    copy)\n      case $prev in -o|--output) return "
+                        ";; esac\n      [[ $cur == -* ]] && COMPREPLY=($("
+                        "compgen -W \"-h --help -o --output -v --verbose\""),
+            std::string::npos)
+      << script;
+  EXPECT_NE(script.find("    make)\n      case $prev in -p|--strip) return "
+                        ";; esac\n      [[ $cur == -* ]] && COMPREPLY=($("
+                        "compgen -W \"-p --strip -h --help\""),
+            std::string::npos)
+      << script;
+  EXPECT_NE(script.find("compgen -W \"-h --help --json\" -- \"$cur\"))\n"
+                        "      echo pass\n"),
+            std::string::npos)
+      << script;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// qrlpack: builds quorl packages from JSON descriptions and describes
-// packages as JSON.
+// qrlpack, the authoring tool: builds quorl packages from JSON descriptions
+// and dumps them back, makes packages from diffs and from edited trees,
+// plans what a package will do to a tree, and rebases a package onto a new
+// release. Everything is in RunQrlpack; this only sets up the process.
 #include <csignal>
 #include <iostream>
 #include <string>

@@ -1,6 +1,7 @@
 // The qrlpack program: its commands on the command line. "build" turns a
-// JSON description into a package, "dump" turns a package into its
-// description, and each has its help.
+// JSON description into a package and "dump" a package into one;
+// "from-diff" and "from-trees" make packages from a change, "plan" tells
+// what a package will do to a tree, "rebase" carries it to a new release.
 #ifndef QRL_PACK_CLI_PACK_CLIENT_H_
 #define QRL_PACK_CLI_PACK_CLIENT_H_
 

@@ -8,8 +8,6 @@
 #include "services/handle_io.h"
 #include "services/posix_error.h"
 
-namespace {
-
 bool WriteOutput(const std::string& name, std::string_view data,
                  std::ostream& out, std::string* err) {
   if (name == "-") {
@@ -23,8 +21,6 @@ bool WriteOutput(const std::string& name, std::string_view data,
   }
   return StringToFile(name, data, err);
 }
-
-}  // namespace
 
 int Fail(std::ostream& err, const std::string& text) {
   err << "qrlpack: " << EscapeForTerminal(text) << '\n';

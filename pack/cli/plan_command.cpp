@@ -1,10 +1,18 @@
-// plan: what a package will do to a tree, before it does it. It reads its
-// own arguments: after the package and the action they are qrlconsole's.
+// plan: what a package will do to a tree, before it does it. Its own flags
+// stand anywhere; every other argument is qrlconsole's, handed on as given.
+#include <memory>
+
 #include "pack/cli/commands.h"
 #include "pack/cli/shell_completion.h"
 #include "pack/plan/plan.h"
 
 namespace {
+
+// qrlconsole's arguments, and what plan does with them.
+struct PlanArguments {
+  std::vector<std::string> console_args;
+  PlanOptions options;
+};
 
 constexpr std::string_view kPlanHelp =
     "Usage: qrlpack plan PACKAGE ACTION [MACRO{NAME}=VALUE | SYMBOL...]... "
@@ -43,22 +51,26 @@ constexpr std::string_view kPlanHelp =
 }  // namespace
 
 void AddPlanCommand(PackCommandLine* command_line) {
-  command_line->AddOwnParsing(
-      {.name = "plan",
-       .synopsis = "PACKAGE ACTION [MACRO{NAME}=VALUE | SYMBOL...]... "
-                   "[--json] [--diff] [--all-levels] [--allow-loose]",
-       .summary = "what a package will do to a tree, before it does it",
-       .description = std::string(kPlanHelp)},
-      [](const std::vector<std::string>& args, const PackStreams& streams) {
-        for (size_t i = 2; i < args.size(); ++i) {
-          if (args[i] == "-h" || args[i] == "--help") {
-            streams.out << kPlanHelp;
-            return kPackExitOk;
-          }
-        }
-        return RunPlanCommand(
-            std::vector<std::string>(args.begin() + 2, args.end()), streams.out,
-            streams.err);
-      },
-      PlanCompletion());
+  auto arguments = std::make_shared<PlanArguments>();
+  PlanOptions& options = arguments->options;
+  command_line
+      ->Add({.name = "plan",
+             .synopsis = "PACKAGE ACTION [MACRO{NAME}=VALUE | SYMBOL...]... "
+                         "[--json] [--diff] [--all-levels] [--allow-loose]",
+             .summary = "what a package will do to a tree, before it does it",
+
+             .help = std::string(kPlanHelp)},
+            [arguments](const PackStreams& streams) {
+              return RunPlanCommand(arguments->console_args, arguments->options,
+                                    streams.out, streams.err);
+            })
+      .Passthrough(&arguments->console_args)
+      .Flag("--json", &options.json, "one JSON document instead")
+      .Flag("--diff", &options.diff,
+            "also a diff of every file that would change")
+      .Flag("--all-levels", &options.all_levels,
+            "also plan the levels after the one where qrlconsole stops")
+      .Flag("--allow-loose", &options.allow_loose,
+            "levels that rewrite tree lines do not fail the plan")
+      .Completion(PlanCompletion());
 }

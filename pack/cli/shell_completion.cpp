@@ -1,6 +1,7 @@
 #include "pack/cli/shell_completion.h"
 
 #include "console/actions.h"
+#include "pack/cli/exit_codes.h"
 #include "pack/cli/package_macros.h"
 #include "package/package.h"
 
@@ -61,12 +62,12 @@ int RunCompleteMacros(const std::vector<std::string>& args, std::ostream& out) {
   TSETTINGSBLOCK settings;
   std::string err;
   if (args.size() != 3 || !LoadPackage(args[2], &levels, &settings, &err)) {
-    return 1;
+    return kPackExitInvalid;
   }
   for (const std::string& name : PackageMacroNames(levels, settings)) {
     out << name << '\n';
   }
-  return 0;
+  return kPackExitOk;
 }
 
 std::string ConsoleCompletion() {

@@ -190,13 +190,13 @@ int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
              Plan* plan, std::string* err) {
   if (args.size() < 2) {
     *err = std::string(kUsage);
-    return 2;
+    return kPlanUsage;
   }
   const std::string action = UpperCase(args[1]);
   if (action != "APPLY" && action != "REVERSE") {
     *err = "plan: the action must be apply or reverse, not \"" + args[1] +
            "\"\n" + std::string(kUsage);
-    return 2;
+    return kPlanUsage;
   }
   plan->action = action == "APPLY" ? "apply" : "reverse";
   TFASTMEMLIST levels;
@@ -204,7 +204,7 @@ int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
   std::string load_error;
   if (!LoadPackage(args[0], &levels, &settings, &load_error)) {
     *err = LoadFailureMessage(args[0], load_error);
-    return 3;
+    return kPlanUnloadable;
   }
 
   // The run: the console's own, on an overlay, with tools never started.
@@ -237,30 +237,15 @@ int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
     fails =
         fails || level.failure || (level.rewrites > 0 && !options.allow_loose);
   }
-  return fails ? 1 : 0;
+  return fails ? kPlanFails : kPlanSucceeds;
 }
 
-int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out,
-                   std::ostream& err) {
-  PlanOptions options;
-  std::vector<std::string> console_args;
-  for (const std::string& arg : args) {
-    if (arg == "--json") {
-      options.json = true;
-    } else if (arg == "--diff") {
-      options.diff = true;
-    } else if (arg == "--all-levels") {
-      options.all_levels = true;
-    } else if (arg == "--allow-loose") {
-      options.allow_loose = true;
-    } else {
-      console_args.push_back(arg);
-    }
-  }
+int RunPlanCommand(const std::vector<std::string>& args, PlanOptions options,
+                   std::ostream& out, std::ostream& err) {
   Plan plan;
   std::string why;
-  int code = MakePlan(console_args, options, &plan, &why);
-  if (code >= 2) {
+  int code = MakePlan(args, options, &plan, &why);
+  if (code != kPlanSucceeds && code != kPlanFails) {
     err << "qrlpack: " << why << '\n';
     return code;
   }
@@ -271,7 +256,7 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out,
       err << "qrlpack: plan: no diff written: " << EscapeForTerminal(refusal)
           << '\n';
       options.diff = false;
-      code = 1;
+      code = kPlanFails;
     }
   }
   if (options.json) {

@@ -11,7 +11,21 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// What a level would do. The report words it (OutcomeName) "applies",
+// "already applied", "fails", "skipped: requirements", "not simulated";
+// kUnknown, for a level that started and never ended, as nothing.
+enum class PlannedOutcome {
+  kUnknown,
+  kApplies,
+  kAlreadyApplied,
+  kFails,
+  kSkipped,
+  kNotSimulated,
+};
+std::string_view OutcomeName(PlannedOutcome outcome);
 
 // One level as the run would visit it.
 struct PlannedLevel {
@@ -19,9 +33,7 @@ struct PlannedLevel {
   std::string presentation;
   std::string number;
   std::string kind;  // "Normal", "Complex", ... or the stored kind code
-  // "applies", "already applied", "fails", "skipped: requirements" or
-  // "not simulated".
-  std::string outcome;
+  PlannedOutcome outcome = PlannedOutcome::kUnknown;
   std::string file;    // the file a Normal level works on, if any
   int64_t line = 0;    // where in it the level acts, from 1; 0 for nowhere
   std::string reason;  // of a failure or a skip, in plain words
@@ -74,12 +86,19 @@ struct PlanOptions {
   bool allow_loose = false;
 };
 
+// plan's exit codes (pack/cli/exit_codes.h lists every command's).
+inline constexpr int kPlanSucceeds = 0;
+inline constexpr int kPlanFails = 1;
+inline constexpr int kPlanUsage = 2;
+inline constexpr int kPlanUnloadable = 3;
+
 // Plans qrlconsole's action for its arguments (`args`: the package, the
 // action, then macros and symbols, as qrlconsole takes them). Returns
-// plan's own exit code: 0 when every level would succeed, 1 when any would
-// fail, a change lands outside the tree of the root macro or the
-// prediction is uncertain, 2 for a usage error, 3 when the
-// package cannot be loaded; *plan is filled for 0 and 1, *err otherwise.
+// plan's own exit code: kPlanSucceeds when every level would succeed,
+// kPlanFails when any would fail, a change lands outside the tree of the
+// root macro or the prediction is uncertain, kPlanUsage for a usage error,
+// kPlanUnloadable when the package cannot be loaded; *plan is filled for
+// the first two, *err otherwise.
 int MakePlan(const std::vector<std::string>& args, Plan* plan,
              std::string* err);
 // The same with options: --all-levels plans past the console's stop, and
@@ -96,8 +115,9 @@ void WritePlanText(const Plan& plan, const PlanOptions& options,
 void WritePlanJson(const Plan& plan, const PlanOptions& options,
                    std::ostream& out);
 
-// The command: arguments after "plan", with --json and --diff anywhere.
-int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out,
-                   std::ostream& err);
+// The command: qrlconsole's arguments `args` (the package, the action,
+// then macros and symbols), planned and reported as `options` say.
+int RunPlanCommand(const std::vector<std::string>& args, PlanOptions options,
+                   std::ostream& out, std::ostream& err);
 
 #endif  // QRL_PACK_PLAN_PLAN_H_

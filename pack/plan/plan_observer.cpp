@@ -19,12 +19,6 @@ namespace {
 constexpr std::string_view kLeftOut =
     "its action names or symbols leave it out";
 
-std::string Quoted(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
-}
-
-std::string LineNumber(int64_t index) { return std::to_string(index + 1); }
-
 // The lines of a match that differ from the block byte for byte, which the
 // level writes over with its own lines; the warning quotes the first.
 int64_t LooseLines(EditableText& text, int64_t at,
@@ -37,8 +31,8 @@ int64_t LooseLines(EditableText& text, int64_t at,
       warnings->push_back(
           "matches only because blanks at the ends and letter case do "
           "not count: line " +
-          LineNumber(at + static_cast<int64_t>(i)) + " reads " + Quoted(line) +
-          ", the package has " + Quoted(block[i]));
+          LineNumberOf(at + static_cast<int64_t>(i)) + " reads " +
+          QuotedLine(line) + ", the package has " + QuotedLine(block[i]));
     }
   }
   return count;
@@ -48,11 +42,11 @@ std::string OthersWarning(const BlockPlaces& places) {
   std::string lines;
   for (uint64_t other : places.others) {
     lines +=
-        (lines.empty() ? "" : ", ") + LineNumber(static_cast<int64_t>(other));
+        (lines.empty() ? "" : ", ") + LineNumberOf(static_cast<int64_t>(other));
   }
   return "also matches at line" +
          std::string(places.others.size() > 1 ? "s " : " ") + lines +
-         "; the first place, line " + LineNumber(places.first) + ", is taken";
+         "; the first place, line " + LineNumberOf(places.first) + ", is taken";
 }
 
 // A name of the form {WORD} left in a path: a macro that nothing defined.
@@ -116,7 +110,7 @@ std::string WholeFileReason(const LevelEvent& event) {
   std::string content;
   const std::string file = macros.Get(static_cast<uint64_t>(root) + 1) + path;
   if (!FileToString(file, &content)) {
-    return "the file " + Quoted(file) + " cannot be read";
+    return "the file " + QuotedLine(file) + " cannot be read";
   }
   return DescribeContentDifference(content, expected);
 }
@@ -156,7 +150,7 @@ void PlanObserver::LevelStarts(const LevelCall& call, uint64_t index) {
 void PlanObserver::LevelEnds(const LevelEvent& event) {
   if (event.result == LevelResult::kNotSelected) {
     PlannedLevel planned = Planned(event.call);
-    planned.outcome = "skipped: requirements";
+    planned.outcome = PlannedOutcome::kSkipped;
     planned.reason = std::string(kLeftOut);
     levels_.push_back(std::move(planned));
     return;
@@ -171,18 +165,19 @@ void PlanObserver::LevelEnds(const LevelEvent& event) {
   const Look look = std::move(looks_.back());
   open_.pop_back();
   looks_.pop_back();
-  if (planned.outcome == "not simulated") {
+  if (planned.outcome == PlannedOutcome::kNotSimulated) {
     return;  // a tool ran in its place: whatever came back is assumed
   }
-  const bool apply = event.call.state.direction == Direction::kApply;
+  const FailureWeight weight =
+      WeighFailure(event.call.state.direction, event.severity);
   planned.failure = (event.result == LevelResult::kFailed ||
                      (event.result == LevelResult::kRequirementsNotMet &&
                       !event.message.empty())) &&
-                    (!apply || event.severity != 0);
-  // The console stops after a failure of severity 3 under apply, or after
-  // a program that halts; a stop inside a nested package stops its level.
+                    weight != FailureWeight::kNone;
+  // The console stops after a failure that stops the run, or after a
+  // program that halts; a stop inside a nested package stops its level.
   if (planned.failure && planned.depth == 0 && !stop_.has_value() &&
-      ((apply && event.severity == 3) ||
+      (weight == FailureWeight::kStops ||
        (event.call.state.run_flags & kRunStop) != 0)) {
     stop_ = Stop{static_cast<size_t>(&planned - levels_.data()), event.index};
   }
@@ -191,18 +186,18 @@ void PlanObserver::LevelEnds(const LevelEvent& event) {
   }
   switch (event.result) {
     case LevelResult::kDone:
-      planned.outcome = "applies";
+      planned.outcome = PlannedOutcome::kApplies;
       break;
     case LevelResult::kRequirementsNotMet:
       // A Normal level requires its own obsolete code: when that is what
       // is missing, the level fails for a reason the look can name.
       if (look.looked && !look.found && !look.reason.empty()) {
         DescribeMissingBlock(look, &planned);
-        if (!planned.failure && planned.outcome == "fails") {
-          planned.outcome = "skipped: requirements";
+        if (!planned.failure && planned.outcome == PlannedOutcome::kFails) {
+          planned.outcome = PlannedOutcome::kSkipped;
         }
       } else {
-        planned.outcome = "skipped: requirements";
+        planned.outcome = PlannedOutcome::kSkipped;
         planned.reason = std::string(event.message);
       }
       break;
@@ -210,7 +205,7 @@ void PlanObserver::LevelEnds(const LevelEvent& event) {
       if (look.looked && !look.found) {
         DescribeMissingBlock(look, &planned);
       } else {
-        planned.outcome = "fails";
+        planned.outcome = PlannedOutcome::kFails;
         planned.reason = WholeFileReason(event);
         if (planned.reason.empty()) {
           planned.reason = std::string(event.message);
@@ -225,10 +220,10 @@ void PlanObserver::LevelEnds(const LevelEvent& event) {
 void PlanObserver::DescribeMissingBlock(const Look& look,
                                         PlannedLevel* planned) {
   if (look.new_code_there) {
-    planned->outcome = "already applied";
+    planned->outcome = PlannedOutcome::kAlreadyApplied;
     planned->reason = AlreadyAppliedReason(planned->line - 1);
   } else {
-    planned->outcome = "fails";
+    planned->outcome = PlannedOutcome::kFails;
     planned->reason = look.reason;
   }
 }
@@ -237,7 +232,7 @@ void PlanObserver::ToolRequested() {
   uncertain_ = true;
   if (!open_.empty()) {
     PlannedLevel& planned = levels_[open_.back()];
-    planned.outcome = "not simulated";
+    planned.outcome = PlannedOutcome::kNotSimulated;
     planned.reason =
         "runs a tool or command, which a plan never starts; "
         "assumed to succeed without output";
@@ -266,7 +261,7 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
     look->new_code_there = new_at >= 0;
     if (look->found && look->new_code_there) {
       planned->warnings.push_back("its new code stands already at line " +
-                                  LineNumber(new_at) +
+                                  LineNumberOf(new_at) +
                                   ": was the package applied before?");
     } else if (look->new_code_there) {
       planned->line = new_at + 1;
@@ -317,7 +312,7 @@ void PlanObserver::CheckPaths(const LevelCall& call, uint64_t index,
                  call.level.View(kCode));
   for (size_t i = 0; i < expanded.size(); ++i) {
     for (const std::string& name : UndefinedMacros(expanded[i])) {
-      planned->warnings.push_back("the path " + Quoted(expanded[i]) +
+      planned->warnings.push_back("the path " + QuotedLine(expanded[i]) +
                                   " uses the macro " + name +
                                   ", which nothing defines");
     }
@@ -340,8 +335,8 @@ void PlanObserver::CheckPaths(const LevelCall& call, uint64_t index,
       if (!value.empty() && value[0] == '/' && value.back() != '/' &&
           !rest.empty() && rest[0] != '/' && rest[0] != '\\') {
         planned->warnings.push_back(
-            "the macro " + std::string(name) + " = " + Quoted(value) +
-            " has no final \"/\": the path " + Quoted(expanded[i]) +
+            "the macro " + std::string(name) + " = " + QuotedLine(value) +
+            " has no final \"/\": the path " + QuotedLine(expanded[i]) +
             " lies beside that directory, not in it");
       }
       break;

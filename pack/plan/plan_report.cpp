@@ -10,9 +10,11 @@
 
 namespace {
 
-constexpr std::string_view kOutcomes[] = {"applies", "already applied", "fails",
-                                          "skipped: requirements",
-                                          "not simulated"};
+// The outcomes the summary counts, in its order.
+constexpr PlannedOutcome kOutcomes[] = {
+    PlannedOutcome::kApplies, PlannedOutcome::kAlreadyApplied,
+    PlannedOutcome::kFails, PlannedOutcome::kSkipped,
+    PlannedOutcome::kNotSimulated};
 
 std::string_view ChangeName(PlannedChange change) {
   switch (change) {
@@ -26,7 +28,7 @@ std::string_view ChangeName(PlannedChange change) {
   return "";
 }
 
-size_t CountOutcome(const Plan& plan, std::string_view outcome) {
+size_t CountOutcome(const Plan& plan, PlannedOutcome outcome) {
   size_t count = 0;
   for (const PlannedLevel& level : plan.levels) {
     count += level.outcome == outcome ? 1 : 0;
@@ -66,13 +68,32 @@ void WriteStopAndLooseNotes(const Plan& plan, const PlanOptions& options,
 
 }  // namespace
 
+std::string_view OutcomeName(PlannedOutcome outcome) {
+  switch (outcome) {
+    case PlannedOutcome::kUnknown:
+      return "";
+    case PlannedOutcome::kApplies:
+      return "applies";
+    case PlannedOutcome::kAlreadyApplied:
+      return "already applied";
+    case PlannedOutcome::kFails:
+      return "fails";
+    case PlannedOutcome::kSkipped:
+      return "skipped: requirements";
+    case PlannedOutcome::kNotSimulated:
+      return "not simulated";
+  }
+  return "";
+}
+
 void WritePlanText(const Plan& plan, const PlanOptions& options,
                    std::ostream& out) {
   out << "Plan of " << plan.action << ", level by level:\n";
   for (const PlannedLevel& level : plan.levels) {
     const std::string indent(2 + 2 * static_cast<size_t>(level.depth), ' ');
     out << indent << level.number << ' ' << level.kind << ' '
-        << EscapeForTerminal(level.presentation) << ": " << level.outcome;
+        << EscapeForTerminal(level.presentation) << ": "
+        << OutcomeName(level.outcome);
     if (level.rewrites > 0) {
       out << ", rewrites " << level.rewrites << " tree line"
           << (level.rewrites > 1 ? "s" : "");
@@ -99,8 +120,8 @@ void WritePlanText(const Plan& plan, const PlanOptions& options,
     }
   }
   out << "Summary: " << plan.levels.size() << " levels";
-  for (std::string_view outcome : kOutcomes) {
-    out << ", " << CountOutcome(plan, outcome) << ' ' << outcome;
+  for (const PlannedOutcome outcome : kOutcomes) {
+    out << ", " << CountOutcome(plan, outcome) << ' ' << OutcomeName(outcome);
   }
   out << ".\n";
   WriteStopAndLooseNotes(plan, options, out);
@@ -153,7 +174,7 @@ void WritePlanJson(const Plan& plan, const PlanOptions& options,
     item["presentation"] = TextToJson(level.presentation);
     item["number"] = level.number;
     item["kind"] = TextToJson(level.kind);
-    item["outcome"] = level.outcome;
+    item["outcome"] = OutcomeName(level.outcome);
     item["file"] = TextToJson(level.file);
     item["line"] = level.line;
     item["reason"] = TextToJson(level.reason);
