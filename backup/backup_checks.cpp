@@ -2,8 +2,7 @@
 
 #include "engine/apply.h"
 #include "engine/run_context.h"
-#include "fastmemlist/list_view.h"
-#include "package/level_record.h"
+#include "package/level_view.h"
 #include "services/diagnostics.h"
 #include "services/external_tool.h"
 #include "services/file_system.h"
@@ -13,10 +12,10 @@
 bool PassesBackupChecks(const TFASTMEMLIST& levels,
                         const TSETTINGSBLOCK& settings, LineList* output) {
   TFASTMEMLIST checks;
+  LevelView level;
   for (uint64_t i = 0; i < levels.Count(); ++i) {
-    ListView level;
-    level.Parse(levels.View(i));
-    if (TextContainsItem(kBackupCheckOption, level.ItemOrEmpty(kOptions), ',',
+    DecodeLevel(levels.View(i), &level);
+    if (TextContainsItem(kBackupCheckOption, level.options, ',',
                          CaseSensitive::kNo)) {
       checks.Add(levels.View(i));
     }

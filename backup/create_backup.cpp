@@ -8,6 +8,7 @@
 
 #include "backup/backup_records.h"
 #include "backup/backup_rotation.h"
+#include "engine/level_kinds.h"
 #include "engine/macros.h"
 #include "engine/separators.h"
 #include "fastmemlist/list_view.h"
@@ -23,25 +24,13 @@ namespace {
 // A target is an operation, a separator and a path of at least one byte.
 constexpr size_t kShortestTarget = 3;
 
-// Appends the targets of one (expanded and converted) level.
+// Appends the targets of one (expanded and converted) level, as the
+// kind table gives them.
 void AddLevelTargets(std::string_view record, LineList* targets) {
-  ListView level;
-  level.Parse(record);
-  const std::string_view kind = level.ItemOrEmpty(kKindCode);
-  if (kind == kKindNormal || kind == kKindFileExport) {
-    ListView entries;
-    ListView entry;
-    if (entries.Parse(level.ItemOrEmpty(kFileEntries)) && entries.Count() > 0 &&
-        entry.Parse(entries.Item(0))) {
-      targets->Add("+" + std::string(entry.ItemOrEmpty(kEntrySeparator)) +
-                   std::string(entry.ItemOrEmpty(kEntryPath)));
-    }
-  } else if (kind == kKindFileDirectoryCreationRemoval) {
-    ListView code;
-    code.Parse(level.ItemOrEmpty(kCode));
-    for (uint64_t i = 1; i < code.Count(); ++i) {
-      targets->Add(std::string(code.Item(i)));
-    }
+  LevelView level;
+  DecodeLevel(record, &level);
+  for (const LevelTarget& target : LevelTargets(level)) {
+    targets->Add(target.Text());
   }
 }
 

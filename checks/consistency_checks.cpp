@@ -5,6 +5,7 @@
 
 #include "checks/duplicate_requirements.h"
 #include "checks/symbol_checks.h"
+#include "engine/level_kinds.h"
 #include "fastmemlist/list_view.h"
 #include "package/level_record.h"
 #include "services/string_utils.h"
@@ -16,6 +17,12 @@ std::string Quoted(std::string_view text) {
   quoted += text;
   quoted += '"';
   return quoted;
+}
+
+using CodeLines = std::vector<std::string_view>;
+
+std::string_view CodeType(const CodeLines& code) {
+  return code.empty() ? std::string_view() : code[0];
 }
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
@@ -35,19 +42,19 @@ std::string BinaryCodeType(std::string_view kind,
          std::string(kind) + " with presentation: " + Quoted(presentation);
 }
 
-void CheckPackageCode(const ListView& code, std::string_view presentation,
+void CheckPackageCode(const CodeLines& code, std::string_view presentation,
                       LineList* output) {
-  if (code.ItemOrEmpty(0) != kTypeText) {
+  if (CodeType(code) != kTypeText) {
     return;  // a package carried inline is not looked into
   }
-  if (code.Count() != 2) {
+  if (code.size() != 2) {
     output->Add(
         "WARNING! Found package type with text code type that contains wrong "
         "number of lines. Presentation: " +
         std::string(presentation));
     return;
   }
-  const std::string_view line = code.Item(1);
+  const std::string_view line = code[1];
   if (line.size() < 2) {
     output->Add(
         "WARNING! Less than two characters long line at: Package with "
@@ -74,27 +81,27 @@ void CheckExternalPath(std::string_view line, size_t minimum,
   }
 }
 
-void CheckExternalCode(const ListView& code, std::string_view presentation,
+void CheckExternalCode(const CodeLines& code, std::string_view presentation,
                        LineList* output) {
-  if (code.ItemOrEmpty(0) != kTypeText) {
+  if (CodeType(code) != kTypeText) {
     output->Add(BinaryCodeType("External", presentation));
     return;
   }
   // Code type, options line, start directory, executable, process
   // directory (the parameters may be missing).
-  if (code.Count() < 5) {
+  if (code.size() < 5) {
     output->Add(
         "WARNING! Less than 4 external tool lines at: External with "
         "presentation: " +
         Quoted(presentation));
     return;
   }
-  CheckExternalPath(code.Item(2), 1, "Initial working directory line is empty",
+  CheckExternalPath(code[2], 1, "Initial working directory line is empty",
                     presentation, output);
-  CheckExternalPath(code.Item(3), 2,
+  CheckExternalPath(code[3], 2,
                     "Executable path has less than two characters long",
                     presentation, output);
-  CheckExternalPath(code.Item(4), 1,
+  CheckExternalPath(code[4], 1,
                     "Running directory of the executable line is empty",
                     presentation, output);
 }
@@ -109,28 +116,52 @@ void CheckCreationRemovalLine(std::string_view line, LineList* output) {
                 " file/directory_creation/removal process. Use of spaces at "
                 "begin/end is higly discouraged.");
   }
-  if (line.size() < 3) {
+  LevelTarget target;
+  if (!ParseTargetLine(line, &target)) {
     output->Add(prefix + "with less than 3 characters.");
     return;
   }
-  if (line[0] != '+' && line[0] != '-') {
+  if (target.operation != "+" && target.operation != "-") {
     output->Add(prefix +
                 "that starts with a character different than \"+\" or \"-\".");
   }
-  if (!IsSeparator(line[1])) {
-    output->Add(prefix + StrangeSeparator(line[1]));
+  if (!IsSeparator(target.separator[0])) {
+    output->Add(prefix + StrangeSeparator(target.separator[0]));
   }
 }
 
-void CheckCreationRemovalCode(const ListView& code,
+void CheckCreationRemovalCode(const CodeLines& code,
                               std::string_view presentation, LineList* output) {
-  if (code.ItemOrEmpty(0) != kTypeText) {
+  if (CodeType(code) != kTypeText) {
     output->Add(BinaryCodeType("File/Directory_CreationRemoval", presentation));
     return;
   }
-  for (uint64_t i = 1; i < code.Count(); ++i) {
-    CheckCreationRemovalLine(code.Item(i), output);
+  for (uint64_t i = 1; i < code.size(); ++i) {
+    CheckCreationRemovalLine(code[i], output);
   }
+}
+
+using CodeCheck = void (*)(const CodeLines& code, std::string_view presentation,
+                           LineList* output);
+
+// The check of each kind's code; every kind has its case, so a new kind
+// is named by the compiler until it has one.
+CodeCheck CodeCheckOf(LevelKind kind) {
+  switch (kind) {
+    case LevelKind::kPackage:
+      return CheckPackageCode;
+    case LevelKind::kExternal:
+      return CheckExternalCode;
+    case LevelKind::kFileDirectoryCreationRemoval:
+      return CheckCreationRemovalCode;
+    case LevelKind::kNormal:
+    case LevelKind::kRequirement:
+    case LevelKind::kComplex:
+    case LevelKind::kFileExport:
+    case LevelKind::kUnknown:
+      return nullptr;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -162,19 +193,12 @@ void CheckMacroList(std::string_view macro_data, LineList* output) {
 }
 
 void CheckLevelContents(const TFASTMEMLIST& levels, LineList* output) {
+  LevelView level;
   for (uint64_t i = 0; i < levels.Count(); ++i) {
-    ListView level;
-    level.Parse(levels.View(i));
-    const std::string_view kind = level.ItemOrEmpty(kKindCode);
-    const std::string_view presentation = level.ItemOrEmpty(kPresentation);
-    ListView code;
-    code.Parse(level.ItemOrEmpty(kCode));
-    if (kind == kKindPackage) {
-      CheckPackageCode(code, presentation, output);
-    } else if (kind == kKindExternal) {
-      CheckExternalCode(code, presentation, output);
-    } else if (kind == kKindFileDirectoryCreationRemoval) {
-      CheckCreationRemovalCode(code, presentation, output);
+    DecodeLevel(levels.View(i), &level);
+    const CodeCheck check = CodeCheckOf(level.kind);
+    if (check != nullptr) {
+      check(level.code, level.presentation, output);
     }
   }
 }

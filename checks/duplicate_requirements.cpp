@@ -6,8 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "fastmemlist/list_view.h"
-#include "package/level_record.h"
+#include "engine/level_kinds.h"
 
 namespace {
 
@@ -37,33 +36,19 @@ struct RequirementCode {
   CodeKey key;
 };
 
-// The file entries of a level, parsed; empty when the level has none.
-ListView FileEntries(std::string_view record, std::string_view* kind) {
-  ListView level;
-  level.Parse(record);
-  *kind = level.ItemOrEmpty(kKindCode);
-  ListView entries;
-  entries.Parse(level.ItemOrEmpty(kFileEntries));
-  return entries;
-}
-
 // Every requirement code of the package, in position order.
 std::vector<RequirementCode> RequirementCodes(const TFASTMEMLIST& levels) {
   std::vector<RequirementCode> codes;
+  LevelView level;
   for (uint64_t i = 0; i < levels.Count(); ++i) {
-    std::string_view kind;
-    const ListView entries = FileEntries(levels.View(i), &kind);
-    const std::optional<uint64_t> first = FirstRequirementEntry(kind);
+    DecodeLevel(levels.View(i), &level);
+    const std::optional<uint64_t> first = FirstRequirementEntry(level.kind);
     if (!first) {
       continue;
     }
-    for (uint64_t j = *first; j < entries.Count(); ++j) {
-      ListView entry;
-      entry.Parse(entries.Item(j));
-      codes.push_back(
-          {{i, j},
-           {entry.ItemOrEmpty(kEntryPath), entry.ItemOrEmpty(kEntryType),
-            entry.ItemOrEmpty(kEntryContent)}});
+    for (uint64_t j = *first; j < level.entries.size(); ++j) {
+      const FileEntryView& entry = level.entries[j];
+      codes.push_back({{i, j}, {entry.path, entry.type, entry.content}});
     }
   }
   return codes;
@@ -75,15 +60,9 @@ std::string PositionText(const RequirementPosition& position) {
 
 }  // namespace
 
-std::optional<uint64_t> FirstRequirementEntry(std::string_view kind_code) {
-  if (kind_code == kKindRequirement || kind_code == kKindComplex ||
-      kind_code == kKindFileDirectoryCreationRemoval) {
-    return 0;
-  }
-  if (kind_code == kKindNormal || kind_code == kKindFileExport) {
-    return 1;
-  }
-  return std::nullopt;
+std::optional<uint64_t> FirstRequirementEntry(LevelKind kind) {
+  const LevelKindRow* row = FindLevelKind(kind);
+  return row != nullptr ? row->first_requirement_code : std::nullopt;
 }
 
 bool NextRequirementPosition(const TFASTMEMLIST& levels,
@@ -93,13 +72,13 @@ bool NextRequirementPosition(const TFASTMEMLIST& levels,
   } else {
     ++position->entry;
   }
+  LevelView level;
   for (; position->level < levels.Count(); ++position->level) {
-    std::string_view kind;
-    const ListView entries = FileEntries(levels.View(position->level), &kind);
-    const std::optional<uint64_t> first = FirstRequirementEntry(kind);
+    DecodeLevel(levels.View(position->level), &level);
+    const std::optional<uint64_t> first = FirstRequirementEntry(level.kind);
     if (first) {
       position->entry = std::max(position->entry, *first);
-      if (position->entry < entries.Count()) {
+      if (position->entry < level.entries.size()) {
         return true;
       }
     }

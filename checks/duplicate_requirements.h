@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "fastmemlist/fastmemlist.h"
+#include "package/level_view.h"
 #include "services/line_list.h"
 
 // A file entry of a level, both indexes counted from 0.
@@ -20,11 +21,11 @@ struct RequirementPosition {
   bool operator==(const RequirementPosition&) const = default;
 };
 
-// The first file entry of a level of this kind that is a requirement code:
-// 0 for Requirement, Complex and FileDirectoryCreationRemoval levels, 1 for
-// Normal and FileExport levels (entry 0 is their target file), none for
-// any other kind.
-std::optional<uint64_t> FirstRequirementEntry(std::string_view kind_code);
+// The first file entry of a level of this kind that is a requirement code,
+// as the kind table says (engine/level_kinds.h): 0 for Requirement, Complex
+// and FileDirectoryCreationRemoval levels, 1 for Normal and FileExport
+// levels (entry 0 is their target file), none for any other kind.
+std::optional<uint64_t> FirstRequirementEntry(LevelKind kind);
 
 // Moves to the next requirement position: with `first_call` from (0, 0)
 // inclusive, otherwise from the entry after *position. False, with the

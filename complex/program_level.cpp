@@ -8,9 +8,8 @@
 LevelOutcome RunProgramLevel(const LevelCall& call) {
   DriverState& state = call.state;
   TFASTMEMLIST program;
-  program.LoadFromData(call.level.View(kCode));
-  if (program.Count() > 0) {
-    program.Delete(0);  // the code type
+  for (size_t i = 1; i < call.view.code.size(); ++i) {  // after the type
+    program.Add(call.view.code[i]);
   }
   state.run_flags = kRunSuccess;
   try {

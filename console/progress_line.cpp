@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include "package/level_record.h"
 #include "services/diagnostics.h"
 
 namespace {
@@ -40,7 +39,7 @@ void ProgressLine::LevelStarts(const LevelCall& call, uint64_t) {
   if (call.state.depth != 0) {
     return;  // the levels of a nested package count as their outer level
   }
-  if (call.level.View(kKindCode) == kKindExternal) {
+  if (call.view.kind == LevelKind::kExternal) {
     // The tool may write to the terminal itself.
     Wipe();
     return;
@@ -51,16 +50,9 @@ void ProgressLine::LevelStarts(const LevelCall& call, uint64_t) {
     return;
   }
   shown_ = now;
-  std::string file;
-  if (FileEntryCount(call.level) > 0) {
-    TFASTMEMLIST entry;
-    GetFileEntry(call.level, 0, &entry);
-    if (entry.Count() > kEntryPath) {
-      file = entry.Get(kEntryPath);
-    }
-  }
   total_ = call.state.levels.Count();
-  Show(file);
+  Show(call.view.entries.empty() ? std::string()
+                                 : std::string(call.view.entries[0].path));
 }
 
 void ProgressLine::LevelEnds(const LevelEvent& event) {

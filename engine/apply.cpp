@@ -4,45 +4,16 @@
 #include <string>
 #include <utility>
 
-#include "engine/complex_level.h"
 #include "engine/driver_state.h"
-#include "engine/external_level.h"
 #include "engine/failure_cause.h"
-#include "engine/file_directory_level.h"
-#include "engine/file_export_level.h"
+#include "engine/level_kinds.h"
 #include "engine/level_observer.h"
-#include "engine/normal_level.h"
-#include "engine/package_level.h"
 #include "engine/requirements.h"
 #include "engine/symbols.h"
 #include "package/level_record.h"
 #include "services/diagnostics.h"
 
 namespace {
-
-// The handler of each kind of level under apply.
-struct ApplyKind {
-  std::string_view code;
-  LevelHandler handler;
-};
-
-constexpr ApplyKind kApplyKinds[] = {
-    {kKindNormal, ApplyNormalLevel},
-    {kKindComplex, RunComplexLevel},
-    {kKindFileExport, ApplyFileExportLevel},
-    {kKindFileDirectoryCreationRemoval, RunFileDirectoryLevel},
-    {kKindExternal, RunExternalLevel},
-    {kKindPackage, RunPackageLevel},
-};
-
-const ApplyKind* FindApplyKind(std::string_view code) {
-  for (const ApplyKind& kind : kApplyKinds) {
-    if (kind.code == code) {
-      return &kind;
-    }
-  }
-  return nullptr;
-}
 
 std::string RequirementsMessage(std::string_view which, const LevelCall& call) {
   return LevelMessage(
@@ -53,28 +24,29 @@ std::string RequirementsMessage(std::string_view which, const LevelCall& call) {
 // says. False when the severity stops the run.
 bool WeighOutcome(const LevelCall& call, uint8_t severity,
                   const std::string& message) {
-  const TFASTMEMLIST& level = call.level;
+  const LevelView& level = call.view;
   DriverState& state = call.state;
   switch (severity) {
     case 0:
-      UpdateSymbols(level.View(kSuccessSymbols), &state.symbols);
+      UpdateSymbols(level.success_symbols, &state.symbols);
       break;
     case 1:
-      UpdateSymbols(level.View(kFailureSymbols), &state.symbols);
+      UpdateSymbols(level.failure_symbols, &state.symbols);
       break;
     case 2:
-      UpdateSymbols(level.View(kFailureSymbols), &state.symbols);
+      UpdateSymbols(level.failure_symbols, &state.symbols);
       state.output->Add("WARNING! " + message);
       break;
     case 3:
-      UpdateSymbols(level.View(kFailureSymbols), &state.symbols);
+      UpdateSymbols(level.failure_symbols, &state.symbols);
       state.output->Add("ERROR! " + message);
       // The exit code says that the run stopped; this line says where.
       Diagnose("apply stopped: " +
-               (message.empty() ? "level " + level.Get(kLevelNumber) +
-                                      " PROCESS WITH PRESENTATION: " +
-                                      level.Get(kPresentation) + " failed"
-                                : message));
+               (message.empty()
+                    ? "level " + std::string(level.number) +
+                          " PROCESS WITH PRESENTATION: " +
+                          std::string(level.presentation) + " failed"
+                    : message));
       if (const std::string cause = FailureCause(call); !cause.empty()) {
         Diagnose("why: " + cause);
       }
@@ -90,20 +62,24 @@ bool WeighOutcome(const LevelCall& call, uint8_t severity,
 bool RequirementPass(DriverState& state, const std::string& number,
                      uint8_t* status) {
   state.ForgetPrepared();
+  LevelView view;
   for (uint64_t i = state.NextCandidate(0, number); i < state.levels.Count();
        i = state.NextCandidate(i + 1, number)) {
     const TFASTMEMLIST& level = state.PrepareAndKeep(i);
-    if (level.View(kKindCode) != kKindRequirement ||
+    // Only the kind is looked at before a level is known to be one of
+    // this pass: the other levels are decoded in the main pass.
+    if (LevelKindOf(level.View(kKindCode)) != LevelKind::kRequirement ||
         !state.Selected(level, number)) {
       continue;
     }
-    uint8_t severity = LevelSeverity(level, i);
-    const LevelCall call{level, number, state};
+    DecodeLevel(level, &view);
+    uint8_t severity = LevelSeverity(view, i);
+    const LevelCall call{level, view, number, state};
     NotifyLevelStarts(call, i);
     std::string message;
-    if (LocalRequirementsMet(level, &state.files) &&
-        (level.View(kRequirements).empty() ||
-         GlobalRequirementsMet(level.View(kRequirements), state.symbols))) {
+    if (LocalRequirementsMet(view, &state.files) &&
+        (view.requirements.empty() ||
+         GlobalRequirementsMet(view.requirements, state.symbols))) {
       severity = 0;
       NotifyLevelEnds(call, i, LevelResult::kDone);
     } else {
@@ -124,15 +100,14 @@ bool RequirementPass(DriverState& state, const std::string& number,
 // *message and *result.
 uint8_t RunLevel(const LevelCall& call, uint64_t position, std::string* message,
                  LevelResult* result) {
-  const TFASTMEMLIST& level = call.level;
+  const LevelView& level = call.view;
   const uint8_t severity = LevelSeverity(level, position);
-  const std::string_view kind = level.View(kKindCode);
   *result = LevelResult::kDone;
-  if (kind == kKindRequirement) {
-    return 0;
+  if (level.kind == LevelKind::kRequirement) {
+    return 0;  // tested in the requirement pass
   }
-  const ApplyKind* handler = FindApplyKind(kind);
-  if (handler == nullptr) {
+  const LevelKindRow* kind = FindLevelKind(level.kind);
+  if (kind == nullptr || kind->apply == nullptr) {
     *result = LevelResult::kFailed;
     return severity;  // an unknown kind does nothing
   }
@@ -141,15 +116,15 @@ uint8_t RunLevel(const LevelCall& call, uint64_t position, std::string* message,
     *message = RequirementsMessage("LOCAL", call);
     return severity;
   }
-  if (!GlobalRequirementsMet(level.View(kRequirements), call.state.symbols)) {
+  if (!GlobalRequirementsMet(level.requirements, call.state.symbols)) {
     *message = RequirementsMessage("GLOBAL", call);
     return severity;
   }
-  if (kind != kKindNormal) {
+  if (level.kind != LevelKind::kNormal) {
     // Other kinds may look at the files: they see every rewrite installed.
     call.state.files.Flush();
   }
-  LevelOutcome outcome = handler->handler(call);
+  LevelOutcome outcome = kind->apply(call);
   if (outcome.success) {
     *result = LevelResult::kDone;
     return 0;
@@ -163,7 +138,7 @@ uint8_t RunLevel(const LevelCall& call, uint64_t position, std::string* message,
 bool MainPass(DriverState& state, const std::string& number, uint8_t* status) {
   return state.RunPass(number, [status](const LevelCall& call, uint64_t i) {
     // Requirement levels were told of in their own pass.
-    const bool told = call.level.View(kKindCode) == kKindRequirement;
+    const bool told = call.view.kind == LevelKind::kRequirement;
     if (!told) {
       NotifyLevelStarts(call, i);
     }

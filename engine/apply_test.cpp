@@ -255,3 +255,33 @@ TEST(ApplyLevels, ManyLevelNumbersVisitOnlyTheirLevels) {
 }
 
 }  // namespace
+
+namespace {
+
+// A Normal level's visit decodes its record once, whether it applies,
+// fails and is explained, or is reversed: its requirements, its handler
+// and the failure weighing all read the one decoded level.
+TEST(ApplyLevels, NormalLevelDecodesItsRecordOncePerVisit) {
+  ScratchDir dir;
+  const std::string file = dir.Path("a.txt");
+  LevelSpec level = NormalLevel("1");
+  level.entries[0].path = file;
+  level.severity = "3";
+  struct Case {
+    const char* content;  // of the file before the run
+    bool apply;
+  };
+  for (const Case& c :
+       {Case{"old\n", true}, Case{"other\n", true}, Case{"new\n", false}}) {
+    WriteFile(file, c.content);
+    const uint64_t before = LevelDecodeCount();
+    if (c.apply) {
+      RunApply({level});
+    } else {
+      RunReverse({level});
+    }
+    EXPECT_EQ(LevelDecodeCount() - before, 1u) << c.content;
+  }
+}
+
+}  // namespace

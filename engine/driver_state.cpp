@@ -207,9 +207,9 @@ int32_t LevelInteger(std::string_view text, std::string_view what,
   return value;
 }
 
-uint8_t LevelSeverity(const TFASTMEMLIST& level, uint64_t position) {
+uint8_t LevelSeverity(const LevelView& level, uint64_t position) {
   return static_cast<uint8_t>(
-      LevelInteger(level.View(kSeverity), "severity", position) & 0xFF);
+      LevelInteger(level.severity, "severity", position) & 0xFF);
 }
 
 std::vector<std::string> LevelNumbers(const TFASTMEMLIST& levels) {
@@ -236,6 +236,6 @@ std::string LevelMessage(std::string_view text, const LevelCall& call) {
   std::string message(text);
   message += call.number;
   message += " PROCESS WITH PRESENTATION: ";
-  message += call.level.View(kPresentation);
+  message += call.view.presentation;
   return message;
 }

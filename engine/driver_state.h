@@ -17,6 +17,7 @@
 
 #include "engine/target_files.h"
 #include "fastmemlist/fastmemlist.h"
+#include "package/level_view.h"
 #include "package/settings_block.h"
 #include "services/line_list.h"
 
@@ -138,7 +139,7 @@ int32_t LevelInteger(std::string_view text, std::string_view what,
                      uint64_t position);
 
 // The low byte of a prepared level's severity.
-uint8_t LevelSeverity(const TFASTMEMLIST& level, uint64_t position);
+uint8_t LevelSeverity(const LevelView& level, uint64_t position);
 
 // What a level handler reports.
 struct LevelOutcome {
@@ -153,9 +154,11 @@ struct LevelOutcome {
   }
 };
 
-// One visit of one prepared level by a handler.
+// One visit of one prepared level by a handler: the prepared record and
+// its decoded form, decoded once for the whole visit.
 struct LevelCall {
   const TFASTMEMLIST& level;
+  const LevelView& view;
   const std::string& number;  // the running level number
   DriverState& state;
 };
@@ -174,13 +177,15 @@ template <typename Visit>
 bool DriverState::RunPass(const std::string& number, Visit visit) {
   restarts_ = 0;
   TFASTMEMLIST level;
+  LevelView view;
   for (uint64_t i = NextCandidate(0, number); i < levels.Count();
        i = NextAfterVisit(i, number)) {
     Prepare(i, &level);
+    DecodeLevel(level, &view);  // a malformed record reads what it can
     if (!Selected(level, number)) {
-      NotifyLevelNotSelected(LevelCall{level, number, *this}, i);
+      NotifyLevelNotSelected(LevelCall{level, view, number, *this}, i);
     } else {
-      visit(LevelCall{level, number, *this}, i);
+      visit(LevelCall{level, view, number, *this}, i);
       if ((run_flags & kRunStop) != 0) {
         return false;
       }

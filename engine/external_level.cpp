@@ -104,7 +104,9 @@ LevelOutcome RunTool(const LevelCall& call, WorkingDirectoryChange* cwd) {
   const LevelOutcome cannot_execute = LevelOutcome::Failed(
       LevelMessage("EXTERNAL TOOL CAN'T BE EXECUTED! LEVEL ", call));
   LineList code;
-  DataToStrings(call.level.View(kCode), &code);
+  for (std::string_view line : call.view.code) {
+    code.Add(std::string(line));
+  }
   const std::string options = CodeItem(code, kOptionsLine);
 
   // A start directory that does not exist is silently not entered.

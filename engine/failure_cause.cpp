@@ -12,15 +12,14 @@ namespace {
 
 // Why the content of file entry `index` is not in its file.
 std::string ContentCause(const LevelCall& call, uint64_t index,
-                         const ListView& entry, HeldFile* file) {
-  const std::string_view content = entry.Item(kEntryContent);
+                         const FileEntryView& entry, HeldFile* file) {
   EditableText& text = file->text();
-  if (entry.Item(kEntryType) == kTypeBinary) {
+  if (entry.type == kTypeBinary) {
     return "the bytes of file entry " + std::to_string(index + 1) +
            " are not found";
   }
-  const std::vector<std::string> lines = BlockLines(content);
-  const bool own_code = index == 0 && call.level.View(kKindCode) == kKindNormal;
+  const std::vector<std::string> lines(entry.lines.begin(), entry.lines.end());
+  const bool own_code = index == 0 && call.view.kind == LevelKind::kNormal;
   if (!own_code) {
     return DriftReason(text, lines, "required code");
   }
@@ -36,21 +35,18 @@ std::string ContentCause(const LevelCall& call, uint64_t index,
 }  // namespace
 
 std::string FailureCause(const LevelCall& call) {
-  const int64_t unmet = FirstUnmetEntry(call.level, &call.state.files);
+  const int64_t unmet = FirstUnmetEntry(call.view, &call.state.files);
   if (unmet < 0) {
     return std::string();
   }
   const uint64_t index = static_cast<uint64_t>(unmet);
   const std::string name = "file entry " + std::to_string(index + 1);
-  ListView entries;
-  ListView entry;
-  if (!entries.Parse(call.level.View(kFileEntries)) ||
-      !entry.Parse(entries.Item(index)) ||
-      entry.Count() < kFileEntryItemCount) {
+  const FileEntryView& entry = call.view.entries[index];
+  if (!entry.whole) {
     return name + " is damaged";
   }
-  const std::string file(entry.Item(kEntryPath));
-  const std::string_view type = entry.Item(kEntryType);
+  const std::string file(entry.path);
+  const std::string_view type = entry.type;
   if (type != kTypeText && type != kTypeBinary) {
     return name + " (" + file + ") has a content type that is never found";
   }

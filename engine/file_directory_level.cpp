@@ -1,6 +1,6 @@
 #include "engine/file_directory_level.h"
 
-#include "package/level_record.h"
+#include "engine/level_kinds.h"
 #include "services/failure.h"
 #include "services/file_services.h"
 #include "services/system_path.h"
@@ -27,14 +27,15 @@ bool Perform(Operation operation, const std::string& path) {
   }
 }
 
-// The operation of a valid line in the given direction; false for a line
-// that is skipped.
-bool LineOperation(const std::string& line, Direction direction,
-                   Operation* operation) {
-  if (line.size() < 3 || (line[0] != '+' && line[0] != '-')) {
+// The operation of a target in the given direction; false for one that
+// is skipped.
+bool TargetOperation(const LevelTarget& target, Direction direction,
+                     Operation* operation) {
+  if (!target.Acts()) {
     return false;
   }
-  const bool create = (line[0] == '+') == (direction == Direction::kApply);
+  const bool create =
+      (target.operation == "+") == (direction == Direction::kApply);
   *operation = create ? Operation::kCreate : Operation::kRemove;
   return true;
 }
@@ -43,20 +44,16 @@ bool LineOperation(const std::string& line, Direction direction,
 
 LevelOutcome RunFileDirectoryLevel(const LevelCall& call) {
   const Direction direction = call.state.direction;
-  LineList lines;
-  DataToStrings(call.level.View(kCode), &lines);
-  if (!lines.Empty()) {
-    lines.Delete(0);  // the code type
-  }
-  const size_t count = lines.Count();
+  const std::vector<LevelTarget> targets = LevelTargets(call.view);
+  const size_t count = targets.size();
   for (size_t k = 0; k < count; ++k) {
-    const std::string& line =
-        lines.Get(direction == Direction::kApply ? k : count - 1 - k);
+    const LevelTarget& target =
+        targets[direction == Direction::kApply ? k : count - 1 - k];
     Operation operation;
-    if (LineOperation(line, direction, &operation) &&
-        !Perform(operation, line.substr(2))) {
+    if (TargetOperation(target, direction, &operation) &&
+        !Perform(operation, std::string(target.path))) {
       return LevelOutcome::Failed(
-          LevelMessage("FILE/DIRECTORY " + line +
+          LevelMessage("FILE/DIRECTORY " + target.Text() +
                            " CAN'T CREATED/REMOVED! CAN'T APPLY LEVEL ",
                        call));
     }

@@ -5,31 +5,26 @@
 #include "services/file_services.h"
 
 LevelOutcome ApplyFileExportLevel(const LevelCall& call) {
-  TFASTMEMLIST entry;
-  if (FileEntryCount(call.level) > 0) {
-    GetFileEntry(call.level, 0, &entry);
-  }
-  const std::string file =
-      entry.Count() > kEntryPath ? entry.Get(kEntryPath) : std::string();
+  const std::vector<FileEntryView>& entries = call.view.entries;
+  const FileEntryView entry = entries.empty() ? FileEntryView() : entries[0];
+  const std::string file(entry.path);
   const LevelOutcome cannot_save = LevelOutcome::Failed(LevelMessage(
       "FILE " + file + " CAN'T BE SAVED! CAN'T APPLY LEVEL ", call));
-  if (entry.Count() < kFileEntryItemCount) {
+  if (entries.empty() || !entry.whole) {
     return cannot_save;
   }
-  const std::string_view type = entry.View(kEntryType);
+  const std::string_view type = entry.type;
   std::string content;
   if (type == kTypeText) {
-    TFASTMEMLIST lines;
-    if (!lines.LoadFromData(entry.View(kEntryContent)) &&
-        !entry.View(kEntryContent).empty()) {
+    if (!entry.lines_valid && !entry.content.empty()) {
       return cannot_save;
     }
-    for (uint64_t i = 0; i < lines.Count(); ++i) {
-      content += lines.View(i);
+    for (std::string_view line : entry.lines) {
+      content += line;
       content += '\n';
     }
   } else if (type == kTypeBinary) {
-    content = entry.Get(kEntryContent);
+    content = std::string(entry.content);
   } else {
     return LevelOutcome::Success();  // nothing to write
   }

@@ -38,7 +38,7 @@ ScopedLevelObserver::~ScopedLevelObserver() { Installed() = previous_; }
 void NotifyLevelNotSelected(const LevelCall& call, uint64_t index) {
   // A candidate of another number (its number came from a macro) is not
   // left out: it was never in.
-  if (call.level.View(kLevelNumber) == call.number) {
+  if (call.view.number == call.number) {
     NotifyLevelEnds(call, index, LevelResult::kNotSelected);
   }
 }

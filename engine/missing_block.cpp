@@ -73,7 +73,7 @@ std::string MissingFramedCodeReason(const LevelCall& call, EditableText& text,
   std::string marker;
   int64_t marker_at = -1;
   if (MarkerLine(settings.level_marker, call.number, &marker) ||
-      MarkerLine(settings.label_marker, call.level.View(kLabel), &marker)) {
+      MarkerLine(settings.label_marker, call.view.label, &marker)) {
     marker_at = text.FindLines(LineBlock(std::vector<std::string>{marker}));
   }
   if (marker_at >= 0) {

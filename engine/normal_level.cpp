@@ -27,9 +27,7 @@ std::string SerializedNewCode(const NormalLevelParts& parts) {
   if (parts.text_code) {
     return DataAddStrings("", parts.wrapped);
   }
-  TFASTMEMLIST items = parts.code;
-  items.Delete(0);
-  return items.SaveToString();
+  return LinesData({parts.code.begin() + 1, parts.code.end()});
 }
 
 // The bytes that a line replacement puts in: every line ended by a LF,
@@ -46,28 +44,45 @@ struct Replacement {
   std::string found;   // bytes: what stood there, to put it back
 };
 
-// Looks for the search data in the text as ReplaceCode does; false when
-// it is not there or a type is unknown. Lines are looked for through the
-// held file when there is one, which remembers its last search.
-bool FindReplacement(EditableText& text, HeldFile* file,
-                     std::string_view search, std::string_view search_type,
+// What a replacement looks for: lines (type "0") or bytes (type "1").
+struct Search {
+  std::string_view type;
+  std::string_view bytes;
+  std::vector<std::string_view> lines;
+};
+
+// The lines serialized in `data`; none when it is not a list.
+std::vector<std::string_view> ListLines(std::string_view data) {
+  std::vector<std::string_view> lines;
+  ListView list;
+  if (list.Parse(data)) {
+    for (uint64_t i = 0; i < list.Count(); ++i) {
+      lines.push_back(list.Item(i));
+    }
+  }
+  return lines;
+}
+
+// Looks for the search in the text as ReplaceCode does; false when it is
+// not there or a type is unknown. Lines are looked for through the held
+// file when there is one, which remembers its last search.
+bool FindReplacement(EditableText& text, HeldFile* file, const Search& search,
                      std::string_view put, std::string_view put_type,
                      Replacement* replacement) {
+  const std::string_view search_type = search.type;
   if (search_type == kTypeText) {
     if (put_type != kTypeText && put_type != kTypeBinary) {
       return false;
     }
     const int64_t at = file != nullptr
-                           ? file->FindLines(search)
-                           : text.FindLines(LineBlockFromData(search));
+                           ? file->FindLines(search.lines)
+                           : text.FindLines(LineBlock(search.lines));
     if (at < 0) {
       return false;
     }
-    ListView block;
-    block.Parse(search);
     replacement->kind = Replacement::Kind::kLines;
     replacement->at = static_cast<uint64_t>(at);
-    replacement->count = block.Count();
+    replacement->count = search.lines.size();
     if (put_type == kTypeText) {
       LineList put_lines;
       DataToStrings(put, &put_lines);
@@ -78,13 +93,13 @@ bool FindReplacement(EditableText& text, HeldFile* file,
     return true;
   }
   if (search_type == kTypeBinary) {
-    if (!text.FindBytes(search, &replacement->at)) {
+    if (!text.FindBytes(search.bytes, &replacement->at)) {
       return false;
     }
     replacement->kind = Replacement::Kind::kBytes;
-    replacement->count = search.size();
+    replacement->count = search.bytes.size();
     replacement->put = put;
-    replacement->found = search;
+    replacement->found = search.bytes;
     return true;
   }
   return false;
@@ -146,27 +161,29 @@ std::string CannotReadMessage(const LevelCall& call, const std::string& file) {
 
 NormalLevelParts ReadNormalLevelParts(const LevelCall& call) {
   NormalLevelParts parts;
-  const TFASTMEMLIST& level = call.level;
-  parts.code.LoadFromData(level.View(kCode));
-  if (FileEntryCount(level) == 0 || parts.code.Count() == 0) {
+  const LevelView& level = call.view;
+  parts.code = level.code;
+  if (level.entries.empty() || parts.code.empty()) {
     return parts;
   }
-  TFASTMEMLIST entry;
-  GetFileEntry(level, 0, &entry);
-  parts.file = entry.Get(kEntryPath);
-  parts.old_type = entry.Get(kEntryType);
-  parts.old_code = entry.Get(kEntryContent);
-  parts.text_code = parts.code.View(0) == kTypeText;
+  const FileEntryView& entry = level.entries[0];
+  parts.file = std::string(entry.path);
+  parts.old_type = std::string(entry.type);
+  parts.old_code = std::string(entry.content);
+  parts.old_lines = entry.lines;
+  parts.text_code = parts.code[0] == kTypeText;
   if (parts.text_code) {
-    for (uint64_t i = 1; i < parts.code.Count(); ++i) {
-      parts.wrapped.Add(parts.code.Get(i));
+    for (size_t i = 1; i < parts.code.size(); ++i) {
+      parts.wrapped.Add(std::string(parts.code[i]));
     }
     LineList comments;
-    DataToStrings(level.View(kCommentLines), &comments);
-    WrapCode(call.state.settings, comments, level.View(kLabel), call.number,
+    for (std::string_view line : level.comment_lines) {
+      comments.Add(std::string(line));
+    }
+    WrapCode(call.state.settings, comments, level.label, call.number,
              &parts.wrapped);
-  } else if (parts.code.Count() > 1) {
-    parts.binary = parts.code.Get(1);
+  } else if (parts.code.size() > 1) {
+    parts.binary = std::string(parts.code[1]);
   }
   parts.well_formed = true;
   return parts;
@@ -200,8 +217,9 @@ bool ReplaceCode(std::string* content, std::string_view search,
                  std::string_view put_type) {
   EditableText text(std::move(*content));
   Replacement replacement;
-  const bool found = FindReplacement(text, nullptr, search, search_type, put,
-                                     put_type, &replacement);
+  const bool found =
+      FindReplacement(text, nullptr, {search_type, search, ListLines(search)},
+                      put, put_type, &replacement);
   if (found) {
     CarryOut(text, replacement);
   }
@@ -231,7 +249,8 @@ LevelOutcome ApplyNormalLevel(const LevelCall& call) {
     put = parts.binary;
   }
   Replacement replacement;
-  if (!FindReplacement(file->text(), file, parts.old_code, parts.old_type, put,
+  if (!FindReplacement(file->text(), file,
+                       {parts.old_type, parts.old_code, parts.old_lines}, put,
                        put_type, &replacement)) {
     return LevelOutcome::Failed("");
   }
@@ -277,7 +296,9 @@ LevelOutcome ReverseNormalLevel(const LevelCall& call) {
       searches.emplace_back(parts.binary + "\n", kTypeBinary);
     }
     LineList old_lines;
-    DataToStrings(parts.old_code, &old_lines);
+    for (std::string_view line : parts.old_lines) {
+      old_lines.Add(std::string(line));
+    }
     put = old_lines.Text();
     put_type = std::string(kTypeBinary);
     lf_ends = true;
@@ -290,7 +311,10 @@ LevelOutcome ReverseNormalLevel(const LevelCall& call) {
   Replacement replacement;
   bool found = false;
   for (const auto& [data, type] : searches) {
-    if (FindReplacement(file->text(), file, data, type, put, put_type,
+    const Search search{
+        type, data,
+        type == kTypeText ? ListLines(data) : std::vector<std::string_view>()};
+    if (FindReplacement(file->text(), file, search, put, put_type,
                         &replacement)) {
       found = true;
       break;

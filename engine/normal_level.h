@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/driver_state.h"
 #include "fastmemlist/fastmemlist.h"
@@ -40,7 +41,11 @@ struct NormalLevelParts {
   std::string file;          // the target file
   std::string old_type;
   std::string old_code;  // serialized lines (text) or bytes (binary)
-  TFASTMEMLIST code;     // item 0 the type, then lines or item 1 the bytes
+  // Text obsolete code: its lines, viewing the level's record.
+  std::vector<std::string_view> old_lines;
+  // The code item: the type, then lines or (item 1) the bytes; views of
+  // the record.
+  std::vector<std::string_view> code;
   bool text_code = false;
   LineList wrapped;    // text code: the framed lines
   std::string binary;  // binary code: its bytes

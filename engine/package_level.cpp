@@ -14,17 +14,17 @@ namespace {
 
 // Loads the nested package from the level's code; false when the data is
 // not a package the loader accepts (a missing file included).
-bool LoadNestedPackage(const TFASTMEMLIST& level, TFASTMEMLIST* levels,
+bool LoadNestedPackage(const LevelView& level, TFASTMEMLIST* levels,
                        TSETTINGSBLOCK* settings) {
-  TFASTMEMLIST code;
-  if (!code.LoadFromData(level.View(kCode)) || code.Count() < 2) {
+  const std::vector<std::string_view>& code = level.code;
+  if (code.size() < 2) {
     return false;
   }
-  if (code.View(0) == kTypeText) {
+  if (code[0] == kTypeText) {
     std::string err;
-    return LoadPackage(StoredPathToPath(code.View(1)), levels, settings, &err);
+    return LoadPackage(StoredPathToPath(code[1]), levels, settings, &err);
   }
-  return LoadPackageFromData(code.View(1), levels, settings, nullptr);
+  return LoadPackageFromData(code[1], levels, settings, nullptr);
 }
 
 }  // namespace
@@ -38,7 +38,7 @@ LevelOutcome RunPackageLevel(const LevelCall& call) {
   }
   TFASTMEMLIST levels;
   TSETTINGSBLOCK settings;
-  if (!LoadNestedPackage(call.level, &levels, &settings)) {
+  if (!LoadNestedPackage(call.view, &levels, &settings)) {
     return LevelOutcome::Failed(
         LevelMessage("INCOMPATIBLE DATA FOR LEVEL ", call));
   }

@@ -1,5 +1,6 @@
 #include "engine/requirements.h"
 
+#include "engine/level_kinds.h"
 #include "engine/target_files.h"
 #include "package/level_record.h"
 #include "services/editable_text.h"
@@ -8,12 +9,12 @@
 
 namespace {
 
-bool EntryMet(const ListView& entry, TargetFiles* files) {
+bool EntryMet(const FileEntryView& entry, TargetFiles* files) {
   // A file that is missing or is a directory cannot be read either.
-  const std::string file_name(entry.Item(kEntryPath));
-  const std::string_view type = entry.Item(kEntryType);
-  const std::string_view wanted = entry.Item(kEntryContent);
-  if (type != kTypeText && type != kTypeBinary) {
+  const std::string file_name(entry.path);
+  const std::string_view type = entry.type;
+  const std::string_view wanted = entry.content;
+  if (!entry.whole || (type != kTypeText && type != kTypeBinary)) {
     return false;  // content of no known type is never found
   }
   HeldFile* held = nullptr;
@@ -32,8 +33,8 @@ bool EntryMet(const ListView& entry, TargetFiles* files) {
   }
   EditableText& text = held != nullptr ? held->text() : unheld;
   if (type == kTypeText) {
-    return (held != nullptr ? held->FindLines(wanted)
-                            : text.FindLines(LineBlockFromData(wanted))) >= 0;
+    return (held != nullptr ? held->FindLines(entry.lines)
+                            : text.FindLines(LineBlock(entry.lines))) >= 0;
   }
   uint64_t position = 0;
   return text.FindBytes(wanted, &position);
@@ -41,20 +42,15 @@ bool EntryMet(const ListView& entry, TargetFiles* files) {
 
 }  // namespace
 
-bool LocalRequirementsMet(const TFASTMEMLIST& level, TargetFiles* files) {
+bool LocalRequirementsMet(const LevelView& level, TargetFiles* files) {
   return FirstUnmetEntry(level, files) < 0;
 }
 
-int64_t FirstUnmetEntry(const TFASTMEMLIST& level, TargetFiles* files) {
-  ListView entries;
-  if (!entries.Parse(level.View(kFileEntries))) {
-    return -1;  // no entries
-  }
-  const uint64_t first = level.View(kKindCode) == kKindFileExport ? 1 : 0;
-  for (uint64_t j = first; j < entries.Count(); ++j) {
-    ListView entry;
-    if (!entry.Parse(entries.Item(j)) || entry.Count() < kFileEntryItemCount ||
-        !EntryMet(entry, files)) {
+int64_t FirstUnmetEntry(const LevelView& level, TargetFiles* files) {
+  const LevelKindRow* kind = FindLevelKind(level.kind);
+  const uint64_t first = kind != nullptr ? kind->first_local_requirement : 0;
+  for (uint64_t j = first; j < level.entries.size(); ++j) {
+    if (!EntryMet(level.entries[j], files)) {
       return static_cast<int64_t>(j);
     }
   }

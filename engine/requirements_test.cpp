@@ -7,8 +7,9 @@
 namespace {
 
 bool Met(const LevelSpec& fields) {
-  TFASTMEMLIST level;
-  EXPECT_TRUE(level.LoadFromData(LevelRecord(fields)));
+  const std::string record = LevelRecord(fields);
+  LevelView level;
+  EXPECT_TRUE(DecodeLevel(record, &level));
   return LocalRequirementsMet(level);
 }
 

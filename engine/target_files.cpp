@@ -69,25 +69,14 @@ bool HeldFile::PrepareChange(uint64_t size, std::string* err) {
   return true;
 }
 
-LineBlock LineBlockFromData(std::string_view data) {
-  std::vector<std::string_view> lines;
-  ListView block;
-  if (block.Parse(data)) {
-    lines.reserve(block.Count());
-    for (uint64_t i = 0; i < block.Count(); ++i) {
-      lines.push_back(block.Item(i));
-    }
-  }
-  return LineBlock(lines);
-}
-
-int64_t HeldFile::FindLines(std::string_view block_data) {
+int64_t HeldFile::FindLines(const std::vector<std::string_view>& lines) {
   if (searched_ && last_version_ == text_.Version() &&
-      last_block_ == block_data) {
+      std::equal(last_block_.begin(), last_block_.end(), lines.begin(),
+                 lines.end())) {
     return last_found_;
   }
-  last_found_ = text_.FindLines(LineBlockFromData(block_data));
-  last_block_ = block_data;
+  last_found_ = text_.FindLines(LineBlock(lines));
+  last_block_.assign(lines.begin(), lines.end());
   last_version_ = text_.Version();
   searched_ = true;
   return last_found_;

@@ -36,10 +36,6 @@ inline constexpr size_t kFewestHeldFiles = 8;
 // the process may open, at least 64 and at most 4096.
 size_t MaxHeldFiles();
 
-// The block of lines serialized in `data` (no lines when it is not a
-// serialized list), ready to be looked for.
-LineBlock LineBlockFromData(std::string_view data);
-
 // One held file: its text, the file as it was opened and read (kept open,
 // so that its identity stays its own), and its rewrite once a level
 // changed it.
@@ -48,11 +44,11 @@ class HeldFile {
   EditableText& text() { return text_; }
   const std::string& name() const { return name_; }
 
-  // The first line of the text from which the lines serialized in
-  // `block_data` stand in turn (compared as EditableText::FindLines does),
-  // or -1. The answer is kept while the text stays as it is: a level's
-  // requirements and the level itself look for the same block.
-  int64_t FindLines(std::string_view block_data);
+  // The first line of the text from which `lines` stand in turn (compared
+  // as EditableText::FindLines does), or -1. The answer is kept while the
+  // text stays as it is: a level's requirements and the level itself look
+  // for the same block.
+  int64_t FindLines(const std::vector<std::string_view>& lines);
 
   // Before a change that leaves the text `size` bytes long: makes room for
   // the rewrite. False, with *err saying why, when the disk or a limit
@@ -70,7 +66,7 @@ class HeldFile {
   EditableText text_;
   std::unique_ptr<FileReplacement> replacement_;  // once changed
   bool changed_ = false;                          // a change was prepared
-  std::string last_block_;  // the last block looked for, serialized
+  std::vector<std::string> last_block_;           // the last block looked for
   uint64_t last_version_ = 0;
   int64_t last_found_ = -1;
   bool searched_ = false;

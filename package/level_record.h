@@ -1,7 +1,8 @@
 // The level record: one step of a package, a serialized list of 13 items,
 // some of them serialized lists themselves. This unit names the items, the
 // kinds and the file-entry fields, checks a record's shape, and reaches
-// into the file entries.
+// into the file entries. Code that reads a level reads it decoded, as a
+// LevelView (package/level_view.h).
 //
 //   0 level number (decimal text)   7 failure symbols
 //   1 kind code ("0" .. "6")        8 comment lines (serialized list)

@@ -30,5 +30,7 @@ LevelOutcome RunHandler(LevelHandler handler, const TFASTMEMLIST& level,
   const TSETTINGSBLOCK settings;
   DriverState state(TFASTMEMLIST(), settings, &output, /*convert=*/true,
                     direction, 0);
-  return handler({level, number, state});
+  LevelView view;
+  DecodeLevel(level, &view);
+  return handler({level, view, number, state});
 }

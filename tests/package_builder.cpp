@@ -1,29 +1,42 @@
 #include "tests/package_builder.h"
 
 #include "fastmemlist/fastmemlist.h"
+#include "package/level_view.h"
 #include "package/package.h"
 #include "tests/test_util.h"
 
-namespace {
-
-std::string EntryData(const FileEntrySpec& entry) {
-  const std::string content =
-      entry.type == "0" ? Serialize(entry.lines) : entry.bytes;
-  return Serialize({entry.separator, entry.path, entry.type, content});
-}
-
-}  // namespace
-
 std::string LevelRecord(const LevelSpec& level) {
-  std::vector<std::string> entries;
+  LevelView view;
+  view.number = level.number;
+  view.kind_code = level.kind;
+  view.presentation = level.presentation;
+  view.label = level.label;
+  view.item4 = level.item4;
+  view.severity = level.severity;
+  view.success_symbols = level.success_symbols;
+  view.failure_symbols = level.failure_symbols;
+  view.comment_lines.assign(level.comment_lines.begin(),
+                            level.comment_lines.end());
+  view.requirements = level.requirements;
+  view.options = level.options;
+  std::vector<std::string> contents;  // the text entries' serialized lines
+  contents.reserve(level.entries.size());
   for (const FileEntrySpec& entry : level.entries) {
-    entries.push_back(EntryData(entry));
+    contents.push_back(entry.type == "0" ? Serialize(entry.lines) : "");
   }
-  return Serialize({level.number, level.kind, level.presentation, level.label,
-                    level.item4, level.severity, level.success_symbols,
-                    level.failure_symbols, Serialize(level.comment_lines),
-                    level.requirements, level.options, Serialize(entries),
-                    Serialize(level.code)});
+  for (size_t i = 0; i < level.entries.size(); ++i) {
+    const FileEntrySpec& entry = level.entries[i];
+    view.entries.push_back({entry.separator,
+                            entry.path,
+                            entry.type,
+                            entry.type == "0" ? std::string_view(contents[i])
+                                              : std::string_view(entry.bytes),
+                            {},
+                            false,
+                            true});
+  }
+  view.code.assign(level.code.begin(), level.code.end());
+  return EncodeLevel(view);
 }
 
 LevelSpec CreationRemovalLevel(const std::vector<std::string>& lines) {

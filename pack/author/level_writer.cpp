@@ -1,6 +1,7 @@
 #include "pack/author/level_writer.h"
 
 #include "fastmemlist/fastmemlist.h"
+#include "package/level_view.h"
 
 std::string ListData(const std::vector<std::string>& items) {
   TFASTMEMLIST list;
@@ -11,35 +12,35 @@ std::string ListData(const std::vector<std::string>& items) {
 }
 
 std::string LevelRecordData(const LevelFields& level) {
-  TFASTMEMLIST entries;
+  const std::string number = std::to_string(level.number);
+  LevelView view;
+  view.number = number;
+  view.kind_code = level.kind;
+  view.presentation = level.presentation;
+  view.label = level.label;
+  view.severity = "3";  // a failure stops apply
+  view.comment_lines.assign(level.comment_lines.begin(),
+                            level.comment_lines.end());
+  view.requirements = level.requirements;
+  view.options = level.options;
+  std::vector<std::string> contents;  // the text entries' serialized lines
+  contents.reserve(level.entries.size());
   for (const EntryFields& entry : level.entries) {
-    TFASTMEMLIST fields;
-    fields.Add("/");
-    fields.Add(entry.path);
-    fields.Add(entry.type);
-    fields.Add(entry.type == kTypeText ? ListData(entry.lines) : entry.bytes);
-    entries.Add(fields.SaveToString());
+    contents.push_back(entry.type == kTypeText ? ListData(entry.lines)
+                                               : std::string());
   }
-  TFASTMEMLIST code;
-  code.Add(level.code_type);
-  for (const std::string& item : level.code) {
-    code.Add(item);
+  for (size_t i = 0; i < level.entries.size(); ++i) {
+    const EntryFields& entry = level.entries[i];
+    FileEntryView& written = view.entries.emplace_back();
+    written.separator = "/";
+    written.path = entry.path;
+    written.type = entry.type;
+    written.content = entry.type == kTypeText ? std::string_view(contents[i])
+                                              : std::string_view(entry.bytes);
   }
-  TFASTMEMLIST record;
-  record.Add(std::to_string(level.number));
-  record.Add(level.kind);
-  record.Add(level.presentation);
-  record.Add(level.label);
-  record.AddEmpty();  // item 4
-  record.Add("3");    // severity: a failure stops apply
-  record.AddEmpty();  // success symbols
-  record.AddEmpty();  // failure symbols
-  record.Add(ListData(level.comment_lines));
-  record.Add(level.requirements);
-  record.Add(level.options);
-  record.Add(entries.SaveToString());
-  record.Add(code.SaveToString());
-  return record.SaveToString();
+  view.code.push_back(level.code_type);
+  view.code.insert(view.code.end(), level.code.begin(), level.code.end());
+  return EncodeLevel(view);
 }
 
 LevelFields NewLevel(int64_t number, std::string_view kind,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "pack/json/description.h"
+#include "pack/json/kind_forms.h"
 #include "pack/json/list_width.h"
 #include "package/level_record.h"
 #include "package/package.h"
@@ -44,15 +45,6 @@ bool SmallInteger(const Json& value, uint64_t most, uint64_t* out) {
   }
   *out = value.get<uint64_t>();
   return *out <= most;
-}
-
-std::string KindNames() {
-  std::string names;
-  for (char code = '0'; code <= '6'; ++code) {
-    names += (names.empty() ? "" : ", ") +
-             Quoted(KindName(std::string_view(&code, 1)));
-  }
-  return names;
 }
 
 // False with *what when `bytes` cannot stand where `check` says.

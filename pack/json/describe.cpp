@@ -7,6 +7,7 @@
 
 #include "pack/json/assemble.h"
 #include "pack/json/description.h"
+#include "pack/json/kind_forms.h"
 #include "pack/json/list_width.h"
 #include "package/level_record.h"
 #include "package/package.h"
@@ -238,11 +239,12 @@ Json ExternalForm(const std::vector<std::string>& items) {
 Json CodeItemsForm(const std::vector<std::string>& items,
                    std::string_view kind) {
   const bool text = !items.empty() && items[0] == kTypeText;
+  const CodeShape shape = CodeShapeOf(LevelKindOf(kind));
   Json form = Json::object();
-  if (kind == kKindExternal && text && items.size() >= 5) {
+  if (shape == CodeShape::kExternal && text && items.size() >= 5) {
     return ExternalForm(items);
   }
-  if (kind == kKindPackage && text && items.size() == 2) {
+  if (shape == CodeShape::kPackage && text && items.size() == 2) {
     form["path"] = TextToJson(items[1]);
   } else if (text) {
     return TextArray(items, 1);
@@ -262,9 +264,9 @@ Json CodeForm(std::string_view bytes, std::string_view kind, int depth) {
     return RawForm(bytes);  // the empty item
   }
   const std::vector<std::string> items = ListItems(view);
-  if (kind == kKindPackage && items.size() == 2 && items[0] == kTypeBinary &&
-      depth < kMaxNesting && view.Width() == NaturalWidth(view) &&
-      Accepted(items[1], nullptr)) {
+  if (CodeShapeOf(LevelKindOf(kind)) == CodeShape::kPackage &&
+      items.size() == 2 && items[0] == kTypeBinary && depth < kMaxNesting &&
+      view.Width() == NaturalWidth(view) && Accepted(items[1], nullptr)) {
     // Exact by construction: every element of the nested description is
     // checked on its own, and checking it again here would cost each
     // nesting level the whole of the packages inside it.

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "engine/block_drift.h"
+#include "engine/level_kinds.h"
 #include "engine/macros.h"
 #include "engine/missing_block.h"
 #include "engine/normal_level.h"
@@ -73,19 +74,14 @@ std::vector<std::string> UndefinedMacros(std::string_view path) {
 // The paths a level names, as its items hold them: its file entries, and
 // the lines of a creation and removal level without their mark and
 // separator.
-std::vector<std::string> LevelPaths(std::string_view entries,
-                                    std::string_view kind,
-                                    std::string_view code) {
+std::vector<std::string> LevelPaths(const LevelView& level) {
   std::vector<std::string> paths;
-  for (uint64_t i = 0; i < DataCount(entries); ++i) {
-    paths.push_back(DataItem(DataItem(entries, i), kEntryPath));
+  for (const FileEntryView& entry : level.entries) {
+    paths.emplace_back(entry.path);
   }
-  if (kind == kKindFileDirectoryCreationRemoval) {
-    for (uint64_t i = 1; i < DataCount(code); ++i) {
-      const std::string line = DataItem(code, i);
-      if (line.size() > 2 && (line[0] == '+' || line[0] == '-')) {
-        paths.push_back(line.substr(2));
-      }
+  for (const LevelTarget& target : LevelTargets(level)) {
+    if (target.from_code && target.Acts()) {
+      paths.emplace_back(target.path);
     }
   }
   return paths;
@@ -120,9 +116,9 @@ std::string WholeFileReason(const LevelEvent& event) {
 PlannedLevel PlanObserver::Planned(const LevelCall& call) const {
   PlannedLevel planned;
   planned.depth = call.state.depth;
-  planned.presentation = std::string(call.level.View(kPresentation));
+  planned.presentation = std::string(call.view.presentation);
   planned.number = call.number;
-  const std::string_view code = call.level.View(kKindCode);
+  const std::string_view code = call.view.kind_code;
   const std::string_view kind = KindName(code);
   planned.kind = std::string(kind.empty() ? code : kind);
   planned.uncertain = uncertain_;
@@ -135,7 +131,7 @@ void PlanObserver::LevelStarts(const LevelCall& call, uint64_t index) {
   if (bounds_ != nullptr) {
     bounds_->LevelStarts(levels_.size());
   }
-  if (call.level.View(kKindCode) == kKindNormal) {
+  if (call.view.kind == LevelKind::kNormal) {
     LookAtNormalLevel(call, &planned, &look);
     if (bounds_ != nullptr && !planned.file.empty()) {
       bounds_->RewritesFile(levels_.size(), planned.file);
@@ -303,13 +299,10 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
 void PlanObserver::CheckPaths(const LevelCall& call, uint64_t index,
                               PlannedLevel* planned) {
   // As stored, before macros were expanded, and as the level runs.
-  const std::string_view record = call.state.levels.View(index);
-  const std::vector<std::string> raw =
-      LevelPaths(DataItem(record, kFileEntries), DataItem(record, kKindCode),
-                 DataItem(record, kCode));
-  const std::vector<std::string> expanded =
-      LevelPaths(call.level.View(kFileEntries), call.level.View(kKindCode),
-                 call.level.View(kCode));
+  LevelView stored;
+  DecodeLevel(call.state.levels.View(index), &stored);
+  const std::vector<std::string> raw = LevelPaths(stored);
+  const std::vector<std::string> expanded = LevelPaths(call.view);
   for (size_t i = 0; i < expanded.size(); ++i) {
     for (const std::string& name : UndefinedMacros(expanded[i])) {
       planned->warnings.push_back("the path " + QuotedLine(expanded[i]) +
