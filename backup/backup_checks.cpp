@@ -1,6 +1,7 @@
 #include "backup/backup_checks.h"
 
 #include "engine/apply.h"
+#include "engine/run_context.h"
 #include "package/level_view.h"
 #include "services/diagnostics.h"
 #include "services/external_tool.h"
@@ -23,11 +24,14 @@ bool PassesBackupChecks(const TFASTMEMLIST& levels,
     return true;
   }
   OverlayFileSystem overlay(&CurrentFileSystem());
-  ScopedFileSystem in_memory(&overlay);
-  ScopedToolRunner no_tools(
-      [](const ExternalToolRequest&) { return ExternalToolResult(); });
+  RunContext context;
+  context.files = &overlay;
+  context.tools = [](const ExternalToolRequest&) {
+    return ExternalToolResult();
+  };
   // The run's own words on standard error would speak of apply.
-  ScopedDiagnosticSink quiet([](std::string_view) {});
+  context.diagnostics = [](std::string_view) {};
+  const ScopedRun in_memory(context);
   TSETTINGSBLOCK run_settings = settings;
   LineList lines;
   const uint8_t status = ApplyLevels(checks, &run_settings, &lines, true);

@@ -5,10 +5,10 @@
 #include "fastmemlist/list_view.h"
 #include "services/system_path.h"
 
-void AddBackupRecord(TFASTMEMLIST* backup, bool existed, std::string_view path,
-                     std::string_view nearest_directory,
+void AddBackupRecord(TFASTMEMLIST* backup, PathState state,
+                     std::string_view path, std::string_view nearest_directory,
                      std::string_view content) {
-  backup->AddByte(existed ? kStateExisted : kStateAbsent);
+  backup->AddByte(state == PathState::kExisted ? kStateExisted : kStateAbsent);
   backup->Add(path);
   backup->Add(nearest_directory);
   backup->Add(content);
@@ -16,18 +16,18 @@ void AddBackupRecord(TFASTMEMLIST* backup, bool existed, std::string_view path,
 
 namespace {
 
-bool Malformed(TFASTMEMLIST* backup, std::string* why, std::string text) {
+bool Malformed(TFASTMEMLIST* backup, std::string* err, std::string text) {
   backup->Clear();
-  if (why != nullptr) {
-    *why = "not a backup file: " + std::move(text);
+  if (err != nullptr) {
+    *err = "not a backup file: " + std::move(text);
   }
   return false;
 }
 
 // Whether a decoded list is made of whole records.
-bool CheckRecords(TFASTMEMLIST* backup, std::string* why) {
+bool CheckRecords(TFASTMEMLIST* backup, std::string* err) {
   if (backup->Count() % kBackupRecordItemCount != 0) {
-    return Malformed(backup, why,
+    return Malformed(backup, err,
                      std::to_string(backup->Count()) +
                          " items, not records of 4 items each");
   }
@@ -38,11 +38,11 @@ bool CheckRecords(TFASTMEMLIST* backup, std::string* why) {
         "record " + std::to_string(i / kBackupRecordItemCount + 1) + ": ";
     std::string nul;
     if (backup->ItemLength(i + kBackupState) == 0) {
-      return Malformed(backup, why, record + "no state");
+      return Malformed(backup, err, record + "no state");
     }
     if (!UsablePath(backup->View(i + kBackupPath), &nul) ||
         !UsablePath(backup->View(i + kBackupNearestDirectory), &nul)) {
-      return Malformed(backup, why, record + nul);
+      return Malformed(backup, err, record + nul);
     }
   }
   return true;
@@ -51,27 +51,28 @@ bool CheckRecords(TFASTMEMLIST* backup, std::string* why) {
 }  // namespace
 
 bool LoadBackupData(std::string_view data, TFASTMEMLIST* backup,
-                    std::string* why) {
+                    std::string* err) {
   DecodeError error;
   if (!backup->LoadFromData(data, &error)) {
-    return Malformed(backup, why, error.Text());
+    return Malformed(backup, err, error.Text());
   }
-  return CheckRecords(backup, why);
+  return CheckRecords(backup, err);
 }
 
 bool LoadBackupFile(const std::string& file_name, TFASTMEMLIST* backup,
-                    std::string* why) {
+                    std::string* err) {
   // Read straight into the list: a backup holds whole trees, and the
   // bytes are not copied a second time.
-  std::string err;
-  if (!backup->LoadFromFile(file_name, &err)) {
+  std::string read_err;
+  if (!backup->LoadFromFile(file_name, &read_err)) {
     backup->Clear();
-    if (why != nullptr) {
+    if (err != nullptr) {
       // The reader's faults ("cannot open: ...") and the decoder's ("at
       // byte 3: ...") read apart.
-      *why = err.starts_with("at byte") ? "not a backup file: " + err : err;
+      *err = read_err.starts_with("at byte") ? "not a backup file: " + read_err
+                                             : read_err;
     }
     return false;
   }
-  return CheckRecords(backup, why);
+  return CheckRecords(backup, err);
 }

@@ -29,20 +29,23 @@ enum BackupItem : uint64_t {
 inline constexpr uint8_t kStateExisted = 1;
 inline constexpr uint8_t kStateAbsent = 0;
 
-void AddBackupRecord(TFASTMEMLIST* backup, bool existed, std::string_view path,
-                     std::string_view nearest_directory,
+// Whether the path of a record was there when the backup was made.
+enum class PathState { kAbsent, kExisted };
+
+void AddBackupRecord(TFASTMEMLIST* backup, PathState state,
+                     std::string_view path, std::string_view nearest_directory,
                      std::string_view content);
 
-// Decodes the bytes of a backup file. False, with the list empty and *why
+// Decodes the bytes of a backup file. False, with the list empty and *err
 // (when given) saying what is wrong, when they are malformed: not one
 // well-formed list, an item count that is not a multiple of 4, an empty
 // state item, or a path or directory that holds a NUL byte.
 bool LoadBackupData(std::string_view data, TFASTMEMLIST* backup,
-                    std::string* why = nullptr);
+                    std::string* err = nullptr);
 
 // Reads and decodes a backup file; false as above, or when the file cannot
-// be read (*why then gives the system's reason).
+// be read (*err then gives the system's reason).
 bool LoadBackupFile(const std::string& file_name, TFASTMEMLIST* backup,
-                    std::string* why = nullptr);
+                    std::string* err = nullptr);
 
 #endif  // QRL_BACKUP_BACKUP_RECORDS_H_

@@ -12,8 +12,8 @@ using namespace std::string_literals;
 
 TEST(BackupRecords, FourItemsPerRecordWithAOneByteState) {
   TFASTMEMLIST backup;
-  AddBackupRecord(&backup, true, "/u/a.txt", "/u/", "a\0b"s);
-  AddBackupRecord(&backup, false, "/u/new/", "/u/", "");
+  AddBackupRecord(&backup, PathState::kExisted, "/u/a.txt", "/u/", "a\0b"s);
+  AddBackupRecord(&backup, PathState::kAbsent, "/u/new/", "/u/", "");
   EXPECT_EQ(backup.SaveToString(),
             Serialize({"\x01", "/u/a.txt", "/u/", "a\0b"s, "\0"s, "/u/new/",
                        "/u/", ""}));

@@ -52,11 +52,14 @@ bool RecordPath(const std::string& path, TFASTMEMLIST* backup, Step* step) {
   }
   const std::string nearest = NearestExistingDirectory(path);
   if (LastCharacter(path) == '/') {
-    AddBackupRecord(backup, DirectoryExists(path), path, nearest, "");
+    AddBackupRecord(
+        backup,
+        DirectoryExists(path) ? PathState::kExisted : PathState::kAbsent, path,
+        nearest, "");
     return true;
   }
   if (!FileExists(path)) {
-    AddBackupRecord(backup, false, path, nearest, "");
+    AddBackupRecord(backup, PathState::kAbsent, path, nearest, "");
     return true;
   }
   // A pipe, socket or device has no content to keep, and reading one could
@@ -70,7 +73,7 @@ bool RecordPath(const std::string& path, TFASTMEMLIST* backup, Step* step) {
     step->why = path + ": " + step->why;
     return false;
   }
-  AddBackupRecord(backup, true, path, nearest, content);
+  AddBackupRecord(backup, PathState::kExisted, path, nearest, content);
   return true;
 }
 
@@ -167,7 +170,7 @@ LineList CollectBackupTargets(const TFASTMEMLIST& levels,
 std::string CreateBackup(const TFASTMEMLIST& levels,
                          const TSETTINGSBLOCK& settings,
                          const std::string& backup_file_name,
-                         bool convert_separators, std::string* why,
+                         bool convert_separators, std::string* err,
                          KeptBackup* kept) {
   // A failure raised out of a step (a file too large to hold, say) ends
   // the operation with the step's message, as a failed result does.
@@ -195,8 +198,8 @@ std::string CreateBackup(const TFASTMEMLIST& levels,
   if (saved) {
     return std::string();
   }
-  if (why != nullptr) {
-    *why = std::move(step.why);
+  if (err != nullptr) {
+    *err = std::move(step.why);
   }
   return step.message;
 }

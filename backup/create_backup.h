@@ -33,13 +33,13 @@ struct KeptBackup {
 // on (backup_rotation.h), and *kept (when given) says where. A removal of
 // a directory records the directory and everything below it, entry by
 // entry; a target shorter than 3 characters records nothing. Returns an
-// empty text on success, else the message of the step that failed; *why
+// empty text on success, else the message of the step that failed; *err
 // (when given) then receives the system's reason where there is one, and
 // the earlier backups stay as they were.
 std::string CreateBackup(const TFASTMEMLIST& levels,
                          const TSETTINGSBLOCK& settings,
                          const std::string& backup_file_name,
-                         bool convert_separators, std::string* why = nullptr,
+                         bool convert_separators, std::string* err = nullptr,
                          KeptBackup* kept = nullptr);
 
 #endif  // QRL_BACKUP_CREATE_BACKUP_H_

@@ -105,7 +105,7 @@ bool RestoreRecord(const TFASTMEMLIST& backup, uint64_t first, Step* step) {
 }  // namespace
 
 std::string RestoreBackup(const std::string& backup_file_name,
-                          std::string* why) {
+                          std::string* err) {
   Step step;
   step.message = "Unable to read from file \"" + backup_file_name + "\"";
   // A failure raised out of a step (a directory that stays after it was
@@ -124,8 +124,8 @@ std::string RestoreBackup(const std::string& backup_file_name,
   if (restored) {
     return std::string();
   }
-  if (why != nullptr) {
-    *why = std::move(step.why);
+  if (err != nullptr) {
+    *err = std::move(step.why);
   }
   return step.message;
 }

@@ -9,10 +9,10 @@
 #include <string>
 
 // Returns an empty text on success, else the message of the step that
-// failed; *why (when given) then receives the system's reason, or why the
+// failed; *err (when given) then receives the system's reason, or why the
 // backup file was refused, where there is one. A backup file that cannot be
 // read or is malformed restores nothing.
 std::string RestoreBackup(const std::string& backup_file_name,
-                          std::string* why = nullptr);
+                          std::string* err = nullptr);
 
 #endif  // QRL_BACKUP_RESTORE_BACKUP_H_

@@ -26,7 +26,9 @@ struct Record {
 std::string BackupData(const std::vector<Record>& records) {
   TFASTMEMLIST backup;
   for (const Record& r : records) {
-    AddBackupRecord(&backup, r.existed, r.path, r.nearest, r.content);
+    AddBackupRecord(&backup,
+                    r.existed ? PathState::kExisted : PathState::kAbsent,
+                    r.path, r.nearest, r.content);
   }
   return backup.SaveToString();
 }

@@ -7,6 +7,7 @@
 #include "complex/program_level.h"
 #include "console/actions.h"
 #include "console/progress_line.h"
+#include "engine/run_context.h"
 #include "package/package.h"
 #include "services/diagnostics.h"
 #include "services/failure.h"
@@ -120,20 +121,10 @@ int RunConsole(const std::vector<std::string>& args, std::ostream& out,
 
   // A long run on a terminal shows how far it has come.
   std::optional<ProgressLine> progress;
-  std::optional<ScopedLevelObserver> watching;
   if (progress_fd >= 0) {
     progress.emplace(progress_fd);
-    watching.emplace(&*progress);
   }
   ErrorStream err{error_stream, progress ? &*progress : nullptr};
-
-  // What the engine and the services have to say beyond the report lines
-  // goes to standard error as it comes.
-  ScopedDiagnosticSink diagnostics(
-      [&err](std::string_view line) { ReportFailure(err, line); });
-
-  // The drivers run Complex levels in the interpreter.
-  InstallProgramLevel();
 
   ConsoleRun run;
   for (const std::string& arg : args) {
@@ -142,8 +133,19 @@ int RunConsole(const std::vector<std::string>& args, std::ostream& out,
   if (run.arguments.Empty()) {
     run.arguments.Add("qrlconsole");
   }
-  Run(&run, err);
-  watching.reset();
+  {
+    RunContext context;
+    // What the engine and the services have to say beyond the report lines
+    // goes to standard error as it comes.
+    context.diagnostics = [&err](std::string_view line) {
+      ReportFailure(err, line);
+    };
+    context.observer = progress ? &*progress : nullptr;
+    // The drivers run Complex levels in the interpreter.
+    context.complex_levels = RunProgramLevel;
+    const ScopedRun in_force(context);
+    Run(&run, err);
+  }
   progress.reset();  // wiped before the report lines come
 
   for (const std::string& line : run.output) {

@@ -73,9 +73,9 @@ void AppendUsage(LineList* output);
 // Reads the parameter file: its lines, without comment lines (first
 // character "#") and blank lines, replace the arguments after index 0. A
 // UTF-8 byte-order mark at the start is dropped. False, with the system's
-// reason in *why (when given), when the file cannot be read.
+// reason in *err (when given), when the file cannot be read.
 bool ReadParameterFile(const std::string& file_name, LineList* arguments,
-                       std::string* why = nullptr);
+                       std::string* err = nullptr);
 // The same for the text of a parameter file.
 void ParseParameterText(std::string_view text, LineList* arguments);
 

@@ -8,6 +8,7 @@
 #include "fastmemlist/list_view.h"
 #include "package/package.h"
 #include "services/file_services.h"
+#include "services/line_split.h"
 #include "services/system_path.h"
 
 namespace {
@@ -34,12 +35,11 @@ Content ContentKind(std::string_view data) {
   // A diff has a line "--- old" right before a line "+++ new", or git's
   // header of a change without hunks.
   for (size_t at = 0; at < data.size();) {
-    const size_t end = std::min(data.find('\n', at), data.size());
-    const std::string_view line = data.substr(at, end - at);
-    const std::string_view rest = data.substr(end);  // from the LF on
-    at = end + 1;
-    if (line.starts_with("diff --git ") ||
-        (line.starts_with("--- ") && rest.starts_with("\n+++ "))) {
+    const TextLine line = LineAt(data, at, LineEnds::kLfOnly);
+    const std::string_view rest = data.substr(at + line.text.size());
+    at += line.length();
+    if (line.text.starts_with("diff --git ") ||
+        (line.text.starts_with("--- ") && rest.starts_with("\n+++ "))) {
       return Content::kDiff;
     }
   }

@@ -1,7 +1,7 @@
 #include <utility>
 
 #include "console/console_client.h"
-#include "services/handle_io.h"
+#include "services/file_services.h"
 #include "services/string_utils.h"
 
 namespace {
@@ -11,12 +11,12 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 }  // namespace
 
 bool ReadParameterFile(const std::string& file_name, LineList* arguments,
-                       std::string* why) {
+                       std::string* err) {
   std::string text;
-  std::string err;
-  if (!ReadWholeFile(file_name, &text, &err)) {
-    if (why != nullptr) {
-      *why = std::move(err);
+  std::string read_err;
+  if (!ReadWholeFile(file_name, &text, &read_err)) {
+    if (err != nullptr) {
+      *err = std::move(read_err);
     }
     return false;
   }

@@ -12,6 +12,8 @@ void SetComplexLevelHandler(LevelHandler handler) {
   complex_level_handler = handler;
 }
 
+LevelHandler ComplexLevelHandler() { return complex_level_handler; }
+
 LevelOutcome RunComplexLevel(const LevelCall& call) {
   if (complex_level_handler == nullptr) {
     throw Failure("no interpreter is installed for Complex levels");

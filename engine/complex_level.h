@@ -9,6 +9,8 @@
 // Installs the handler that both drivers give every Complex level; nullptr
 // removes it.
 void SetComplexLevelHandler(LevelHandler handler);
+// The handler installed, or nullptr.
+LevelHandler ComplexLevelHandler();
 
 // Hands the level to the installed handler. Without one, raises Failure:
 // a program that runs packages has not installed the interpreter.

@@ -122,10 +122,12 @@ void CarryOut(EditableText& text, const Replacement& replacement) {
 }
 
 // Carries the replacement out in the held file once its rewrite has room;
-// false, with the text as it was, when it has not. With `lf_ends` every
+// false, with the text as it was, when it has not. With Ends::kAllLf every
 // line of the result then ends with a LF.
-bool ChangeHeldFile(HeldFile* file, const Replacement& replacement,
-                    bool lf_ends) {
+enum class Ends { kAsTheyAre, kAllLf };
+
+bool ChangeHeldFile(HeldFile* file, const Replacement& replacement, Ends ends) {
+  const bool lf_ends = ends == Ends::kAllLf;
   EditableText& text = file->text();
   std::string err;
   if (!lf_ends) {
@@ -252,7 +254,7 @@ LevelOutcome ApplyNormalLevel(const LevelCall& call) {
                        put_type, &replacement)) {
     return LevelOutcome::Failed("");
   }
-  if (!ChangeHeldFile(file, replacement, false)) {
+  if (!ChangeHeldFile(file, replacement, Ends::kAsTheyAre)) {
     return LevelOutcome::Failed(LevelMessage(
         "FILE " + parts.file + " CAN'T BE SAVED! CAN'T APPLY LEVEL ", call));
   }
@@ -324,7 +326,8 @@ LevelOutcome ReverseNormalLevel(const LevelCall& call) {
             " DOESN'T CONTAIN THE OBSOLETE CODE! CAN'T REVERSE LEVEL ",
         call));
   }
-  if (!ChangeHeldFile(file, replacement, lf_ends)) {
+  if (!ChangeHeldFile(file, replacement,
+                      lf_ends ? Ends::kAllLf : Ends::kAsTheyAre)) {
     return LevelOutcome::Failed(LevelMessage(
         "FILE " + parts.file + " CAN'T BE SAVED! CAN'T REVERSE LEVEL ", call));
   }

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "services/file_services.h"
-#include "services/handle_io.h"
 #include "services/line_list.h"
 
 namespace {
@@ -207,9 +206,9 @@ std::string TFASTMEMLIST::SaveToString() const {
   return block;
 }
 
-bool TFASTMEMLIST::LoadFromData(std::string_view data, DecodeError* error) {
+bool TFASTMEMLIST::LoadFromData(std::string_view data, DecodeError* err) {
   ListView view;
-  if (!view.Parse(data, error)) {
+  if (!view.Parse(data, err)) {
     Clear();
     return false;
   }
@@ -218,9 +217,9 @@ bool TFASTMEMLIST::LoadFromData(std::string_view data, DecodeError* error) {
   return true;
 }
 
-bool TFASTMEMLIST::LoadFromData(std::string&& data, DecodeError* error) {
+bool TFASTMEMLIST::LoadFromData(std::string&& data, DecodeError* err) {
   ListView view;
-  if (!view.Parse(data, error)) {
+  if (!view.Parse(data, err)) {
     Clear();
     return false;
   }

@@ -81,10 +81,10 @@ class TFASTMEMLIST {
   // Replaces the content by decoding `data`. Malformed data (a width that is
   // not 1, 2, 4 or 8, a count or a length that runs past the data, bytes
   // after the last item) leaves the list empty and returns false, with the
-  // byte offset and the fault in *error when it is given.
-  bool LoadFromData(std::string_view data, DecodeError* error = nullptr);
+  // byte offset and the fault in *err when it is given.
+  bool LoadFromData(std::string_view data, DecodeError* err = nullptr);
   // The same, keeping the data's own bytes as the buffer instead of a copy.
-  bool LoadFromData(std::string&& data, DecodeError* error = nullptr);
+  bool LoadFromData(std::string&& data, DecodeError* err = nullptr);
   // Reads a serialized form from a file. A file that cannot be opened, or
   // whose header is already unusable, leaves the list untouched; a fault
   // further in leaves it empty.

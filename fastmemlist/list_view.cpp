@@ -14,10 +14,10 @@ uint64_t ReadLittleEndian(const char* at, uint8_t width) {
   return value;
 }
 
-bool Fail(DecodeError* error, uint64_t offset, std::string what) {
-  if (error != nullptr) {
-    error->offset = offset;
-    error->what = std::move(what);
+bool Fail(DecodeError* err, uint64_t offset, std::string what) {
+  if (err != nullptr) {
+    err->offset = offset;
+    err->what = std::move(what);
   }
   return false;
 }
@@ -45,28 +45,28 @@ uint8_t WidthOf(uint64_t value) {
   return 8;
 }
 
-bool ListView::Parse(std::string_view data, DecodeError* error) {
+bool ListView::Parse(std::string_view data, DecodeError* err) {
   data_ = std::string_view();
   width_ = 0;
   payload_start_ = 0;
   items_.clear();
   if (data.empty()) {
-    return Fail(error, 0, "no width byte");
+    return Fail(err, 0, "no width byte");
   }
   const uint8_t width = static_cast<uint8_t>(data[0]);
   if (!IsValidWidth(width)) {
-    return Fail(error, 0,
+    return Fail(err, 0,
                 "width " + std::to_string(width) + " is not 1, 2, 4 or 8");
   }
   const uint64_t size = data.size();
   const uint64_t after_count = 1u + width;
   if (size < after_count) {
-    return Fail(error, 1, "the data ends inside the item count");
+    return Fail(err, 1, "the data ends inside the item count");
   }
   const uint64_t count = ReadLittleEndian(data.data() + 1, width);
   // The length table must fit in the data before anything is allocated.
   if (count > (size - after_count) / width) {
-    return Fail(error, 1,
+    return Fail(err, 1,
                 "the lengths of " + std::to_string(count) +
                     " items run past the end of the data");
   }
@@ -78,7 +78,7 @@ bool ListView::Parse(std::string_view data, DecodeError* error) {
   for (uint64_t i = 0; i < count; ++i, at += width) {
     const uint64_t length = ReadLittleEndian(at, width);
     if (length > payload_size - used) {
-      return Fail(error, after_count + i * width,
+      return Fail(err, after_count + i * width,
                   "item " + std::to_string(i) + " of length " +
                       std::to_string(length) +
                       " runs past the end of the data");
@@ -88,7 +88,7 @@ bool ListView::Parse(std::string_view data, DecodeError* error) {
   }
   if (used != payload_size) {
     return Fail(
-        error, payload_start + used,
+        err, payload_start + used,
         std::to_string(payload_size - used) + " bytes follow the last item");
   }
   data_ = data;

@@ -30,8 +30,8 @@ class ListView {
  public:
   // Accepts exactly one serialized list: a width of 1, 2, 4 or 8, lengths
   // that stay inside the data, and no byte after the last item. On failure
-  // the view is empty and *error (when given) says where and why.
-  bool Parse(std::string_view data, DecodeError* error = nullptr);
+  // the view is empty and *err (when given) says where and why.
+  bool Parse(std::string_view data, DecodeError* err = nullptr);
 
   uint64_t Count() const { return items_.size(); }
   std::string_view Item(uint64_t index) const {

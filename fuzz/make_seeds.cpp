@@ -23,13 +23,17 @@ std::vector<std::string> PackageSeeds() {
 
 std::vector<std::string> BackupSeeds() {
   TFASTMEMLIST records;
-  AddBackupRecord(&records, true, "/src/a.txt", "/src/", "old a\r\n");
-  AddBackupRecord(&records, false, "/src/new/deep/n.txt", "/src/", "");
-  AddBackupRecord(&records, true, "/src/kept/", "/src/kept/", "");
-  AddBackupRecord(&records, false, "made/", "", "");
-  AddBackupRecord(&records, true, "relative.bin", "", std::string("\0\xff", 2));
+  AddBackupRecord(&records, PathState::kExisted, "/src/a.txt", "/src/",
+                  "old a\r\n");
+  AddBackupRecord(&records, PathState::kAbsent, "/src/new/deep/n.txt", "/src/",
+                  "");
+  AddBackupRecord(&records, PathState::kExisted, "/src/kept/", "/src/kept/",
+                  "");
+  AddBackupRecord(&records, PathState::kAbsent, "made/", "", "");
+  AddBackupRecord(&records, PathState::kExisted, "relative.bin", "",
+                  std::string("\0\xff", 2));
   TFASTMEMLIST one;
-  AddBackupRecord(&one, true, "f", "", "content");
+  AddBackupRecord(&one, PathState::kExisted, "f", "", "content");
   return {records.SaveToString(), one.SaveToString(), Serialize({})};
 }
 

@@ -36,6 +36,7 @@
 #include "pack/json/assemble.h"
 #include "pack/plan/plan.h"
 #include "services/file_services.h"
+#include "services/line_split.h"
 #include "services/string_utils.h"
 #include "services/working_directory.h"
 
@@ -107,7 +108,7 @@ std::string Unescaped(std::string_view content) {
 // are left out.
 void MakeTree(const std::string& tree, std::string_view spec) {
   Check(MakeDirectoryPath(tree));
-  for (const std::string_view line : SplitLinesAtLineFeeds(spec)) {
+  for (const std::string_view line : SplitLines(spec, LineEnds::kLfOnly)) {
     if (line.size() < 3 || line[1] != ' ') {
       continue;
     }

@@ -15,9 +15,9 @@ std::string_view KindCode(std::string_view name) {
   return {};
 }
 
-bool LevelRecordIsWellFormed(std::string_view record, DecodeError* error) {
+bool LevelRecordIsWellFormed(std::string_view record, DecodeError* err) {
   LevelView level;
-  return DecodeLevel(record, &level, error);
+  return DecodeLevel(record, &level, err);
 }
 
 uint64_t FileEntryCount(const TFASTMEMLIST& level) {

@@ -70,8 +70,8 @@ std::string_view KindCode(std::string_view name);
 
 // True when `record` is a list of 13 items whose items 8, 11 and 12 are
 // empty or serialized lists, and each file entry is a list of 4 items.
-// *error gives the offset within the record.
-bool LevelRecordIsWellFormed(std::string_view record, DecodeError* error);
+// *err gives the offset within the record.
+bool LevelRecordIsWellFormed(std::string_view record, DecodeError* err);
 
 // File-entry accessors on a decoded record. Indexes are not checked.
 uint64_t FileEntryCount(const TFASTMEMLIST& level);

@@ -30,10 +30,10 @@ static_assert(std::size(kCodes) == kLevelKindCount &&
                   std::size(kNames) == kLevelKindCount,
               "every LevelKind needs its code and name");
 
-bool Fail(DecodeError* error, uint64_t offset, std::string what) {
-  if (error != nullptr && error->what.empty()) {
-    error->offset = offset;
-    error->what = std::move(what);
+bool Fail(DecodeError* err, uint64_t offset, std::string what) {
+  if (err != nullptr && err->what.empty()) {
+    err->offset = offset;
+    err->what = std::move(what);
   }
   return false;
 }
@@ -43,7 +43,7 @@ bool Fail(DecodeError* error, uint64_t offset, std::string what) {
 // it is not a list.
 bool DecodeLines(std::string_view item, uint64_t item_offset,
                  uint64_t item_index, std::vector<std::string_view>* lines,
-                 DecodeError* error) {
+                 DecodeError* err) {
   lines->clear();
   if (item.empty()) {
     return true;
@@ -51,7 +51,7 @@ bool DecodeLines(std::string_view item, uint64_t item_offset,
   ListView list;
   DecodeError inner;
   if (!list.Parse(item, &inner)) {
-    return Fail(error, item_offset + inner.offset,
+    return Fail(err, item_offset + inner.offset,
                 "item " + std::to_string(item_index) + ": " + inner.what);
   }
   lines->reserve(list.Count());
@@ -62,12 +62,12 @@ bool DecodeLines(std::string_view item, uint64_t item_offset,
 }
 
 bool DecodeEntry(std::string_view data, uint64_t offset, uint64_t index,
-                 FileEntryView* entry, DecodeError* error) {
+                 FileEntryView* entry, DecodeError* err) {
   ListView fields;
   DecodeError inner;
   if (!fields.Parse(data, &inner)) {
     entry->whole = false;
-    return Fail(error, offset + inner.offset,
+    return Fail(err, offset + inner.offset,
                 "file entry " + std::to_string(index) + ": " + inner.what);
   }
   entry->separator = fields.ItemOrEmpty(kEntrySeparator);
@@ -86,7 +86,7 @@ bool DecodeEntry(std::string_view data, uint64_t offset, uint64_t index,
   }
   if (fields.Count() != kFileEntryItemCount) {
     entry->whole = false;
-    return Fail(error, offset,
+    return Fail(err, offset,
                 "file entry " + std::to_string(index) + " holds " +
                     std::to_string(fields.Count()) + " items instead of 4");
   }
@@ -95,37 +95,37 @@ bool DecodeEntry(std::string_view data, uint64_t offset, uint64_t index,
 
 // Item 11 as a list of entries; an empty item is an empty list.
 bool ParseEntries(std::string_view item, uint64_t item_offset, ListView* list,
-                  DecodeError* error) {
+                  DecodeError* err) {
   DecodeError inner;
   if (item.empty() || list->Parse(item, &inner)) {
     return true;
   }
-  return Fail(error, item_offset + inner.offset,
+  return Fail(err, item_offset + inner.offset,
               "item " + std::to_string(kFileEntries) + ": " + inner.what);
 }
 
 bool DecodeEntries(const ListView& list, uint64_t item_offset,
-                   std::vector<FileEntryView>* entries, DecodeError* error) {
+                   std::vector<FileEntryView>* entries, DecodeError* err) {
   entries->resize(list.Count());
   bool ok = true;
   for (uint64_t j = 0; j < list.Count(); ++j) {
     ok &= DecodeEntry(list.Item(j), item_offset + list.ItemOffset(j), j,
-                      &(*entries)[j], error);
+                      &(*entries)[j], err);
   }
   return ok;
 }
 
 // Decodes the items of a record that `item(i)` gives, `count` of them;
-// `offset(i)` places item i in the serialized record, for *error.
+// `offset(i)` places item i in the serialized record, for *err.
 template <typename ItemAt, typename OffsetAt>
 bool DecodeItems(uint64_t count, ItemAt item_at, OffsetAt offset_at,
-                 LevelView* level, DecodeError* error) {
+                 LevelView* level, DecodeError* err) {
   decode_count.fetch_add(1, std::memory_order_relaxed);
   *level = LevelView();
   bool ok = true;
   if (count != kLevelItemCount) {
     ok = Fail(
-        error, 1,
+        err, 1,
         "the record holds " + std::to_string(count) + " items instead of 13");
   }
   const auto item = [&](uint64_t i) {
@@ -146,13 +146,13 @@ bool DecodeItems(uint64_t count, ItemAt item_at, OffsetAt offset_at,
   level->requirements = item(kRequirements);
   level->options = item(kOptions);
   ok &= DecodeLines(item(kCommentLines), offset(kCommentLines), kCommentLines,
-                    &level->comment_lines, error);
+                    &level->comment_lines, err);
   // Checked in the order a reader meets them: the entry list and the code
   // before the entries inside.
   ListView entries;
-  ok &= ParseEntries(item(kFileEntries), offset(kFileEntries), &entries, error);
-  ok &= DecodeLines(item(kCode), offset(kCode), kCode, &level->code, error);
-  ok &= DecodeEntries(entries, offset(kFileEntries), &level->entries, error);
+  ok &= ParseEntries(item(kFileEntries), offset(kFileEntries), &entries, err);
+  ok &= DecodeLines(item(kCode), offset(kCode), kCode, &level->code, err);
+  ok &= DecodeEntries(entries, offset(kFileEntries), &level->entries, err);
   return ok;
 }
 
@@ -181,22 +181,21 @@ std::string_view LevelKindCode(LevelKind kind) {
   return i < std::size(kCodes) ? kCodes[i] : std::string_view();
 }
 
-bool DecodeLevel(std::string_view record, LevelView* level,
-                 DecodeError* error) {
+bool DecodeLevel(std::string_view record, LevelView* level, DecodeError* err) {
   ListView view;
   DecodeError inner;
   const bool parsed = view.Parse(record, &inner);
   if (!parsed) {
-    Fail(error, inner.offset, inner.what);
+    Fail(err, inner.offset, inner.what);
   }
   const bool ok = DecodeItems(
       view.Count(), [&view](uint64_t i) { return view.Item(i); },
-      [&view](uint64_t i) { return view.ItemOffset(i); }, level, error);
+      [&view](uint64_t i) { return view.ItemOffset(i); }, level, err);
   return parsed && ok;
 }
 
 bool DecodeLevel(const TFASTMEMLIST& record, LevelView* level,
-                 DecodeError* error) {
+                 DecodeError* err) {
   // Offsets are those of the serialized form at the list's width.
   return DecodeItems(
       record.Count(), [&record](uint64_t i) { return record.View(i); },
@@ -208,7 +207,7 @@ bool DecodeLevel(const TFASTMEMLIST& record, LevelView* level,
         }
         return offset;
       },
-      level, error);
+      level, err);
 }
 
 std::string EncodeLevel(const LevelView& level) {

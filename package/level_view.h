@@ -85,16 +85,16 @@ struct LevelView {
   bool operator==(const LevelView&) const = default;
 };
 
-// Decodes a record. False, with *error saying where, when it is not a list
+// Decodes a record. False, with *err saying where, when it is not a list
 // of 13 items whose items 8, 11 and 12 are empty or lists and whose file
 // entries are lists of 4 items; *level then still holds what could be
 // read: a missing item reads empty, an undecodable list has no items, and
 // a file entry that is not 4 items reads the items it has.
 bool DecodeLevel(std::string_view record, LevelView* level,
-                 DecodeError* error = nullptr);
+                 DecodeError* err = nullptr);
 // The same for a record already split into items (a prepared level).
 bool DecodeLevel(const TFASTMEMLIST& record, LevelView* level,
-                 DecodeError* error = nullptr);
+                 DecodeError* err = nullptr);
 
 // The record of `level`: items 8, 11 and 12 as lists (empty lists when
 // the vectors are), every list at its smallest width. `lines` of an entry

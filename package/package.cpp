@@ -4,40 +4,39 @@
 
 #include "package/level_record.h"
 #include "services/file_services.h"
-#include "services/handle_io.h"
 #include "services/system_path.h"
 
 namespace {
 
-bool Fail(DecodeError* error, uint64_t offset, std::string what) {
-  error->offset = offset;
-  error->what = std::move(what);
+bool Fail(DecodeError* err, uint64_t offset, std::string what) {
+  err->offset = offset;
+  err->what = std::move(what);
   return false;
 }
 
-// Checks a parsed package list; offsets in *error count from the start of
+// Checks a parsed package list; offsets in *err count from the start of
 // the package data.
-bool CheckPackage(const ListView& view, DecodeError* error) {
+bool CheckPackage(const ListView& view, DecodeError* err) {
   const uint64_t count = view.Count();
   if (count <= 2) {
-    return Fail(error, 1,
+    return Fail(err, 1,
                 "a package holds at least one level, its settings and its "
                 "trailer, but this list holds " +
                     std::to_string(count) + " items");
   }
   if (view.Item(count - 1) != kPackageTrailer) {
-    return Fail(error, view.ItemOffset(count - 1),
+    return Fail(err, view.ItemOffset(count - 1),
                 "the last item is not the trailer \"" +
                     std::string(kPackageTrailer) + "\"");
   }
   DecodeError inner;
   if (!SettingsDataIsWellFormed(view.Item(count - 2), &inner)) {
-    return Fail(error, view.ItemOffset(count - 2) + inner.offset,
+    return Fail(err, view.ItemOffset(count - 2) + inner.offset,
                 "settings: " + inner.what);
   }
   for (uint64_t i = 0; i + 2 < count; ++i) {
     if (!LevelRecordIsWellFormed(view.Item(i), &inner)) {
-      return Fail(error, view.ItemOffset(i) + inner.offset,
+      return Fail(err, view.ItemOffset(i) + inner.offset,
                   "level " + std::to_string(i) + ": " + inner.what);
     }
   }
@@ -52,10 +51,10 @@ namespace {
 // `data` as it is given (a view, or a string whose bytes they keep).
 template <typename Data>
 bool LoadPackageItems(Data&& data, TFASTMEMLIST* levels,
-                      TSETTINGSBLOCK* settings, DecodeError* error) {
+                      TSETTINGSBLOCK* settings, DecodeError* err) {
   levels->Clear();
   DecodeError ignored;
-  DecodeError* sink = error != nullptr ? error : &ignored;
+  DecodeError* sink = err != nullptr ? err : &ignored;
   ListView view;
   if (!view.Parse(data, sink) || !CheckPackage(view, sink)) {
     return false;
@@ -70,8 +69,8 @@ bool LoadPackageItems(Data&& data, TFASTMEMLIST* levels,
 }  // namespace
 
 bool LoadPackageFromData(std::string_view data, TFASTMEMLIST* levels,
-                         TSETTINGSBLOCK* settings, DecodeError* error) {
-  return LoadPackageItems(data, levels, settings, error);
+                         TSETTINGSBLOCK* settings, DecodeError* err) {
+  return LoadPackageItems(data, levels, settings, err);
 }
 
 bool LoadPackage(const std::string& file_name, TFASTMEMLIST* levels,
@@ -83,13 +82,12 @@ bool LoadPackage(const std::string& file_name, TFASTMEMLIST* levels,
   std::string data;
   // A package is read from the file system the run works on, so that a
   // nested package that an earlier level wrote is found also in a dry run.
-  // Only the system's own hands over what is not a plain file (a pipe from
-  // the shell's process substitution), read as it comes; it reads a plain
-  // file straight into the string that the levels keep.
-  const bool read =
-      &CurrentFileSystem() == &SystemFileSystem() && !DirectoryExists(file_name)
-          ? ReadWholeFile(file_name, &data, err)
-          : ReadFile(file_name, &data, err);
+  // ReadWholeFile also takes a pipe from the shell's process substitution,
+  // where the file system is the system's own; a directory is refused as
+  // one that cannot be opened.
+  const bool read = DirectoryExists(file_name)
+                        ? ReadFile(file_name, &data, err)
+                        : ReadWholeFile(file_name, &data, err);
   if (!read) {
     return false;
   }

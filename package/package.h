@@ -17,9 +17,9 @@ inline constexpr std::string_view kPackageTrailer =
 
 // Fills `levels` with the level records, in file order, and `settings` with
 // the decoded settings block. On refusal `levels` is empty, `settings` is
-// untouched and *error says where and why.
+// untouched and *err says where and why.
 bool LoadPackageFromData(std::string_view data, TFASTMEMLIST* levels,
-                         TSETTINGSBLOCK* settings, DecodeError* error);
+                         TSETTINGSBLOCK* settings, DecodeError* err);
 
 // The same for a file; *err holds the reason ("cannot open: ...", or
 // "at byte N: ...") on refusal.

@@ -33,24 +33,24 @@ void AddGroup(const TMARKERGROUP& group, TFASTMEMLIST* list) {
 }
 
 // Parses a non-empty stored form and checks its shape.
-bool ParseSettings(std::string_view data, ListView* view, DecodeError* error) {
-  if (!view->Parse(data, error)) {
+bool ParseSettings(std::string_view data, ListView* view, DecodeError* err) {
+  if (!view->Parse(data, err)) {
     return false;
   }
   if (view->Count() != kSettingsItemCount) {
-    if (error != nullptr) {
-      error->offset = 1;
-      error->what = "the settings hold " + std::to_string(view->Count()) +
-                    " items instead of 13";
+    if (err != nullptr) {
+      err->offset = 1;
+      err->what = "the settings hold " + std::to_string(view->Count()) +
+                  " items instead of 13";
     }
     return false;
   }
   for (uint64_t first : kGroupStarts) {
     if (view->Item(first + 2).empty()) {
-      if (error != nullptr) {
-        error->offset = view->ItemOffset(first + 2);
-        error->what = "settings item " + std::to_string(first + 2) +
-                      " (a marker position) is empty";
+      if (err != nullptr) {
+        err->offset = view->ItemOffset(first + 2);
+        err->what = "settings item " + std::to_string(first + 2) +
+                    " (a marker position) is empty";
       }
       return false;
     }
@@ -60,9 +60,9 @@ bool ParseSettings(std::string_view data, ListView* view, DecodeError* error) {
 
 }  // namespace
 
-bool SettingsDataIsWellFormed(std::string_view data, DecodeError* error) {
+bool SettingsDataIsWellFormed(std::string_view data, DecodeError* err) {
   ListView view;
-  return data.empty() || ParseSettings(data, &view, error);
+  return data.empty() || ParseSettings(data, &view, err);
 }
 
 TSETTINGSBLOCK SettingsFromData(std::string_view data) {

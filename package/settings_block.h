@@ -56,8 +56,8 @@ inline constexpr uint64_t kSettingsItemCount = 13;
 TSETTINGSBLOCK SettingsFromData(std::string_view data);
 
 // True for an empty item, or a list of 13 items whose three position items
-// hold at least one byte. *error says where the data goes wrong.
-bool SettingsDataIsWellFormed(std::string_view data, DecodeError* error);
+// hold at least one byte. *err says where the data goes wrong.
+bool SettingsDataIsWellFormed(std::string_view data, DecodeError* err);
 
 // The stored form of `settings` (always the 13-item list).
 std::string SettingsToData(const TSETTINGSBLOCK& settings);

@@ -15,6 +15,7 @@
 #include <tuple>
 #include <utility>
 
+#include "services/line_split.h"
 #include "services/string_utils.h"
 
 namespace {
@@ -35,22 +36,6 @@ bool SameKey(std::string_view line, const std::string& key) {
              trimmed.begin(), trimmed.end(), key.begin(), [](char a, char b) {
                return Upper(static_cast<uint8_t>(a)) == static_cast<uint8_t>(b);
              });
-}
-
-// Where the line that starts at `at` ends: the first CR or LF, or `end`.
-// `may_have_cr` false lets a text without any CR be split by LF alone.
-const char* LineStop(const char* at, const char* end, bool may_have_cr) {
-  const size_t rest = static_cast<size_t>(end - at);
-  const char* lf = static_cast<const char*>(std::memchr(at, '\n', rest));
-  const char* stop = lf != nullptr ? lf : end;
-  if (may_have_cr) {
-    const char* cr = static_cast<const char*>(
-        std::memchr(at, '\r', static_cast<size_t>(stop - at)));
-    if (cr != nullptr) {
-      stop = cr;
-    }
-  }
-  return stop;
 }
 
 // Calls `found` with a place in [at, end) and a mask of the places of
@@ -143,14 +128,6 @@ void ForEachByte(const char* at, const char* end, char byte, Found found) {
       found(from + __builtin_ctz(mask));
     }
   });
-}
-
-// The bytes after a line's text that end it, at `stop` (see LineStop).
-size_t EndLength(const char* stop, const char* end) {
-  if (stop == end) {
-    return 0;
-  }
-  return *stop == '\r' && stop + 1 < end && stop[1] == '\n' ? 2 : 1;
 }
 
 // Up to eight bytes as one word (padded with zeros), the letters a to z
@@ -539,14 +516,13 @@ void EditableText::SplitRead() {
     read_all_lf_ = last_ended;
   } else {
     read_start_low_.reserve(read_.size() / 32 + 2);
-    for (const char* at = begin; at < end;) {
-      const char* stop = LineStop(at, end, true);
-      const size_t end_length = EndLength(stop, end);
-      AddReadStart(static_cast<uint64_t>(at - begin));
-      text_bytes_ += static_cast<uint64_t>(stop - at);
-      extra_end_bytes_ += static_cast<int64_t>(end_length) - 1;
-      read_all_lf_ = read_all_lf_ && end_length == 1 && *stop == '\n';
-      at = stop + end_length;
+    for (size_t at = 0; at < read_.size();) {
+      const TextLine line = ::LineAt(read_, at, LineEnds::kAny);
+      AddReadStart(at);
+      text_bytes_ += line.text.size();
+      extra_end_bytes_ += static_cast<int64_t>(line.end.size()) - 1;
+      read_all_lf_ = read_all_lf_ && line.end == "\n";
+      at += line.length();
     }
   }
   read_count_ = read_start_low_.size();
@@ -583,18 +559,16 @@ uint64_t EditableText::ReadStart(uint64_t i) const {
 EditableText::LineView EditableText::ReadLine(uint64_t i) const {
   const uint64_t begin = ReadStart(i);
   const uint64_t next = ReadStart(i + 1);
-  const char* data = read_.data();
-  LineEnd end = LineEnd::kNone;
-  uint64_t stop = next;
-  if (data[next - 1] == '\n') {
-    const bool crlf = next - 1 > begin && data[next - 2] == '\r';
-    end = crlf ? LineEnd::kCrLf : LineEnd::kLf;
-    stop = next - (crlf ? 2 : 1);
-  } else if (data[next - 1] == '\r') {
-    end = LineEnd::kCr;
-    stop = next - 1;
-  }
-  return {std::string_view(data + begin, stop - begin), end};
+  const std::string_view line = read_.substr(begin, next - begin);
+  const size_t text = line.size() - TrailingLineEnd(line);
+  return {line.substr(0, text), EndKind(line.substr(text))};
+}
+
+EditableText::LineEnd EditableText::EndKind(std::string_view end) {
+  return end == "\n"     ? LineEnd::kLf
+         : end == "\r\n" ? LineEnd::kCrLf
+         : end == "\r"   ? LineEnd::kCr
+                         : LineEnd::kNone;
 }
 
 EditableText::LineEnd EditableText::EffectiveEnd(LineEnd own,
@@ -779,18 +753,10 @@ void EditableText::BuildIndex() {
     const char* const data = read_.data();
     const uint32_t* const starts = read_start_low_.data();
     for (uint64_t i = 0; i < read_count_; ++i) {
-      const uint32_t begin = starts[i];
-      uint32_t stop = starts[i + 1];
-      if (data[stop - 1] == '\n') {
-        --stop;
-        if (stop > begin && data[stop - 1] == '\r') {
-          --stop;
-        }
-      } else if (data[stop - 1] == '\r') {
-        --stop;
-      }
-      bucket_of[i] = KeyHash(std::string_view(data + begin, stop - begin)) >>
-                     bucket_shift_;
+      const std::string_view line(data + starts[i], starts[i + 1] - starts[i]);
+      bucket_of[i] =
+          KeyHash(line.substr(0, line.size() - TrailingLineEnd(line))) >>
+          bucket_shift_;
     }
   } else {
     for (uint64_t i = 0; i < read_count_; ++i) {
@@ -1230,17 +1196,10 @@ void EditableText::Insert(uint64_t index, std::string_view bytes) {
   const uint64_t anchor =
       AtEnd(at) ? read_count_ : blocks_[at.block].pieces[at.piece].anchor;
   const uint64_t first_id = added_.size();
-  const char* const end = bytes.data() + bytes.size();
-  for (const char* line = bytes.data(); line < end;) {
-    const char* stop = LineStop(line, end, true);
-    const size_t end_length = EndLength(stop, end);
-    LineEnd line_end = LineEnd::kNone;
-    if (end_length == 2) {
-      line_end = LineEnd::kCrLf;
-    } else if (end_length == 1) {
-      line_end = *stop == '\n' ? LineEnd::kLf : LineEnd::kCr;
-    }
-    const std::string_view text(line, static_cast<size_t>(stop - line));
+  for (size_t at = 0; at < bytes.size();) {
+    const TextLine line = ::LineAt(bytes, at, LineEnds::kAny);
+    const LineEnd line_end = EndKind(line.end);
+    const std::string_view text = line.text;
     const uint32_t hash = LineKeyHash(text);
     added_.push_back(
         AddedLine{std::string(text), line_end, epoch_, anchor, hash});
@@ -1248,7 +1207,7 @@ void EditableText::Insert(uint64_t index, std::string_view bytes) {
     if (indexed_) {
       added_index_[hash].push_back(added_.size() - 1);
     }
-    line = stop + end_length;
+    at += line.length();
   }
   const Piece piece{anchor, first_id, added_.size() - first_id, true};
   if (AtEnd(at)) {

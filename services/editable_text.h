@@ -161,6 +161,8 @@ class EditableText {
 
   // Lines read.
   LineView ReadLine(uint64_t i) const;
+  // The kind of a line end as the line splitter gives it.
+  static LineEnd EndKind(std::string_view end);
   // The end a line is written with: LF for every line older than the last
   // EndLinesWithLf.
   LineEnd EffectiveEnd(LineEnd own, uint64_t epoch) const;

@@ -66,6 +66,26 @@ bool ReadFile(const std::string& file_name, std::string* out,
   return true;
 }
 
+bool ReadWholeFile(const std::string& file_name, std::string* out,
+                   std::string* err) {
+  out->clear();
+  if (!UsablePath(file_name, err)) {
+    return false;
+  }
+  int error = 0;
+  switch (CurrentFileSystem().ReadToEnd(file_name, out, &error)) {
+    case StreamRead::kOk:
+      return true;
+    case StreamRead::kCannotOpen:
+      *err = PosixError("cannot open", error);
+      return false;
+    case StreamRead::kCannotRead:
+      *err = PosixError("cannot read", error);
+      return false;
+  }
+  return false;
+}
+
 bool FileToString(const std::string& file_name, std::string* out) {
   return ReadFile(file_name, out, nullptr);
 }

@@ -37,6 +37,11 @@ DirectoryRead ReadDirectory(const std::string& directory,
 // empty `out`.
 bool ReadFile(const std::string& file_name, std::string* out, std::string* err);
 bool FileToString(const std::string& file_name, std::string* out);
+// Reads a file the user names up to its end: a plain file, or, on the
+// system's own file system, a pipe as it comes (see FileSystem::ReadToEnd).
+// False with *err saying why ("cannot open: ..." or "cannot read: ...").
+bool ReadWholeFile(const std::string& file_name, std::string* out,
+                   std::string* err);
 
 // Replaces the file's content atomically: the bytes go to a temporary file
 // beside the target, which is then renamed over it. An existing target

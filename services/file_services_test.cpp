@@ -14,11 +14,13 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gtest/gtest.h"
 #include "services/diagnostics.h"
 #include "services/failure.h"
+#include "services/overlay_file_system.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -548,6 +550,43 @@ TEST(ListDirectoryTree, RefusesTreesDeeperThanTheLimit) {
   ASSERT_EQ(::rmdir((deepest + "/d").c_str()), 0);
   EXPECT_TRUE(DeleteDirectoryTree(dir.Path("t")));
   EXPECT_FALSE(Exists(dir.Path("t")));
+}
+
+// The inputs a user names are read through the file system the run works
+// on: an overlay's own content, and a pipe (which only the system has) as
+// it comes, with the overlay in place or not.
+TEST(ReadWholeFile, ReadsThroughTheCurrentFileSystemAndTakesAPipe) {
+  ScratchDir dir;
+  const std::string file = dir.Path("file");
+  const std::string fifo = dir.Path("fifo");
+  WriteFile(file, "disk");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  OverlayFileSystem overlay(&SystemFileSystem());
+  for (FileSystem* current :
+       {&SystemFileSystem(), static_cast<FileSystem*>(&overlay)}) {
+    ScopedFileSystem scope(current);
+    std::thread writer([&] {
+      const int fd = ::open(fifo.c_str(), O_WRONLY);
+      EXPECT_EQ(::write(fd, "piped\0", 6), 6);
+      ::close(fd);
+    });
+    std::string read;
+    std::string err;
+    EXPECT_TRUE(ReadWholeFile(fifo, &read, &err)) << err;
+    writer.join();
+    EXPECT_EQ(read, "piped\0"s);
+  }
+  ScopedFileSystem scope(&overlay);
+  ASSERT_TRUE(StringToFile(file, "overlay"));
+  std::string read;
+  std::string err;
+  EXPECT_TRUE(ReadWholeFile(file, &read, &err));
+  EXPECT_EQ(read, "overlay");
+  EXPECT_FALSE(ReadWholeFile(dir.Path("none"), &read, &err));
+  EXPECT_EQ(err, "cannot open: No such file or directory");
+  EXPECT_FALSE(ReadWholeFile(dir.path(), &read, &err));
+  EXPECT_EQ(err, "cannot read: Is a directory");
+  EXPECT_EQ(ReadFile(file), "disk");
 }
 
 }  // namespace

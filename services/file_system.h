@@ -47,6 +47,7 @@ struct DirectoryEntry {
 };
 
 enum class DirectoryRead { kOk, kCannotOpen, kCannotRead };
+enum class StreamRead { kOk, kCannotOpen, kCannotRead };
 
 // A plain file read whole, and what it was when it was read. While the
 // object lives the file system keeps hold of that file, so that its
@@ -63,9 +64,9 @@ class OpenedFile {
   const std::shared_ptr<const char[]>& bytes() const { return bytes_; }
 
   // Whether the file is still what was read: `name` (links followed) still
-  // leads to it and nobody changed it since. False otherwise, with *why
+  // leads to it and nobody changed it since. False otherwise, with *err
   // saying so in words that follow "cannot write NAME: ".
-  virtual bool StillThere(const std::string& name, std::string* why) = 0;
+  virtual bool StillThere(const std::string& name, std::string* err) = 0;
 
  protected:
   FileInfo info_;
@@ -131,9 +132,21 @@ class FileSystem {
   virtual std::unique_ptr<OpenedFile> Open(const std::string& path,
                                            int* error) = 0;
   virtual std::unique_ptr<FileReplacement> NewReplacement() = 0;
+  // Reads what `path` leads to up to its end into *out: a plain file, and
+  // for the system's own also a pipe or device as it comes, which may wait
+  // for a writer (a name the user hands over, such as the shell's process
+  // substitution). Any other file system reads plain files only, as Open.
+  // A failure says whether the path could not be opened or not be read
+  // (a directory: EISDIR), with *error.
+  virtual StreamRead ReadToEnd(const std::string& path, std::string* out,
+                               int* error);
 
   // One directory, whose parent exists; mode 0777 less the umask.
   virtual bool MakeDirectory(const std::string& path, int* error = nullptr) = 0;
+  // Makes `path` a symbolic link to `target` (not checked: it may lead
+  // nowhere); EEXIST when something stands there.
+  virtual bool MakeLink(const std::string& target, const std::string& path,
+                        int* error = nullptr) = 0;
   // Removes a name that is not a directory; a link loses only itself.
   virtual bool RemoveFile(const std::string& path, int* error = nullptr) = 0;
   // Removes an empty directory.

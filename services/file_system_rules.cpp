@@ -84,14 +84,14 @@ bool ResolveReplacementTarget(FileSystem& file_system, const std::string& name,
 }
 
 bool StillWhatWasRead(const FileInfo& read, const FileInfo& now,
-                      const FileInfo& at_name, std::string* why) {
+                      const FileInfo& at_name, std::string* err) {
   if (!now.exists() || !at_name.exists() || at_name.device != now.device ||
       at_name.inode != now.inode) {
-    *why = "it was replaced by another file after it was read";
+    *err = "it was replaced by another file after it was read";
     return false;
   }
   if (now.size != read.size || !SameTime(now.modified, read.modified)) {
-    *why = "another program changed it after it was read";
+    *err = "another program changed it after it was read";
     return false;
   }
   return true;

@@ -37,9 +37,9 @@ bool ResolveReplacementTarget(FileSystem& file_system, const std::string& name,
 
 // Whether an opened file is still what was read (`read`): `at_name` is what
 // its name leads to now (links followed), `now` what the opened file is
-// now. False, with *why, when the name leads elsewhere or the file's size
+// now. False, with *err, when the name leads elsewhere or the file's size
 // or modification time moved.
 bool StillWhatWasRead(const FileInfo& read, const FileInfo& now,
-                      const FileInfo& at_name, std::string* why);
+                      const FileInfo& at_name, std::string* err);
 
 #endif  // QRL_SERVICES_FILE_SYSTEM_RULES_H_

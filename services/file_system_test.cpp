@@ -357,6 +357,36 @@ TEST_P(FileSystemConformance, MakesAndRemovesNamesWithTheSystemsErrors) {
   EXPECT_EQ(fs.Stat("made", FollowLinks::kNo).mode, 0777 & ~ProcessUmask());
 }
 
+TEST_P(FileSystemConformance, MakesLinksWithTheSystemsErrors) {
+  FileSystem& fs = Make();
+  struct Row {
+    std::string target;
+    std::string path;
+    int error;
+  };
+  const Row rows[] = {
+      {"f", "to_f", 0},          {"no/where", "nowhere", 0},
+      {"d/g", "d/e/to_g", 0},    {"f", "f", EEXIST},
+      {"f", "dangling", EEXIST}, {"f", "missing/x", ENOENT},
+      {"f", "f/x", ENOTDIR},     {"", "empty_target", ENOENT},
+      {"f", "n\0ul"s, EINVAL},
+  };
+  for (const Row& row : rows) {
+    int error = 0;
+    EXPECT_EQ(fs.MakeLink(row.target, row.path, &error), row.error == 0)
+        << row.path;
+    EXPECT_EQ(error, row.error) << row.path;
+  }
+  std::string target;
+  ASSERT_TRUE(fs.ReadLink("nowhere", &target));
+  EXPECT_EQ(target, "no/where");
+  EXPECT_EQ(fs.Stat("nowhere", FollowLinks::kYes).type, FileType::kNone);
+  EXPECT_EQ(fs.Stat("to_f", FollowLinks::kNo).type, FileType::kLink);
+  EXPECT_EQ(fs.Stat("to_f", FollowLinks::kYes).size, 3u);
+  // A relative target counts from the link's directory.
+  EXPECT_EQ(fs.Stat("d/e/to_g", FollowLinks::kYes).type, FileType::kNone);
+}
+
 TEST_P(FileSystemConformance, RemovedDirectoryStaysEmptyWhenMadeAgain) {
   FileSystem& fs = Make();
   ExpectResults(fs, {{"unlink", "d/e/h", "", 0},

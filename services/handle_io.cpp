@@ -1,6 +1,5 @@
 #include "services/handle_io.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,9 +7,6 @@
 #include <cerrno>
 
 #include "services/memory_reuse.h"
-#include "services/posix_error.h"
-#include "services/system_path.h"
-#include "services/unique_fd.h"
 
 namespace {
 
@@ -116,24 +112,5 @@ bool ReadWholeHandle(int fd, std::string* out, int* error) {
   }
   out->resize(used);
   *error = 0;
-  return true;
-}
-
-bool ReadWholeFile(const std::string& file_name, std::string* out,
-                   std::string* err) {
-  out->clear();
-  if (!UsablePath(file_name, err)) {
-    return false;
-  }
-  UniqueFd fd(::open(file_name.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) {
-    *err = PosixError("cannot open", errno);
-    return false;
-  }
-  int read_error = 0;
-  if (!ReadWholeHandle(fd.get(), out, &read_error)) {
-    *err = PosixError("cannot read", read_error);
-    return false;
-  }
   return true;
 }

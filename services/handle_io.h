@@ -37,9 +37,4 @@ bool WritePiecesAt(int fd, struct iovec* pieces, size_t count, uint64_t offset,
 // error, with its errno in *error.
 bool ReadWholeHandle(int fd, std::string* out, int* error);
 
-// Opens and reads a whole file. False with *err saying why ("cannot open:
-// ..." or "cannot read: ...") when that fails.
-bool ReadWholeFile(const std::string& file_name, std::string* out,
-                   std::string* err);
-
 #endif  // QRL_SERVICES_HANDLE_IO_H_

@@ -10,9 +10,7 @@
 #include <string_view>
 #include <vector>
 
-// The lines of `text` as views into it: split at LF, CR or CR LF; a final
-// line end does not start another line. The rule of LineList::SetText.
-std::vector<std::string_view> SplitLines(std::string_view text);
+#include "services/line_split.h"
 
 class LineList {
  public:

@@ -142,11 +142,11 @@ class OverlayFileSystem::Opened : public OpenedFile {
     size_ = size;
   }
 
-  bool StillThere(const std::string& name, std::string* why) override {
+  bool StillThere(const std::string& name, std::string* err) override {
     int ignored = 0;
     return StillWhatWasRead(info_, overlay_->InfoOf(node_.get()),
                             overlay_->Stat(name, FollowLinks::kYes, &ignored),
-                            why);
+                            err);
   }
 
  private:
@@ -787,6 +787,21 @@ DirectoryRead OverlayFileSystem::ReadDirectory(
   return List(node, entries);
 }
 
+StreamRead OverlayFileSystem::ReadToEnd(const std::string& path,
+                                        std::string* out, int* error) {
+  const StreamRead read = FileSystem::ReadToEnd(path, out, error);
+  if (read == StreamRead::kCannotOpen && *error == EISDIR) {
+    return StreamRead::kCannotRead;  // as the system opens, then fails
+  }
+  if (read == StreamRead::kCannotOpen && *error == EINVAL) {
+    const std::string resolved = ResolvedPath(path);
+    if (!resolved.empty()) {
+      return lower_->ReadToEnd(resolved, out, error);
+    }
+  }
+  return read;
+}
+
 std::unique_ptr<OpenedFile> OverlayFileSystem::Open(const std::string& path,
                                                     int* error) {
   Node* node = nullptr;
@@ -813,15 +828,21 @@ std::unique_ptr<FileReplacement> OverlayFileSystem::NewReplacement() {
   return std::make_unique<Replacement>(this);
 }
 
+int OverlayFileSystem::PlaceForNew(const std::string& path, Place* place) {
+  Node* existing = nullptr;
+  const int failure =
+      LocateName(path, {EEXIST, EEXIST, EEXIST}, place, &existing);
+  return failure != 0                ? failure
+         : existing != nullptr       ? EEXIST
+         : place->directory->removed ? ENOENT
+                                     : 0;
+}
+
 bool OverlayFileSystem::MakeDirectory(const std::string& path, int* error) {
   Place place;
-  Node* existing = nullptr;
-  int failure = LocateName(path, {EEXIST, EEXIST, EEXIST}, &place, &existing);
-  if (failure == 0) {
-    failure = existing != nullptr                     ? EEXIST
-              : place.directory->removed              ? ENOENT
-              : DepthOf(place.directory) >= kMaxDepth ? ENAMETOOLONG
-                                                      : 0;
+  int failure = PlaceForNew(path, &place);
+  if (failure == 0 && DepthOf(place.directory) >= kMaxDepth) {
+    failure = ENAMETOOLONG;
   }
   if (failure != 0) {
     return Failed(error, failure);
@@ -830,6 +851,24 @@ bool OverlayFileSystem::MakeDirectory(const std::string& path, int* error) {
       NewNode(FileType::kDirectory, 0777 & ~ProcessUmask());
   made->parent = place.directory;
   made->name = place.last;
+  Put(place, std::move(made));
+  return true;
+}
+
+bool OverlayFileSystem::MakeLink(const std::string& target,
+                                 const std::string& path, int* error) {
+  Place place;
+  int failure = PlaceForNew(path, &place);
+  if (failure == 0 && (target.empty() || HoldsNul(target))) {
+    failure = target.empty() ? ENOENT : EINVAL;  // as symlink answers
+  }
+  if (failure != 0) {
+    return Failed(error, failure);
+  }
+  std::shared_ptr<Node> made = NewNode(FileType::kLink, 0777);
+  made->link_target = target;
+  made->link_read = true;
+  made->size = target.size();
   Put(place, std::move(made));
   return true;
 }

@@ -86,8 +86,15 @@ class OverlayFileSystem : public FileSystem {
   std::unique_ptr<OpenedFile> Open(const std::string& path,
                                    int* error) override;
   std::unique_ptr<FileReplacement> NewReplacement() override;
+  // A pipe or device can only be the lower tree's (the overlay makes
+  // none), so it is read there, as the user who names one expects. A
+  // directory fails as on the system: opened, then not read.
+  StreamRead ReadToEnd(const std::string& path, std::string* out,
+                       int* error) override;
 
   bool MakeDirectory(const std::string& path, int* error = nullptr) override;
+  bool MakeLink(const std::string& target, const std::string& path,
+                int* error = nullptr) override;
   bool RemoveFile(const std::string& path, int* error = nullptr) override;
   bool RemoveDirectory(const std::string& path, int* error = nullptr) override;
   bool Rename(const std::string& from, const std::string& to,
@@ -148,6 +155,9 @@ class OverlayFileSystem : public FileSystem {
   // From the working directory, after CheckPath.
   int Lookup(const std::string& path, bool follow, Node** node);
   int Locate(const std::string& path, Place* place);
+  // Where a new name goes: EEXIST when something stands there, ENOENT in
+  // a removed directory.
+  int PlaceForNew(const std::string& path, Place* place);
   // Locate, then what stands at the last component (nullptr: nothing),
   // unless it is "/", "." or "..": the call fails with the error given.
   struct DotErrors {

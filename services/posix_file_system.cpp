@@ -103,7 +103,7 @@ class PosixOpenedFile : public OpenedFile {
     size_ = size;
   }
 
-  bool StillThere(const std::string& name, std::string* why) override {
+  bool StillThere(const std::string& name, std::string* err) override {
     // One look at the name: when it leads to the file held open (whose
     // identity no other file can take meanwhile), what it shows is what
     // that file is now.
@@ -113,7 +113,7 @@ class PosixOpenedFile : public OpenedFile {
     const bool held = at_name.exists() && at_name.device == info_.device &&
                       at_name.inode == info_.inode;
     return StillWhatWasRead(info_, held ? at_name : InfoOf(fd_.get()), at_name,
-                            why);
+                            err);
   }
 
  private:
@@ -226,6 +226,12 @@ bool PosixFileSystem::MakeDirectory(const std::string& path, int* error) {
          (::mkdir(path.c_str(), 0777) == 0 || Failed(error, errno));
 }
 
+bool PosixFileSystem::MakeLink(const std::string& target,
+                               const std::string& path, int* error) {
+  return !Refused(path, error) && !Refused(target, error) &&
+         (::symlink(target.c_str(), path.c_str()) == 0 || Failed(error, errno));
+}
+
 bool PosixFileSystem::RemoveFile(const std::string& path, int* error) {
   return !Refused(path, error) &&
          (::unlink(path.c_str()) == 0 || Failed(error, errno));
@@ -286,6 +292,29 @@ void PosixFileSystem::ForgetMark(int mark) {
   if (mark >= 0) {
     ::close(mark);
   }
+}
+
+StreamRead PosixFileSystem::ReadToEnd(const std::string& path, std::string* out,
+                                      int* error) {
+  out->clear();
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
+    *error = errno;
+    return StreamRead::kCannotOpen;
+  }
+  return ReadWholeHandle(fd.get(), out, error) ? StreamRead::kOk
+                                               : StreamRead::kCannotRead;
+}
+
+StreamRead FileSystem::ReadToEnd(const std::string& path, std::string* out,
+                                 int* error) {
+  out->clear();
+  const std::unique_ptr<OpenedFile> file = Open(path, error);
+  if (file == nullptr) {
+    return StreamRead::kCannotOpen;
+  }
+  out->assign(file->bytes().get(), file->size());
+  return StreamRead::kOk;
 }
 
 FileSystem& SystemFileSystem() {

@@ -21,8 +21,12 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<OpenedFile> Open(const std::string& path,
                                    int* error) override;
   std::unique_ptr<FileReplacement> NewReplacement() override;
+  StreamRead ReadToEnd(const std::string& path, std::string* out,
+                       int* error) override;
 
   bool MakeDirectory(const std::string& path, int* error = nullptr) override;
+  bool MakeLink(const std::string& target, const std::string& path,
+                int* error = nullptr) override;
   bool RemoveFile(const std::string& path, int* error = nullptr) override;
   bool RemoveDirectory(const std::string& path, int* error = nullptr) override;
   bool Rename(const std::string& from, const std::string& to,

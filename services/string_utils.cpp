@@ -79,6 +79,17 @@ bool HasPrefixIgnoringCase(std::string_view item, std::string_view prefix) {
          EqualsIgnoringCase(item.substr(0, prefix.size()), prefix);
 }
 
+bool Equals(std::string_view a, std::string_view b, CaseSensitive sensitive) {
+  return sensitive == CaseSensitive::kYes ? a == b : EqualsIgnoringCase(a, b);
+}
+
+void RemoveItems(LineList* list, std::string_view value,
+                 CaseSensitive sensitive) {
+  std::erase_if(list->lines(), [&](const std::string& item) {
+    return Equals(item, value, sensitive);
+  });
+}
+
 }  // namespace
 
 size_t Utf8SequenceLength(std::string_view bytes, size_t at) {
@@ -159,10 +170,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return UpperByte(x) == UpperByte(y);
   });
-}
-
-bool Equals(std::string_view a, std::string_view b, CaseSensitive sensitive) {
-  return sensitive == CaseSensitive::kYes ? a == b : EqualsIgnoringCase(a, b);
 }
 
 bool FindBytes(const void* pattern, const void* text, uint64_t pattern_length,
@@ -251,21 +258,6 @@ bool ReplaceAllInList(std::string_view search, std::string_view replacement,
   return replaced;
 }
 
-std::vector<std::string_view> SplitLinesAtLineFeeds(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    const size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
 void SplitByCharacter(std::string_view text, LineList* list, size_t limit,
                       char separator) {
   Split(text, list, limit, std::string_view(&separator, 1));
@@ -284,31 +276,6 @@ std::string JoinWithCharacter(const LineList& list, char separator) {
 
 std::string JoinWithString(const LineList& list, std::string_view separator) {
   return Join(list, separator);
-}
-
-size_t CountItems(std::string_view text, char separator) {
-  if (text.empty()) {
-    return 0;
-  }
-  return static_cast<size_t>(std::count(text.begin(), text.end(), separator)) +
-         1;
-}
-
-std::string GetItem(std::string_view text, int64_t index, char separator) {
-  if (index < 0) {
-    return std::string();
-  }
-  std::string result;
-  int64_t current = 0;
-  ForEachItem(text, std::string_view(&separator, 1),
-              [&](std::string_view item) {
-                if (current++ == index) {
-                  result = item;
-                  return false;
-                }
-                return true;
-              });
-  return result;
 }
 
 int64_t IndexOfItem(std::string_view value, const LineList& list,
@@ -354,13 +321,6 @@ void AppendWithSeparator(std::string_view item, char separator,
     *text += separator;
     *text += item;
   }
-}
-
-void RemoveItems(LineList* list, std::string_view value,
-                 CaseSensitive sensitive) {
-  std::erase_if(list->lines(), [&](const std::string& item) {
-    return Equals(item, value, sensitive);
-  });
 }
 
 void RemoveItemFromSeparatedText(std::string* text, std::string_view separator,
@@ -418,54 +378,4 @@ void InsertList(const LineList& source, LineList* target, int64_t index) {
   } else {
     lines.insert(lines.begin() + at, source.begin(), source.end());
   }
-}
-
-void InsertListIntoText(const LineList& source, std::string* text,
-                        int64_t line_index) {
-  LineList lines;
-  lines.SetText(*text);
-  InsertList(source, &lines, line_index);
-  *text = lines.Text();
-}
-
-int64_t FindLineBlock(const std::vector<std::string_view>& lines,
-                      const LineList& block) {
-  if (block.Empty() || block.Count() > lines.size()) {
-    return -1;
-  }
-  // The block is normalised once; each line is compared where it stands,
-  // trimmed and case-folded on the fly, without a copy.
-  std::vector<std::string> wanted;
-  wanted.reserve(block.Count());
-  for (const std::string& line : block) {
-    wanted.push_back(UpperCase(TrimmedView(line)));
-  }
-  const auto same = [](std::string_view line, const std::string& upper) {
-    const std::string_view trimmed = TrimmedView(line);
-    return std::equal(trimmed.begin(), trimmed.end(), upper.begin(),
-                      upper.end(),
-                      [](char a, char b) { return UpperByte(a) == b; });
-  };
-  const auto found = std::search(lines.begin(), lines.end(), wanted.begin(),
-                                 wanted.end(), same);
-  return found == lines.end() ? -1 : found - lines.begin();
-}
-
-int64_t FindAndDeleteLines(LineList* list, const LineList& block) {
-  std::vector<std::string>& items = list->lines();
-  const std::vector<std::string_view> views(items.begin(), items.end());
-  const int64_t start = FindLineBlock(views, block);
-  if (start >= 0) {
-    const auto first = items.begin() + start;
-    items.erase(first, first + static_cast<std::ptrdiff_t>(block.Count()));
-  }
-  return start;
-}
-
-int64_t FindAndDeleteLinesInText(std::string* text, const LineList& block) {
-  LineList lines;
-  lines.SetText(*text);
-  const int64_t index = FindAndDeleteLines(&lines, block);
-  *text = lines.Text();
-  return index;
 }

@@ -25,7 +25,6 @@ std::string Trim(std::string_view text);
 // The part of `text` that Trim keeps, without a copy.
 std::string_view TrimmedView(std::string_view text);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
-bool Equals(std::string_view a, std::string_view b, CaseSensitive sensitive);
 // The length of the strict UTF-8 sequence that starts at `at` (1 for an
 // ASCII byte; no overlong forms, no surrogates, nothing above U+10FFFF), or
 // 0 when the bytes there are not one.
@@ -55,13 +54,7 @@ void SplitByCharacter(std::string_view text, LineList* list, size_t limit,
 void SplitByString(std::string_view text, LineList* list, size_t limit,
                    std::string_view separator);
 std::string JoinWithCharacter(const LineList& list, char separator);
-// The lines of a text without their LF; a last line without LF counts too,
-// and a final LF starts no empty line.
-std::vector<std::string_view> SplitLinesAtLineFeeds(std::string_view text);
 std::string JoinWithString(const LineList& list, std::string_view separator);
-size_t CountItems(std::string_view text, char separator);
-// Empty when there is no such item (a negative index included).
-std::string GetItem(std::string_view text, int64_t index, char separator);
 // Index of the first equal item, or -1.
 int64_t IndexOfItem(std::string_view value, const LineList& list,
                     CaseSensitive sensitive);
@@ -74,8 +67,6 @@ std::string FindItemWithPrefix(std::string_view prefix, std::string_view text,
 // An empty text becomes the item; an empty item leaves a text unchanged.
 void AppendWithSeparator(std::string_view item, char separator,
                          std::string* text);
-void RemoveItems(LineList* list, std::string_view value,
-                 CaseSensitive sensitive);
 void RemoveItemFromSeparatedText(std::string* text, std::string_view separator,
                                  std::string_view value,
                                  CaseSensitive sensitive);
@@ -85,18 +76,5 @@ void RemoveEmptyLines(LineList* list);
 void RemoveDuplicateLines(LineList* list, CaseSensitive sensitive);
 // Inserts the source's items at `index`, clamped to 0 .. target count.
 void InsertList(const LineList& source, LineList* target, int64_t index);
-void InsertListIntoText(const LineList& source, std::string* text,
-                        int64_t line_index);
-// Index of the first place in `lines` where `block` matches line by line,
-// compared trimmed and ignoring case; -1 when it does not (an empty block
-// never does).
-int64_t FindLineBlock(const std::vector<std::string_view>& lines,
-                      const LineList& block);
-// Finds `block` in the list (lines compared trimmed and ignoring case),
-// deletes it and returns its 0-based index; -1 and no change when absent.
-int64_t FindAndDeleteLines(LineList* list, const LineList& block);
-// The same on the lines of a text. The text is normalised to LF line ends
-// with a final LF even when the block is not found.
-int64_t FindAndDeleteLinesInText(std::string* text, const LineList& block);
 
 #endif  // QRL_SERVICES_STRING_UTILS_H_

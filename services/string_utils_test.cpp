@@ -154,26 +154,6 @@ TEST(SeparatedText, JoinGivesTheSplitTextBack) {
   EXPECT_EQ(JoinWithString({"", ""}, ", "), ", ");
 }
 
-TEST(SeparatedText, CountAndGetItemAgreeWithSplit) {
-  EXPECT_EQ(CountItems("", ','), 0u);
-  EXPECT_EQ(CountItems("a", ','), 1u);
-  EXPECT_EQ(CountItems("a,", ','), 2u);
-  EXPECT_EQ(CountItems(",,", ','), 3u);
-  struct Case {
-    std::string text;
-    int64_t index;
-    std::string item;
-  };
-  const std::vector<Case> cases = {
-      {"x,y", 0, "x"}, {"x,y", 1, "y"},  {"x,y", 2, ""},
-      {"x,y", -1, ""}, {"x,,z", 2, "z"}, {"", 0, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text + " at " + std::to_string(c.index));
-    EXPECT_EQ(GetItem(c.text, c.index, ','), c.item);
-  }
-}
-
 TEST(SeparatedText, LookupsMatchWholeItems) {
   const LineList list = {"ab", "Cd", "cd"};
   EXPECT_EQ(IndexOfItem("cd", list, kYes), 2);
@@ -207,12 +187,6 @@ TEST(SeparatedText, AppendAddsTheSeparatorOnlyBetweenItems) {
 }
 
 TEST(ListCleanUp, RemovesMatchingEmptyAndDuplicateItems) {
-  LineList items = {"a", "A", "b", "a"};
-  RemoveItems(&items, "a", kYes);
-  EXPECT_EQ(items, (LineList{"A", "b"}));
-  RemoveItems(&items, "a", kNo);
-  EXPECT_EQ(items, (LineList{"b"}));
-
   std::string text = "x, y, X, z";
   RemoveItemFromSeparatedText(&text, ", ", "x", kNo);
   EXPECT_EQ(text, "y, z");
@@ -253,45 +227,6 @@ TEST(InsertList, ClampsTheIndexAndKeepsTheOrder) {
   LineList self = {"a", "b"};
   InsertList(self, &self, 1);
   EXPECT_EQ(self, (LineList{"a", "a", "b", "b"}));
-
-  std::string text = "a\r\nb";
-  InsertListIntoText({"x"}, &text, 1);
-  EXPECT_EQ(text, "a\nx\nb\n");
-}
-
-TEST(FindAndDeleteLines, ComparesTrimmedLinesIgnoringCase) {
-  struct Case {
-    LineList list, block;
-    int64_t index;
-    LineList result;
-  };
-  const std::vector<Case> cases = {
-      {{"a", "x ", "Y", "z"}, {"  X", "y"}, 1, {"a", "z"}},
-      {{"a", "b", "a", "b"}, {"A", "B"}, 0, {"a", "b"}},
-      {{"a", "b", "c"}, {"b", "c"}, 1, {"a"}},
-      {{"a", "b", "c"}, {"b", "a"}, -1, {"a", "b", "c"}},
-      {{"a"}, {"a", "b"}, -1, {"a"}},
-      {{"a"}, {}, -1, {"a"}},
-      {{"\t"}, {""}, 0, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(JoinWithCharacter(c.list, '|') + " / " +
-                 JoinWithCharacter(c.block, '|'));
-    LineList list = c.list;
-    EXPECT_EQ(FindAndDeleteLines(&list, c.block), c.index);
-    EXPECT_EQ(list, c.result);
-  }
-}
-
-TEST(FindAndDeleteLines, TextIsNormalisedEvenWhenTheBlockIsAbsent) {
-  std::string text = "a\r\nb\rc";
-  EXPECT_EQ(FindAndDeleteLinesInText(&text, {"q"}), -1);
-  EXPECT_EQ(text, "a\nb\nc\n");
-  EXPECT_EQ(FindAndDeleteLinesInText(&text, {"B"}), 1);
-  EXPECT_EQ(text, "a\nc\n");
-  text = "a";
-  EXPECT_EQ(FindAndDeleteLinesInText(&text, {"a"}), 0);
-  EXPECT_EQ(text, "");
 }
 
 TEST(CaseFolding, ChangesOnlyAsciiLetters) {

@@ -1,5 +1,8 @@
 #include "services/system_path.h"
 
+#include <cstdlib>
+#include <memory>
+
 #include "services/diagnostics.h"
 
 bool UsablePath(std::string_view path, std::string* err) {
@@ -13,4 +16,13 @@ bool UsablePath(std::string_view path, std::string* err) {
     Diagnose(reason);
   }
   return false;
+}
+
+std::string ResolvedSystemPath(const std::string& path) {
+  if (path.find('\0') != std::string::npos) {
+    return std::string();
+  }
+  const std::unique_ptr<char, decltype(&std::free)> resolved(
+      ::realpath(path.c_str(), nullptr), &std::free);
+  return resolved != nullptr ? std::string(resolved.get()) : std::string();
 }

@@ -13,4 +13,9 @@
 // diagnostics channel.
 bool UsablePath(std::string_view path, std::string* err = nullptr);
 
+// The absolute path that `path` names on the system's own disk, with every
+// link resolved and no "." or ".." left; empty when there is none (nothing
+// stands there, a loop of links, a NUL byte).
+std::string ResolvedSystemPath(const std::string& path);
+
 #endif  // QRL_SERVICES_SYSTEM_PATH_H_

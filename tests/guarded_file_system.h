@@ -51,6 +51,10 @@ class GuardedFileSystem : public FileSystem {
   bool MakeDirectory(const std::string& path, int* error) override {
     return Refuse("MakeDirectory", path, error);
   }
+  bool MakeLink(const std::string&, const std::string& path,
+                int* error) override {
+    return Refuse("MakeLink", path, error);
+  }
   bool RemoveFile(const std::string& path, int* error) override {
     return Refuse("RemoveFile", path, error);
   }

@@ -30,11 +30,11 @@ std::map<std::string, std::string> TreeWithModes(const std::string& root) {
 
 bool ExtractCommit(const std::string& repo, const std::string& id,
                    const std::string& empty_tree, const std::string& into,
-                   std::string* why) {
+                   std::string* err) {
   std::error_code error;
   std::filesystem::remove_all(into, error);
   if (!std::filesystem::create_directories(into, error)) {
-    *why = "cannot make " + into;
+    *err = "cannot make " + into;
     return false;
   }
   if (id == empty_tree) {
@@ -42,7 +42,7 @@ bool ExtractCommit(const std::string& repo, const std::string& id,
   }
   const ProgramResult run = Shell("git -C " + repo + " archive " + id +
                                   " | tar -x -C " + Quoted(into));
-  *why = run.err;
+  *err = run.err;
   return run.exit_code == 0;
 }
 

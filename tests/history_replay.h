@@ -24,7 +24,7 @@ std::map<std::string, std::string> TreeWithModes(const std::string& root);
 // tree `empty_tree`. False with the reason when git fails.
 bool ExtractCommit(const std::string& repo, const std::string& id,
                    const std::string& empty_tree, const std::string& into,
-                   std::string* why);
+                   std::string* err);
 
 // While it lives, scratch directories go to memory-backed /dev/shm when
 // no temporary directory is set: a replay makes and removes tens of

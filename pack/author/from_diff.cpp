@@ -1,11 +1,6 @@
 #include "pack/author/from_diff.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -15,6 +10,7 @@
 #include "pack/author/patch_file.h"
 #include "pack/author/unified_diff.h"
 #include "services/file_services.h"
+#include "services/file_system.h"
 
 namespace {
 
@@ -22,33 +18,28 @@ namespace {
 enum class Kind { kMissing, kFile, kDirectory, kOther };
 
 Kind KindAt(const std::string& path, bool* executable) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) {
+  const FileInfo info = PathInfo(path, FollowLinks::kNo);
+  if (!info.exists()) {
     return Kind::kMissing;
   }
   if (executable != nullptr) {
-    *executable = (st.st_mode & 0111) != 0;
+    *executable = (info.mode & 0111) != 0;
   }
-  if (S_ISREG(st.st_mode)) {
+  if (info.type == FileType::kRegular) {
     return Kind::kFile;
   }
-  return S_ISDIR(st.st_mode) ? Kind::kDirectory : Kind::kOther;
+  return info.type == FileType::kDirectory ? Kind::kDirectory : Kind::kOther;
 }
 
 // The names in a directory; empty when it cannot be read.
 std::set<std::string> Entries(const std::string& directory) {
+  std::vector<DirectoryEntry> entries;
   std::set<std::string> names;
-  DIR* dir = ::opendir(directory.c_str());
-  if (dir == nullptr) {
-    return names;
-  }
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") {
-      names.insert(name);
+  if (ReadDirectory(directory + "/", &entries) == DirectoryRead::kOk) {
+    for (const DirectoryEntry& entry : entries) {
+      names.insert(entry.name);
     }
   }
-  ::closedir(dir);
   return names;
 }
 
@@ -59,15 +50,14 @@ std::string LinkOnTheWay(const std::string& root, const std::string& path,
                          std::string* target) {
   for (size_t end = path.find('/');; end = path.find('/', end + 1)) {
     const std::string part = path.substr(0, end);
-    struct stat st;
-    if (::lstat((root + part).c_str(), &st) != 0) {
+    const FileInfo info = PathInfo(root + part, FollowLinks::kNo);
+    if (!info.exists()) {
       return std::string();  // nothing stands below a name that is missing
     }
-    if (S_ISLNK(st.st_mode)) {
-      std::string read(PATH_MAX, '\0');
-      const ssize_t size =
-          ::readlink((root + part).c_str(), read.data(), read.size());
-      target->assign(read.data(), size > 0 ? static_cast<size_t>(size) : 0);
+    if (info.type == FileType::kLink) {
+      if (!CurrentFileSystem().ReadLink(root + part, target)) {
+        target->clear();
+      }
       return part;
     }
     if (end == std::string::npos) {
@@ -81,10 +71,9 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string Parent(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
+// What becomes of the missing directories above a file the diff names:
+// made with it, or left missing (the file goes).
+enum class MissingParents { kLeft, kMade };
 
 class DiffReader {
  public:
@@ -124,7 +113,7 @@ class DiffReader {
   void AddPatchAgain(const DiffFile& file, const FileChange& earlier);
   // Records the existing directories above `path` in the state before, and
   // plans the missing ones when `create` says so.
-  void NoteParents(const std::string& path, bool create);
+  void NoteParents(const std::string& path, MissingParents missing);
 
   const FromDiffOptions& options_;
   ChangeSet* changes_;
@@ -175,7 +164,7 @@ bool DiffReader::Resolve(const DiffFile& file, std::string* path) {
   return false;
 }
 
-void DiffReader::NoteParents(const std::string& path, bool create) {
+void DiffReader::NoteParents(const std::string& path, MissingParents missing) {
   bool added = false;
   for (const std::string& directory : ParentDirectories(path)) {
     bool executable = false;
@@ -183,7 +172,7 @@ void DiffReader::NoteParents(const std::string& path, bool create) {
     if (kind == Kind::kDirectory) {
       changes_->before.directories.insert(directory);
       changes_->after.directories.insert(directory);
-    } else if (create && kind == Kind::kMissing) {
+    } else if (missing == MissingParents::kMade && kind == Kind::kMissing) {
       changes_->after.directories.insert(directory);
       if (new_directories_.insert(directory).second && !added) {
         // Only the topmost: reverse removes it with all below.
@@ -259,7 +248,8 @@ void DiffReader::Add(const DiffFile& file) {
   }
   const std::string after = change.after.value_or("");
   // The state before and after, as far as this file goes.
-  NoteParents(path, change.after.has_value());
+  NoteParents(path, change.after.has_value() ? MissingParents::kMade
+                                             : MissingParents::kLeft);
   if (change.before.has_value()) {
     changes_->before.files[path] = before;
     if (executable) {
@@ -276,7 +266,7 @@ void DiffReader::Add(const DiffFile& file) {
     }
     change.make_executable = !change.before.has_value() && new_executable;
   } else {
-    removed_names_[Parent(path)].insert(BaseName(path));
+    removed_names_[DirectoryOf(path)].insert(BaseName(path));
   }
   changes_->files.push_back(std::move(change));
 }
@@ -357,10 +347,10 @@ void DiffReader::AddPatchAgain(const DiffFile& file,
   }
   if (change.after.has_value()) {
     changes_->after.files[path] = *change.after;
-    NoteParents(path, true);
+    NoteParents(path, MissingParents::kMade);
   } else {
     changes_->after.files.erase(path);
-    removed_names_[Parent(path)].insert(BaseName(path));
+    removed_names_[DirectoryOf(path)].insert(BaseName(path));
   }
   changes_->files.push_back(std::move(change));
 }
@@ -387,7 +377,7 @@ void DiffReader::RemoveEmptiedDirectories() {
       left.erase(name);
     }
     for (const auto& [path, content] : changes_->after.files) {
-      if (Parent(path) == directory) {
+      if (DirectoryOf(path) == directory) {
         left.insert(BaseName(path));
       }
     }
@@ -398,7 +388,7 @@ void DiffReader::RemoveEmptiedDirectories() {
     changes_->removed_directories.push_back(directory);
     changes_->after.directories.erase(directory);
     changes_->before.directories.insert(directory);
-    const std::string parent = Parent(directory);
+    const std::string parent = DirectoryOf(directory);
     removed_names_[parent].insert(BaseName(directory));
     candidates.push_back(parent);
   }

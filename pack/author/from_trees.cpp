@@ -1,14 +1,11 @@
 #include "pack/author/from_trees.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <map>
 #include <set>
 
-#include "dtl/dtl.hpp"
 #include "pack/author/change_package.h"
+#include "pack/author/edit_script.h"
 #include "services/file_services.h"
 
 namespace {
@@ -26,36 +23,34 @@ bool Walk(const std::string& root, const std::string& relative,
           std::map<std::string, Entry>* entries,
           std::vector<std::string>* errors) {
   const std::string directory = relative.empty() ? root : root + relative;
-  DIR* dir = ::opendir(directory.c_str());
-  if (dir == nullptr) {
+  std::vector<DirectoryEntry> listed;
+  if (ReadDirectory(relative.empty() ? root : directory + "/", &listed) !=
+      DirectoryRead::kOk) {
     errors->push_back(directory + ": cannot read the directory");
     return false;
   }
   std::vector<std::string> names;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") {
-      names.push_back(name);
-    }
+  for (const DirectoryEntry& entry : listed) {
+    names.push_back(entry.name);
   }
-  ::closedir(dir);
   std::sort(names.begin(), names.end());
   bool ok = true;
   for (const std::string& name : names) {
     const std::string path = relative.empty() ? name : relative + "/" + name;
-    struct stat st;
-    if (::lstat((root + path).c_str(), &st) != 0) {
+    const FileInfo info = PathInfo(root + path, FollowLinks::kNo);
+    if (!info.exists()) {
       errors->push_back(root + path + ": cannot be read");
       ok = false;
-    } else if (S_ISDIR(st.st_mode)) {
+    } else if (info.type == FileType::kDirectory) {
       (*entries)[path] = Entry{true, false};
       ok = Walk(root, path, entries, errors) && ok;
-    } else if (S_ISREG(st.st_mode)) {
-      (*entries)[path] = Entry{false, (st.st_mode & 0111) != 0};
+    } else if (info.type == FileType::kRegular) {
+      (*entries)[path] = Entry{false, (info.mode & 0111) != 0};
     } else {
       errors->push_back(root + path +
-                        (S_ISLNK(st.st_mode) ? ": a symbolic link"
-                                             : ": a device, pipe or socket") +
+                        (info.type == FileType::kLink
+                             ? ": a symbolic link"
+                             : ": a device, pipe or socket") +
                         "; a package carries only files and directories");
       ok = false;
     }
@@ -86,72 +81,26 @@ std::string Heading(const TextLines& text, size_t start) {
   return std::string();
 }
 
-std::string Range(size_t start, size_t count) {
-  // As a unified diff writes it: 1-based, the line before for no lines.
-  return std::to_string(count == 0 ? start : start + 1) + "," +
-         std::to_string(count);
-}
-
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 }  // namespace
 
 std::vector<LineHunk> LineHunks(const TextLines& before,
                                 const TextLines& after) {
-  // The runs of changed lines, from the shortest edit script.
-  struct Run {
-    size_t old_start, old_end, new_start, new_end;
-  };
-  std::vector<Run> runs;
-  dtl::Diff<std::string_view, std::vector<std::string_view>> diff(before.lines,
-                                                                  after.lines);
-  diff.compose();
-  size_t i = 0;
-  size_t j = 0;
-  bool in_run = false;
-  for (const auto& [element, info] : diff.getSes().getSequence()) {
-    if (info.type == dtl::SES_COMMON) {
-      in_run = false;
-      ++i;
-      ++j;
-      continue;
-    }
-    if (!in_run) {
-      runs.push_back(Run{i, i, j, j});
-      in_run = true;
-    }
-    if (info.type == dtl::SES_DELETE) {
-      runs.back().old_end = ++i;
-    } else {
-      runs.back().new_end = ++j;
-    }
-  }
-  // Runs closer than twice the context share a hunk, as in "diff -u".
+  // Changes with up to twice the context between them share a hunk, as in
+  // "diff -u".
   std::vector<LineHunk> hunks;
-  for (size_t r = 0; r < runs.size();) {
-    size_t last = r;
-    while (last + 1 < runs.size() &&
-           runs[last + 1].old_start - runs[last].old_end <= 2 * kContext) {
-      ++last;
-    }
-    const size_t lead = std::min(kContext, runs[r].old_start);
-    const size_t trail =
-        std::min(kContext, before.lines.size() - runs[last].old_end);
+  for (const HunkSteps& steps : GroupHunks(
+           EditScript(before.lines, after.lines), kContext, 2 * kContext)) {
     LineHunk hunk;
-    hunk.old_start = runs[r].old_start - lead;
-    hunk.old_count = runs[last].old_end + trail - hunk.old_start;
-    hunk.new_start = runs[r].new_start - lead;
-    hunk.new_count = runs[last].new_end + trail - hunk.new_start;
+    hunk.old_start = steps.old_start;
+    hunk.old_count = steps.old_count;
+    hunk.new_start = steps.new_start;
+    hunk.new_count = steps.new_count;
     hunk.number = static_cast<int>(hunks.size()) + 1;
     hunk.heading = Heading(before, hunk.old_start);
     hunk.name = "hunk #" + std::to_string(hunk.number) + " (@@ -" +
-                Range(hunk.old_start, hunk.old_count) + " +" +
-                Range(hunk.new_start, hunk.new_count) + " @@)";
+                HunkRange(hunk.old_start, hunk.old_count) + " +" +
+                HunkRange(hunk.new_start, hunk.new_count) + " @@)";
     hunks.push_back(std::move(hunk));
-    r = last + 1;
   }
   return hunks;
 }

@@ -1,6 +1,26 @@
 #include "pack/author/level_anchor.h"
 
-#include "services/string_utils.h"
+#include <string>
+
+#include "services/editable_text.h"
+
+int64_t WhereApplyFinds(const std::vector<std::string_view>& file,
+                        const LineList& block) {
+  // The engine's own search over the file as apply reads it: the lines
+  // hold no line end, so the text of them splits back into them.
+  size_t size = 0;
+  for (const std::string_view line : file) {
+    size += line.size() + 1;
+  }
+  std::string text;
+  text.reserve(size);
+  for (const std::string_view line : file) {
+    text += line;
+    text += '\n';
+  }
+  EditableText held(std::move(text));
+  return held.FindLines(LineBlock(block.lines()));
+}
 
 bool AnchorWithContext(const std::vector<std::string_view>& file,
                        const LineChange& change, size_t above, size_t below,
@@ -24,8 +44,8 @@ bool AnchorWithContext(const std::vector<std::string_view>& file,
   for (size_t i = change.end; i < past; ++i) {
     anchored->code.Add(std::string(file[i]));
   }
-  if (anchored->obsolete.Empty() ||
-      FindLineBlock(file, anchored->obsolete) != static_cast<int64_t>(first)) {
+  if (anchored->obsolete.Empty() || WhereApplyFinds(file, anchored->obsolete) !=
+                                        static_cast<int64_t>(first)) {
     return false;
   }
   LineList framed = anchored->code;
@@ -37,7 +57,7 @@ bool AnchorWithContext(const std::vector<std::string_view>& file,
   std::vector<std::string_view> next(file.begin(), file.begin() + first);
   next.insert(next.end(), framed.begin(), framed.end());
   next.insert(next.end(), file.begin() + past, file.end());
-  if (FindLineBlock(next, framed) != static_cast<int64_t>(first)) {
+  if (WhereApplyFinds(next, framed) != static_cast<int64_t>(first)) {
     return false;
   }
   anchored->framed = std::move(framed);

@@ -7,6 +7,7 @@
 #define QRL_PACK_AUTHOR_LEVEL_ANCHOR_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,13 @@
 
 // Context beyond this many lines costs more than it is worth.
 inline constexpr size_t kMaxContextGrowth = 400;
+
+// Where apply finds `block` in a file of these lines (which hold no CR or
+// LF): the first place from the top, compared as the engine compares
+// (trimmed, ignoring the case of a to z); -1 when nowhere, and for an
+// empty block.
+int64_t WhereApplyFinds(const std::vector<std::string_view>& file,
+                        const LineList& block);
 
 // Lines [start, end) of the file become `put`.
 struct LineChange {

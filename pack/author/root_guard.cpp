@@ -28,8 +28,12 @@ void AddTest(std::string_view fault, std::string_view test,
   program->push_back("GOTO #WRONG");
 }
 
-void AddFileTests(const std::vector<std::string>& paths, bool there,
+// Whether a check wants the files there or not.
+enum class Wanted { kThere, kAbsent };
+
+void AddFileTests(const std::vector<std::string>& paths, Wanted wanted,
                   std::string_view why, std::vector<std::string>* program) {
+  const bool there = wanted == Wanted::kThere;
   for (const std::string& path : paths) {
     program->push_back("BUFFERSETFROMMACRO " + std::string(kRootMacro));
     program->push_back("BUFFEREPILOGUE " + path);
@@ -64,14 +68,18 @@ LevelFields CheckLevel(int64_t number, bool apply,
   AddTest("ROOT must end with /", "IFNOTBUFFERCONTAINS </", &program);
   AddTest("ROOT is not a directory", "IFNOTDIRECTORYEXISTS", &program);
   if (apply) {
-    AddFileTests(paths.modified, true, "the package changes", &program);
-    AddFileTests(paths.deleted, true, "the package deletes", &program);
-    AddFileTests(paths.created, false, "the package creates", &program);
-  } else {
-    AddFileTests(paths.modified, true, "the package changes", &program);
-    AddFileTests(paths.created, true, "the package creates and reverse removes",
+    AddFileTests(paths.modified, Wanted::kThere, "the package changes",
                  &program);
-    AddFileTests(paths.deleted, false,
+    AddFileTests(paths.deleted, Wanted::kThere, "the package deletes",
+                 &program);
+    AddFileTests(paths.created, Wanted::kAbsent, "the package creates",
+                 &program);
+  } else {
+    AddFileTests(paths.modified, Wanted::kThere, "the package changes",
+                 &program);
+    AddFileTests(paths.created, Wanted::kThere,
+                 "the package creates and reverse removes", &program);
+    AddFileTests(paths.deleted, Wanted::kAbsent,
                  "the package deletes and reverse brings back", &program);
   }
   program.push_back("MACROSETVALUE " + std::string(kFaultMacro));

@@ -1,19 +1,10 @@
 #include "pack/author/tree_change.h"
 
+#include "services/line_split.h"
+
 TextLines SplitTextLines(std::string_view text) {
-  TextLines result;
-  size_t start = 0;
-  while (start < text.size()) {
-    const size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) {
-      result.lines.push_back(text.substr(start));
-      result.final_eol = false;
-      break;
-    }
-    result.lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return result;
+  return {SplitLines(text, LineEnds::kLfOnly),
+          text.empty() || text.back() == '\n'};
 }
 
 std::string JoinTextLines(const std::vector<std::string_view>& lines,
@@ -31,6 +22,12 @@ std::string JoinTextLines(const std::vector<std::string_view>& lines,
     }
   }
   return text;
+}
+
+std::string DirectoryOf(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return std::string(slash == std::string_view::npos ? std::string_view()
+                                                     : path.substr(0, slash));
 }
 
 std::vector<std::string> ParentDirectories(std::string_view path) {

@@ -71,6 +71,10 @@ TextLines SplitTextLines(std::string_view text);
 std::string JoinTextLines(const std::vector<std::string_view>& lines,
                           bool final_eol);
 
+// The directory of a relative path, without a final "/": "a/b/c" gives
+// "a/b", "c" gives "".
+std::string DirectoryOf(std::string_view path);
+
 // The directories above a relative path, nearest last: "a/b/c" gives "a",
 // "a/b".
 std::vector<std::string> ParentDirectories(std::string_view path);

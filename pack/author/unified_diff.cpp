@@ -4,6 +4,7 @@
 #include <charconv>
 #include <optional>
 
+#include "services/line_split.h"
 #include "services/string_utils.h"
 
 namespace {
@@ -238,7 +239,7 @@ class Parser {
  public:
   Parser(std::string_view text, std::vector<DiffFile>* files,
          std::vector<std::string>* errors, std::vector<std::string>* series)
-      : lines_(SplitLinesAtLineFeeds(text)),
+      : lines_(SplitLines(text, LineEnds::kLfOnly)),
         files_(files),
         errors_(errors),
         series_(series) {}

@@ -8,6 +8,7 @@
 #include "engine/apply.h"
 #include "engine/level_observer.h"
 #include "engine/reverse.h"
+#include "engine/run_context.h"
 #include "fastmemlist/fastmemlist.h"
 #include "pack/author/change_levels.h"
 #include "pack/author/level_failures.h"
@@ -151,9 +152,12 @@ bool Run(const TFASTMEMLIST& levels, const TSETTINGSBLOCK& loaded,
   settings.macros = macros.SaveToString();
   LineList output;
   uint8_t status = 0;
-  InstallProgramLevel();  // the package's Complex levels run as they would
   LevelFailures failures;
-  const ScopedLevelObserver watching(&failures);
+  RunContext context;
+  context.observer = &failures;
+  // The package's Complex levels run as they would.
+  context.complex_levels = RunProgramLevel;
+  const ScopedRun in_force(context);
   try {
     if (apply) {
       status = ApplyLevels(levels, &settings, &output, true);
@@ -202,17 +206,19 @@ bool VerifyPackage(std::string_view package, const TreeState& before,
     failure->detail = "cannot make a scratch directory in memory";
     return false;
   }
-  ScopedFileSystem in_memory(tree.files());
+  RunContext context;
+  context.files = tree.files();
   // A package made from a change runs no tools; should one try, it fails
   // instead of running. Nothing is ever started.
-  ScopedToolRunner no_tools([tools](const ExternalToolRequest&) {
+  context.tools = [tools](const ExternalToolRequest&) {
     ExternalToolResult result;
     if (tools == ToolsInCheck::kDone) {
       result.started = true;
       result.wait_status = 0;
     }
     return result;
-  });
+  };
+  const ScopedRun in_memory(context);
   std::set<std::string> paths;
   std::set<std::string> directories;
   for (const TreeState* state : {&before, &after}) {

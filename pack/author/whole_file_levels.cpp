@@ -4,6 +4,7 @@
 
 #include "fastmemlist/list_view.h"
 #include "package/level_record.h"
+#include "services/line_split.h"
 
 namespace {
 
@@ -318,11 +319,9 @@ std::string DescribeContentDifference(std::string_view content,
   }
   // Lines with their LF, so that a last line without one differs.
   const auto line_at = [](std::string_view text, size_t* at) {
-    const size_t lf = text.find('\n', *at);
-    const size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
-    const std::string_view line = text.substr(*at, end - *at);
-    *at = end;
-    return line;
+    const size_t length = LineAt(text, *at, LineEnds::kLfOnly).length();
+    *at += length;
+    return text.substr(*at - length, length);
   };
   const auto shown = [](std::string_view line) {
     return line.ends_with('\n')

@@ -48,11 +48,11 @@ int DeliverPackage(const std::string& output, const std::string& package,
 }
 
 bool ParseMarkers(const AuthorArguments& arguments, MarkerStyle* markers,
-                  std::string* why) {
+                  std::string* err) {
   if (ParseMarkerStyle(arguments.markers, markers)) {
     return true;
   }
-  *why = "unknown marker style '" + arguments.markers +
+  *err = "unknown marker style '" + arguments.markers +
          "'; expected none, auto, c, hash, dash, semicolon or xml";
   return false;
 }

@@ -1,6 +1,5 @@
 #include "pack/cli/pack_client.h"
 
-#include "complex/program_level.h"
 #include "pack/cli/commands.h"
 #include "pack/cli/shell_completion.h"
 
@@ -31,8 +30,6 @@ int RunQrlpack(const std::vector<std::string>& args, std::ostream& out,
   if (args.size() > 1 && args[1] == kCompleteMacrosCommand) {
     return RunCompleteMacros(args, out);
   }
-  // Commands that run packages run their Complex levels in the interpreter.
-  InstallProgramLevel();
   PackCommandLine command_line(QRL_VERSION, std::string(kDescription),
                                std::string(kFooter));
   for (const auto add : kCommands) {

@@ -9,17 +9,17 @@
 #include "services/posix_error.h"
 
 bool WriteOutput(const std::string& name, std::string_view data,
-                 std::ostream& out, std::string* why) {
+                 std::ostream& out, std::string* err) {
   if (name == "-") {
     out.write(data.data(), static_cast<std::streamsize>(data.size()));
     out.flush();
     if (!out) {
-      *why = "cannot write to standard output";
+      *err = "cannot write to standard output";
       return false;
     }
     return true;
   }
-  return StringToFile(name, data, why);
+  return StringToFile(name, data, err);
 }
 
 int Fail(std::ostream& err, const std::string& text) {
@@ -27,13 +27,13 @@ int Fail(std::ostream& err, const std::string& text) {
   return kPackExitInvalid;
 }
 
-bool ReadInput(const std::string& name, std::string* data, std::string* why) {
+bool ReadInput(const std::string& name, std::string* data, std::string* err) {
   if (name != "-") {
-    return ReadWholeFile(name, data, why);
+    return ReadWholeFile(name, data, err);
   }
   int error = 0;
   if (!ReadWholeHandle(0, data, &error)) {
-    *why = PosixError("cannot read", error);
+    *err = PosixError("cannot read", error);
     return false;
   }
   return true;

@@ -17,12 +17,12 @@
 int Fail(std::ostream& err, const std::string& text);
 
 // The whole input; false with the reason when it cannot be read.
-bool ReadInput(const std::string& name, std::string* data, std::string* why);
+bool ReadInput(const std::string& name, std::string* data, std::string* err);
 
 // Writes `data` to the file `name` (replaced atomically) or, for "-", to
 // `out`; false with the reason, which does not name the output.
 bool WriteOutput(const std::string& name, std::string_view data,
-                 std::ostream& out, std::string* why);
+                 std::ostream& out, std::string* err);
 
 // Writes the result, or names the output that could not be written.
 int Deliver(const std::string& name, std::string_view data, std::ostream& out,

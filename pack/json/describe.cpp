@@ -15,10 +15,10 @@
 
 namespace {
 
-bool Accepted(std::string_view data, DecodeError* error) {
+bool Accepted(std::string_view data, DecodeError* err) {
   TFASTMEMLIST levels;
   TSETTINGSBLOCK settings;
-  return LoadPackageFromData(data, &levels, &settings, error);
+  return LoadPackageFromData(data, &levels, &settings, err);
 }
 
 // True for UTF-8 without control characters other than tab and line ends.
@@ -330,8 +330,8 @@ Json PackageForm(std::string_view data, int depth) {
 }  // namespace
 
 bool DescribePackage(std::string_view data, Json* description,
-                     DecodeError* error) {
-  if (!Accepted(data, error)) {
+                     DecodeError* err) {
+  if (!Accepted(data, err)) {
     return false;
   }
   *description = PackageForm(data, 0);

@@ -11,8 +11,8 @@
 #include "pack/json/json_bytes.h"
 
 // The description of `data` when qrlconsole accepts it as a package; else
-// false, with the byte offset where it stops making sense in *error.
+// false, with the byte offset where it stops making sense in *err.
 bool DescribePackage(std::string_view data, Json* description,
-                     DecodeError* error);
+                     DecodeError* err);
 
 #endif  // QRL_PACK_JSON_DESCRIBE_H_

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "services/line_split.h"
 #include "services/string_utils.h"
 
 namespace {
@@ -116,10 +117,8 @@ Json ContentToJson(std::string_view bytes) {
     return BinaryToJson(bytes);
   }
   Json lines = Json::array();
-  for (size_t at = 0; at < bytes.size();) {
-    const size_t lf = bytes.find('\n', at);
-    lines.push_back(std::string(bytes.substr(at, lf - at)));
-    at = lf + 1;
+  for (const std::string_view line : SplitLines(bytes, LineEnds::kLfOnly)) {
+    lines.push_back(std::string(line));
   }
   Json object = Json::object();
   object["lines"] = std::move(lines);

@@ -6,6 +6,7 @@
 
 #include "console/console_client.h"
 #include "engine/level_observer.h"
+#include "engine/run_context.h"
 #include "pack/plan/plan_bounds.h"
 #include "pack/plan/plan_diff.h"
 #include "pack/plan/plan_observer.h"
@@ -13,6 +14,7 @@
 #include "services/diagnostics.h"
 #include "services/external_tool.h"
 #include "services/file_services.h"
+#include "services/line_split.h"
 #include "services/overlay_file_system.h"
 #include "services/posix_file_system.h"
 #include "services/string_utils.h"
@@ -24,7 +26,8 @@ constexpr std::string_view kUsage =
     "[--json] [--diff] [--all-levels] [--allow-loose]";
 
 std::vector<std::string> SplitOutput(const std::string& text) {
-  const std::vector<std::string_view> lines = SplitLinesAtLineFeeds(text);
+  const std::vector<std::string_view> lines =
+      SplitLines(text, LineEnds::kLfOnly);
   return std::vector<std::string>(lines.begin(), lines.end());
 }
 
@@ -106,15 +109,17 @@ void AddChanges(OverlayFileSystem& overlay, const std::string& cwd,
 int RunWatched(const std::vector<std::string>& args, OverlayFileSystem* overlay,
                PlanObserver* observer, std::ostringstream* out,
                std::ostringstream* err) {
-  ScopedFileSystem files(overlay);
-  ScopedLevelObserver watching(observer);
-  ScopedToolRunner tools([observer](const ExternalToolRequest&) {
+  RunContext context;
+  context.files = overlay;
+  context.observer = observer;
+  context.tools = [observer](const ExternalToolRequest&) {
     observer->ToolRequested();
     ExternalToolResult result;
     result.started = true;
     result.wait_status = 0;
     return result;
-  });
+  };
+  const ScopedRun in_force(context);
   std::vector<std::string> console_args = {"qrlconsole"};
   console_args.insert(console_args.end(), args.begin(), args.end());
   return RunConsole(console_args, *out, *err);
@@ -156,7 +161,9 @@ std::vector<PlannedLevel> AllLevels(const std::vector<std::string>& args,
     // The package without the stopping levels, in place of the file.
     OverlayFileSystem package_view(&SystemFileSystem(), cwd);
     {
-      ScopedFileSystem files(&package_view);
+      RunContext context;
+      context.files = &package_view;
+      const ScopedRun files(context);
       if (!StringToFile(args[0], PackageToData(rest, settings))) {
         break;
       }
@@ -175,19 +182,19 @@ std::vector<PlannedLevel> AllLevels(const std::vector<std::string>& args,
 }  // namespace
 
 int MakePlan(const std::vector<std::string>& args, Plan* plan,
-             std::string* why) {
-  return MakePlan(args, PlanOptions(), plan, why);
+             std::string* err) {
+  return MakePlan(args, PlanOptions(), plan, err);
 }
 
 int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
-             Plan* plan, std::string* why) {
+             Plan* plan, std::string* err) {
   if (args.size() < 2) {
-    *why = std::string(kUsage);
+    *err = std::string(kUsage);
     return kPlanUsage;
   }
   const std::string action = UpperCase(args[1]);
   if (action != "APPLY" && action != "REVERSE") {
-    *why = "plan: the action must be apply or reverse, not \"" + args[1] +
+    *err = "plan: the action must be apply or reverse, not \"" + args[1] +
            "\"\n" + std::string(kUsage);
     return kPlanUsage;
   }
@@ -196,7 +203,7 @@ int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
   TSETTINGSBLOCK settings;
   std::string load_error;
   if (!LoadPackage(args[0], &levels, &settings, &load_error)) {
-    *why = LoadFailureMessage(args[0], load_error);
+    *err = LoadFailureMessage(args[0], load_error);
     return kPlanUnloadable;
   }
 
@@ -206,14 +213,14 @@ int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
   PlanBounds bounds(&overlay, CommandLineMacros(args));
   PlanObserver observer(&bounds);
   std::ostringstream out;
-  std::ostringstream err;
-  plan->exit_code = RunWatched(args, &overlay, &observer, &out, &err);
+  std::ostringstream said;
+  plan->exit_code = RunWatched(args, &overlay, &observer, &out, &said);
   std::vector<std::string> printed = SplitOutput(out.str());
   if (!printed.empty()) {
     printed.erase(printed.begin());  // the banner
   }
   plan->would_print = std::move(printed);
-  plan->would_say = SplitOutput(err.str());
+  plan->would_say = SplitOutput(said.str());
   plan->levels = observer.levels();
   plan->uncertain = observer.uncertain();
   plan->all_levels = options.all_levels;

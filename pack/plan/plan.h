@@ -98,13 +98,13 @@ inline constexpr int kPlanUnloadable = 3;
 // kPlanFails when any would fail, a change lands outside the tree of the
 // root macro or the prediction is uncertain, kPlanUsage for a usage error,
 // kPlanUnloadable when the package cannot be loaded; *plan is filled for
-// the first two, *why otherwise.
+// the first two, *err otherwise.
 int MakePlan(const std::vector<std::string>& args, Plan* plan,
-             std::string* why);
+             std::string* err);
 // The same with options: --all-levels plans past the console's stop, and
 // --allow-loose keeps levels that rewrite tree lines from failing it.
 int MakePlan(const std::vector<std::string>& args, const PlanOptions& options,
-             Plan* plan, std::string* why);
+             Plan* plan, std::string* err);
 
 // The report for people: one line per level, its warnings, a summary, and
 // the lines qrlconsole would print.

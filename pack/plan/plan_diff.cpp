@@ -3,32 +3,14 @@
 #include <algorithm>
 #include <vector>
 
-#include "dtl/dtl.hpp"
+#include "pack/author/edit_script.h"
+#include "services/line_split.h"
 
 namespace {
 
 // git's name of an empty file's content, which the "index" line of an
 // empty file's creation or removal names.
 constexpr std::string_view kEmptyBlob = "e69de29";
-
-std::string HunkRange(size_t start, size_t count) {
-  // As diff -u writes it: an empty side names the line before it.
-  return std::to_string(count == 0 ? start : start + 1) + "," +
-         std::to_string(count);
-}
-
-// The lines of a text with their LF kept, so that a last line without one
-// differs from the same line with one.
-std::vector<std::string_view> LinesWithEnds(std::string_view text) {
-  std::vector<std::string_view> lines;
-  for (size_t at = 0; at < text.size();) {
-    const size_t lf = text.find('\n', at);
-    const size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
-    lines.push_back(text.substr(at, end - at));
-    at = end;
-  }
-  return lines;
-}
 
 void AddDiffLine(char mark, std::string_view line, std::string* diff) {
   *diff += mark;
@@ -40,77 +22,20 @@ void AddDiffLine(char mark, std::string_view line, std::string* diff) {
   }
 }
 
-// The hunks that turn `before` into `after`, with three lines of context.
+// The hunks that turn `before` into `after`, with three lines of context;
+// changes closer than twice the context share one.
 std::string HunksOf(std::string_view before, std::string_view after) {
   constexpr size_t kContext = 3;
-  const std::vector<std::string_view> old_lines = LinesWithEnds(before);
-  const std::vector<std::string_view> new_lines = LinesWithEnds(after);
-  dtl::Diff<std::string_view, std::vector<std::string_view>> edit(old_lines,
-                                                                  new_lines);
-  edit.compose();
-  // Each step of the edit script: its mark and line, and the line numbers
-  // (0-based) of both sides where it stands.
-  struct Step {
-    char mark;
-    std::string_view line;
-    size_t old_at;
-    size_t new_at;
-  };
-  std::vector<Step> steps;
-  for (const auto& [line, info] : edit.getSes().getSequence()) {
-    steps.push_back({info.type == dtl::SES_COMMON   ? ' '
-                     : info.type == dtl::SES_DELETE ? '-'
-                                                    : '+',
-                     line, 0, 0});
-  }
-  // In every run of changed lines the removed ones come first, as diff
-  // writes them; then the line numbers follow from the marks.
-  for (auto run = steps.begin(); run != steps.end();) {
-    const auto end = std::find_if(run, steps.end(),
-                                  [](const Step& s) { return s.mark == ' '; });
-    std::stable_partition(run, end,
-                          [](const Step& s) { return s.mark == '-'; });
-    run = end == steps.end() ? end : end + 1;
-  }
-  size_t i = 0;
-  size_t j = 0;
-  for (Step& step : steps) {
-    step.old_at = i;
-    step.new_at = j;
-    i += step.mark != '+' ? 1 : 0;
-    j += step.mark != '-' ? 1 : 0;
-  }
+  const std::vector<EditStep> steps =
+      EditScript(SplitLinesWithEnds(before, LineEnds::kLfOnly),
+                 SplitLinesWithEnds(after, LineEnds::kLfOnly));
   std::string diff;
-  // Hunks: the changed steps with their context; changes closer than twice
-  // the context share one.
-  for (size_t k = 0; k < steps.size();) {
-    if (steps[k].mark == ' ') {
-      ++k;
-      continue;
-    }
-    const size_t first = k >= kContext ? k - kContext : 0;
-    size_t last = k;  // the last changed step of the hunk
-    for (size_t n = k + 1; n < steps.size(); ++n) {
-      if (steps[n].mark != ' ') {
-        if (n - last > 2 * kContext) {
-          break;
-        }
-        last = n;
-      }
-    }
-    const size_t end = std::min(steps.size(), last + 1 + kContext);
-    size_t old_count = 0;
-    size_t new_count = 0;
-    for (size_t n = first; n < end; ++n) {
-      old_count += steps[n].mark != '+' ? 1 : 0;
-      new_count += steps[n].mark != '-' ? 1 : 0;
-    }
-    diff += "@@ -" + HunkRange(steps[first].old_at, old_count) + " +" +
-            HunkRange(steps[first].new_at, new_count) + " @@\n";
-    for (size_t n = first; n < end; ++n) {
+  for (const HunkSteps& hunk : GroupHunks(steps, kContext, 2 * kContext - 1)) {
+    diff += "@@ -" + HunkRange(hunk.old_start, hunk.old_count) + " +" +
+            HunkRange(hunk.new_start, hunk.new_count) + " @@\n";
+    for (size_t n = hunk.first; n < hunk.end; ++n) {
       AddDiffLine(steps[n].mark, steps[n].line, &diff);
     }
-    k = end;
   }
   return diff;
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "services/line_split.h"
 #include "services/string_utils.h"
 #include "tests/package_builder.h"
 #include "tests/test_util.h"
@@ -20,7 +21,8 @@
 namespace {
 
 std::vector<std::string> OutputLines(const std::string& out) {
-  const std::vector<std::string_view> lines = SplitLinesAtLineFeeds(out);
+  const std::vector<std::string_view> lines =
+      SplitLines(out, LineEnds::kLfOnly);
   return std::vector<std::string>(lines.begin(), lines.end());
 }
 

@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "pack/rebase/libgit2_init.h"
+#include "services/line_split.h"
 
 namespace {
 
@@ -17,14 +18,7 @@ class MergeReader {
 
   void Read(std::string_view text, LineMerge* merge) {
     enum class Side { kNone, kPackage, kBase, kOnto } side = Side::kNone;
-    size_t at = 0;
-    while (at < text.size()) {
-      size_t end = text.find('\n', at);
-      if (end == std::string_view::npos) {
-        end = text.size();
-      }
-      const std::string_view line = text.substr(at, end - at);
-      at = end + 1;
+    for (const std::string_view line : SplitLines(text, LineEnds::kLfOnly)) {
       size_t number = 0;
       const auto [past, error] =
           std::from_chars(line.data(), line.data() + line.size(), number);

@@ -54,7 +54,7 @@ std::string Shown(const Text& base, const Text& edited,
 // engine finds it, replaced by its code.
 Text Applied(const Text& file, const AnchoredChange& level) {
   Text result = file;
-  const int64_t at = FindLineBlock(ViewsOf(file), level.obsolete);
+  const int64_t at = WhereApplyFinds(ViewsOf(file), level.obsolete);
   EXPECT_GE(at, 0);
   if (at >= 0) {
     result.erase(

@@ -23,6 +23,7 @@
 #include "services/failure.h"
 #include "services/file_services.h"
 #include "services/string_utils.h"
+#include "services/system_path.h"
 
 namespace {
 
@@ -42,15 +43,12 @@ std::string_view StageName(LocateStage stage) {
 
 // The directory a tree names, made absolute with its links resolved, with
 // the final "/".
-bool TreeRoot(const std::string& tree, std::string* root, std::string* why) {
-  char* resolved = ::realpath(tree.c_str(), nullptr);
-  if (resolved == nullptr || !DirectoryExists(resolved)) {
-    std::free(resolved);
-    *why = tree + ": not a directory";
+bool TreeRoot(const std::string& tree, std::string* root, std::string* err) {
+  *root = ResolvedSystemPath(tree);
+  if (root->empty() || !DirectoryExists(*root)) {
+    *err = tree + ": not a directory";
     return false;
   }
-  *root = resolved;
-  std::free(resolved);
   if (!root->ends_with('/')) {
     *root += '/';
   }
@@ -569,31 +567,31 @@ std::string_view VerdictName(Verdict verdict) {
 }
 
 int Rebase(const RebaseOptions& options, RebaseOutcome* outcome,
-           std::string* why) {
+           std::string* err) {
   *outcome = RebaseOutcome();
   TFASTMEMLIST levels;
   TSETTINGSBLOCK settings;
-  std::string err;
-  if (!LoadPackage(options.package, &levels, &settings, &err)) {
-    *why = "cannot load package '" + options.package + "': " + err;
+  std::string cause;
+  if (!LoadPackage(options.package, &levels, &settings, &cause)) {
+    *err = "cannot load package '" + options.package + "': " + cause;
     return kRebaseUnreadable;
   }
   std::string onto_root;
   std::string base_root;
-  if (!TreeRoot(options.onto, &onto_root, why) ||
-      (!options.base.empty() && !TreeRoot(options.base, &base_root, why))) {
+  if (!TreeRoot(options.onto, &onto_root, err) ||
+      (!options.base.empty() && !TreeRoot(options.base, &base_root, err))) {
     return kRebaseUnreadable;
   }
   Carrier carrier(levels, settings, onto_root, base_root);
   try {
     carrier.CarryAll(outcome);
   } catch (const Failure& failure) {
-    *why = options.package + ": " + failure.what();
+    *err = options.package + ": " + failure.what();
     return kRebaseUnreadable;
   }
   if (!options.worktree.empty()) {
     if (!WriteWorktree(onto_root, carrier.onto().Changes(), options.worktree,
-                       why)) {
+                       err)) {
       return kRebaseUnreadable;
     }
     outcome->worktree_written = true;
@@ -617,8 +615,8 @@ int Rebase(const RebaseOptions& options, RebaseOutcome* outcome,
     return kRebaseConflicts;
   }
   if (!options.output.empty()) {
-    if (!StringToFile(options.output, package, &err)) {
-      *why = options.output + ": " + err;
+    if (!StringToFile(options.output, package, &cause)) {
+      *err = options.output + ": " + cause;
       return kRebaseUnreadable;
     }
     outcome->written = true;

@@ -56,11 +56,11 @@ inline constexpr int kRebaseConflicts = 1;
 inline constexpr int kRebaseUsage = 2;
 inline constexpr int kRebaseUnreadable = 3;
 
-// Carries the package; returns the exit code. kRebaseUnreadable, with *why,
+// Carries the package; returns the exit code. kRebaseUnreadable, with *err,
 // when the package or a tree cannot be read or OUT or the work tree cannot
 // be written.
 int Rebase(const RebaseOptions& options, RebaseOutcome* outcome,
-           std::string* why);
+           std::string* err);
 
 // The verdict as the report words it.
 std::string_view VerdictName(Verdict verdict);

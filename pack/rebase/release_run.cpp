@@ -5,6 +5,7 @@
 #include "engine/apply.h"
 #include "engine/driver_state.h"
 #include "engine/level_observer.h"
+#include "engine/run_context.h"
 #include "pack/author/level_failures.h"
 #include "package/level_record.h"
 #include "services/diagnostics.h"
@@ -17,23 +18,22 @@ namespace {
 
 // What a run of the engine may not do here: start a tool or a command
 // (it counts as done, without output), or print.
-class Sandbox {
- public:
-  explicit Sandbox(FileSystem* files)
-      : files_(files),
-        tools_([](const ExternalToolRequest&) {
-          ExternalToolResult result;
-          result.started = true;
-          result.wait_status = 0;
-          return result;
-        }),
-        quiet_([](std::string_view) {}) {}
-
- private:
-  ScopedFileSystem files_;
-  ScopedToolRunner tools_;
-  ScopedDiagnosticSink quiet_;
-};
+// A run on the overlay, quiet, with tools never started; `observer` hears
+// of the levels when given.
+RunContext Sandbox(FileSystem* files, LevelObserver* observer = nullptr) {
+  RunContext context;
+  context.files = files;
+  context.tools = [](const ExternalToolRequest&) {
+    ExternalToolResult result;
+    result.started = true;
+    result.wait_status = 0;
+    return result;
+  };
+  context.diagnostics = [](std::string_view) {};
+  context.observer = observer;
+  context.complex_levels = RunProgramLevel;
+  return context;
+}
 
 TFASTMEMLIST OneLevel(std::string_view record) {
   TFASTMEMLIST levels;
@@ -71,29 +71,27 @@ bool ReleaseRun::Selected(std::string_view record) const {
   return state.Selected(level, std::string(level.View(kLevelNumber)));
 }
 
-bool ReleaseRun::Run(std::string_view record, std::string* message) {
-  const Sandbox sandbox(&overlay_);
-  InstallProgramLevel();
+bool ReleaseRun::Run(std::string_view record, std::string* err) {
   LevelFailures failures;
-  const ScopedLevelObserver watching(&failures);
+  const ScopedRun sandbox(Sandbox(&overlay_, &failures));
   LineList output;
   try {
     ApplyLevels(OneLevel(record), &settings_, &output, true);
   } catch (const Failure& failure) {
-    *message = failure.what();
+    *err = failure.what();
     return false;
   }
-  *message = failures.first();
+  *err = failures.first();
   return !failures.failed();
 }
 
 bool ReleaseRun::Read(const std::string& path, std::string* content) {
-  const Sandbox sandbox(&overlay_);
+  const ScopedRun sandbox(Sandbox(&overlay_));
   return FileExists(root_ + path) && FileToString(root_ + path, content);
 }
 
 bool ReleaseRun::Write(const std::string& path, std::string_view content) {
-  const Sandbox sandbox(&overlay_);
+  const ScopedRun sandbox(Sandbox(&overlay_));
   return StringToFile(root_ + path, content);
 }
 

@@ -34,7 +34,7 @@ class ReleaseRun {
 
   // Runs one level record; false with the engine's report line (or why it
   // could not run) when it fails.
-  bool Run(std::string_view record, std::string* message);
+  bool Run(std::string_view record, std::string* err);
 
   // A file of the release as the levels run so far left it; the path is
   // relative to the root. False when it is not there or not a plain file.

@@ -1,5 +1,7 @@
 #include "pack/rebase/whole_file_carry.h"
 
+#include "services/line_split.h"
+
 namespace {
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -29,7 +31,8 @@ std::string MarkedWhole(std::string_view package, std::string_view base,
 }
 
 std::vector<std::string> Owned(std::string_view text) {
-  const std::vector<std::string_view> lines = LinesWithEnds(text);
+  const std::vector<std::string_view> lines =
+      SplitLinesWithEnds(text, LineEnds::kLfOnly);
   return std::vector<std::string>(lines.begin(), lines.end());
 }
 
@@ -54,18 +57,6 @@ bool Binary(std::string_view text) {
 }
 
 }  // namespace
-
-std::vector<std::string_view> LinesWithEnds(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t end = text.find('\n', at);
-    const size_t past = end == std::string_view::npos ? text.size() : end + 1;
-    lines.push_back(text.substr(at, past - at));
-    at = past;
-  }
-  return lines;
-}
 
 WholeFileCarry CarryWholeFile(const WholeFileChangeOf& change,
                               const ReleaseFile& onto) {
@@ -115,8 +106,9 @@ WholeFileCarry CarryWholeFile(const WholeFileChangeOf& change,
                     change.after, change.before, onto.content);
   }
   const LineMerge merge =
-      MergeLines(LinesWithEnds(change.before), LinesWithEnds(change.after),
-                 LinesWithEnds(onto.content));
+      MergeLines(SplitLinesWithEnds(change.before, LineEnds::kLfOnly),
+                 SplitLinesWithEnds(change.after, LineEnds::kLfOnly),
+                 SplitLinesWithEnds(onto.content, LineEnds::kLfOnly));
   if (!merge.ok || !merge.clean) {
     WholeFileCarry carry = Conflict(
         merge.ok ? "NEW changed lines that the package changes, or lines "

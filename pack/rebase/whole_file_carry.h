@@ -45,8 +45,4 @@ struct WholeFileCarry {
 WholeFileCarry CarryWholeFile(const WholeFileChangeOf& change,
                               const ReleaseFile& onto);
 
-// The lines of a text, each with its own line end (the last one may have
-// none).
-std::vector<std::string_view> LinesWithEnds(std::string_view text);
-
 #endif  // QRL_PACK_REBASE_WHOLE_FILE_CARRY_H_

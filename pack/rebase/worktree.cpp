@@ -1,48 +1,44 @@
 #include "pack/rebase/worktree.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <set>
+#include <vector>
 
 #include "services/file_services.h"
+#include "services/file_system.h"
+#include "services/file_system_rules.h"
 #include "services/posix_error.h"
 
 namespace {
 
-bool Fail(std::string* why, const std::string& what, int error) {
-  *why = PosixError(what, error);
+bool Fail(std::string* err, const std::string& what, int error) {
+  *err = PosixError(what, error);
   return false;
 }
 
 // The names in a directory, or false.
 bool Names(const std::string& directory, std::set<std::string>* names) {
-  DIR* dir = ::opendir(directory.c_str());
-  if (dir == nullptr) {
+  std::vector<DirectoryEntry> entries;
+  if (ReadDirectory(directory + "/", &entries) != DirectoryRead::kOk) {
     return false;
   }
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") {
-      names->insert(name);
-    }
+  for (DirectoryEntry& entry : entries) {
+    names->insert(std::move(entry.name));
   }
-  ::closedir(dir);
   return true;
 }
 
 bool CopyFile(const std::string& from, const std::string& to, mode_t mode,
-              std::string* why) {
+              std::string* err) {
   std::string content;
   if (!FileToString(from, &content)) {
-    return Fail(why, "cannot read " + from, errno);
+    return Fail(err, "cannot read " + from, errno);
   }
-  if (!StringToFile(to, content, why) ||
-      ::chmod(to.c_str(), mode & 07777) != 0) {
-    if (why->empty()) {
-      *why = PosixError("cannot write " + to, errno);
+  int error = 0;
+  if (!StringToFile(to, content, err) ||
+      !CurrentFileSystem().SetMode(to, mode & 07777, &error)) {
+    if (err->empty()) {
+      *err = PosixError("cannot write " + to, error);
     }
     return false;
   }
@@ -51,37 +47,39 @@ bool CopyFile(const std::string& from, const std::string& to, mode_t mode,
 
 // Copies what stands below `from` into the existing directory `to`.
 bool CopyTree(const std::string& from, const std::string& to,
-              std::string* why) {
+              std::string* err) {
+  FileSystem& files = CurrentFileSystem();
   std::set<std::string> names;
   if (!Names(from, &names)) {
-    return Fail(why, "cannot read the directory " + from, errno);
+    return Fail(err, "cannot read the directory " + from, errno);
   }
   for (const std::string& name : names) {
     const std::string source = from + "/" + name;
     const std::string target = to + "/" + name;
-    struct stat st;
-    if (::lstat(source.c_str(), &st) != 0) {
-      return Fail(why, "cannot read " + source, errno);
+    int error = 0;
+    const FileInfo info = files.Stat(source, FollowLinks::kNo, &error);
+    if (!info.exists()) {
+      return Fail(err, "cannot read " + source, error);
     }
-    if (S_ISDIR(st.st_mode)) {
-      if (::mkdir(target.c_str(), st.st_mode & 07777) != 0) {
-        return Fail(why, "cannot make " + target, errno);
+    if (info.type == FileType::kDirectory) {
+      // As mkdir with the source's mode would make it: less the umask.
+      if (!files.MakeDirectory(target, &error) ||
+          !files.SetMode(target, info.mode & 01777 & ~ProcessUmask(), &error)) {
+        return Fail(err, "cannot make " + target, error);
       }
-      if (!CopyTree(source, target, why)) {
+      if (!CopyTree(source, target, err)) {
         return false;
       }
-    } else if (S_ISLNK(st.st_mode)) {
-      std::string link(static_cast<size_t>(st.st_size) + 1, '\0');
-      const ssize_t size = ::readlink(source.c_str(), link.data(), link.size());
-      if (size < 0) {
-        return Fail(why, "cannot read the link " + source, errno);
+    } else if (info.type == FileType::kLink) {
+      std::string link;
+      if (!files.ReadLink(source, &link, &error)) {
+        return Fail(err, "cannot read the link " + source, error);
       }
-      link.resize(static_cast<size_t>(size));
-      if (::symlink(link.c_str(), target.c_str()) != 0) {
-        return Fail(why, "cannot make the link " + target, errno);
+      if (!files.MakeLink(link, target, &error)) {
+        return Fail(err, "cannot make the link " + target, error);
       }
-    } else if (S_ISREG(st.st_mode)) {
-      if (!CopyFile(source, target, st.st_mode, why)) {
+    } else if (info.type == FileType::kRegular) {
+      if (!CopyFile(source, target, info.mode, err)) {
         return false;
       }
     }
@@ -90,12 +88,14 @@ bool CopyTree(const std::string& from, const std::string& to,
 }
 
 bool RemoveTree(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) {
-    return errno == ENOENT;
+  FileSystem& files = CurrentFileSystem();
+  int error = 0;
+  const FileInfo info = files.Stat(path, FollowLinks::kNo, &error);
+  if (!info.exists()) {
+    return error == ENOENT;
   }
-  if (!S_ISDIR(st.st_mode)) {
-    return ::unlink(path.c_str()) == 0;
+  if (info.type != FileType::kDirectory) {
+    return files.RemoveFile(path);
   }
   std::set<std::string> names;
   if (!Names(path, &names)) {
@@ -106,41 +106,43 @@ bool RemoveTree(const std::string& path) {
       return false;
     }
   }
-  return ::rmdir(path.c_str()) == 0;
+  return files.RemoveDirectory(path);
 }
 
 }  // namespace
 
 bool WriteWorktree(const std::string& onto_root,
                    const std::vector<OverlayChange>& changes,
-                   const std::string& directory, std::string* why) {
+                   const std::string& directory, std::string* err) {
   std::set<std::string> present;
   if (Names(directory, &present)) {
     if (!present.empty()) {
-      *why = directory + ": the work tree must be a new or empty directory";
+      *err = directory + ": the work tree must be a new or empty directory";
       return false;
     }
   } else if (!MakeDirectoryPath(directory)) {
-    return Fail(why, "cannot make " + directory, errno);
+    return Fail(err, "cannot make " + directory, errno);
   }
   std::string root = onto_root;
   if (root.size() > 1 && root.ends_with('/')) {
     root.pop_back();
   }
-  if (!CopyTree(root, directory, why)) {
+  if (!CopyTree(root, directory, err)) {
     return false;
   }
+  FileSystem& files = CurrentFileSystem();
   for (const OverlayChange& change : changes) {
     const std::string target = directory + "/" + change.path;
     bool ok = true;
+    int error = 0;
     switch (change.kind) {
       case OverlayChange::Kind::kFileModified:
       case OverlayChange::Kind::kFileCreated:
         ok = change.type == FileType::kLink
-                 ? ::unlink(target.c_str()) == 0 || errno == ENOENT
-                 : StringToFile(target, change.after, why);
+                 ? files.RemoveFile(target, &error) || error == ENOENT
+                 : StringToFile(target, change.after, err);
         if (ok && change.type == FileType::kLink) {
-          ok = ::symlink(change.after.c_str(), target.c_str()) == 0;
+          ok = files.MakeLink(change.after, target, &error);
         }
         break;
       case OverlayChange::Kind::kFileRemoved:
@@ -151,12 +153,12 @@ bool WriteWorktree(const std::string& onto_root,
         ok = MakeDirectoryPath(target);
         break;
       case OverlayChange::Kind::kModeChanged:
-        ok = ::chmod(target.c_str(), change.mode_after & 07777) == 0;
+        ok = files.SetMode(target, change.mode_after & 07777, &error);
         break;
     }
     if (!ok) {
-      if (why->empty()) {
-        *why = PosixError("cannot write " + target, errno);
+      if (err->empty()) {
+        *err = PosixError("cannot write " + target, error != 0 ? error : errno);
       }
       return false;
     }

@@ -13,9 +13,9 @@
 // Copies the tree at `onto_root` (with its final "/") to `directory`,
 // which must not exist or be empty, files with their permission bits and
 // links as links, then applies `changes` (paths relative to the tree).
-// False, with *why, when something cannot be written.
+// False, with *err, when something cannot be written.
 bool WriteWorktree(const std::string& onto_root,
                    const std::vector<OverlayChange>& changes,
-                   const std::string& directory, std::string* why);
+                   const std::string& directory, std::string* err);
 
 #endif  // QRL_PACK_REBASE_WORKTREE_H_
