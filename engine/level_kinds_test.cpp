@@ -8,8 +8,8 @@
 
 namespace {
 
-std::vector<std::string> TargetTexts(const LevelSpec& spec) {
-  const std::string record = LevelRecord(spec);
+std::vector<std::string> TargetTexts(const LevelSpec& described) {
+  const std::string record = LevelRecord(described);
   LevelView level;
   EXPECT_TRUE(DecodeLevel(record, &level));
   std::vector<std::string> texts;

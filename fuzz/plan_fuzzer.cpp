@@ -104,11 +104,11 @@ std::string Unescaped(std::string_view content) {
   return text;
 }
 
-// Makes the tree of the spec below `tree`; entries that cannot be made
+// Makes the tree that `layout` lists below `tree`; entries that cannot be made
 // are left out.
-void MakeTree(const std::string& tree, std::string_view spec) {
+void MakeTree(const std::string& tree, std::string_view layout) {
   Check(MakeDirectoryPath(tree));
-  for (const std::string_view line : SplitLines(spec, LineEnds::kLfOnly)) {
+  for (const std::string_view line : SplitLines(layout, LineEnds::kLfOnly)) {
     if (line.size() < 3 || line[1] != ' ') {
       continue;
     }

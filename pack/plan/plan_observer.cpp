@@ -50,6 +50,21 @@ std::string OthersWarning(const BlockPlaces& places) {
          "; the first place, line " + LineNumberOf(places.first) + ", is taken";
 }
 
+// Where a block was found: the line the level acts on, the other places
+// it matches, and the tree lines a loose match writes over.
+void NoteFoundPlace(EditableText& text, const BlockPlaces& places,
+                    const std::vector<std::string>& block,
+                    PlannedLevel* planned) {
+  planned->line = places.first + 1;
+  if (!places.others.empty()) {
+    planned->warnings.push_back(OthersWarning(places));
+  }
+  if (!places.exact) {
+    planned->rewrites =
+        LooseLines(text, places.first, block, &planned->warnings);
+  }
+}
+
 // A name of the form {WORD} left in a path: a macro that nothing defined.
 std::vector<std::string> UndefinedMacros(std::string_view path) {
   std::vector<std::string> names;
@@ -263,14 +278,7 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
       planned->line = new_at + 1;
     }
     if (look->found) {
-      planned->line = places.first + 1;
-      if (!places.others.empty()) {
-        planned->warnings.push_back(OthersWarning(places));
-      }
-      if (!places.exact) {
-        planned->rewrites =
-            LooseLines(text, places.first, old_lines, &planned->warnings);
-      }
+      NoteFoundPlace(text, places, old_lines, planned);
     } else {
       look->reason = DriftReason(text, old_lines, "obsolete code");
     }
@@ -282,14 +290,7 @@ void PlanObserver::LookAtNormalLevel(const LevelCall& call,
     const BlockPlaces places = FindBlockPlaces(text, framed);
     look->found = places.first >= 0;
     if (look->found) {
-      planned->line = places.first + 1;
-      if (!places.others.empty()) {
-        planned->warnings.push_back(OthersWarning(places));
-      }
-      if (!places.exact) {
-        planned->rewrites =
-            LooseLines(text, places.first, framed, &planned->warnings);
-      }
+      NoteFoundPlace(text, places, framed, planned);
       return;
     }
     look->reason = MissingFramedCodeReason(call, text, framed);
