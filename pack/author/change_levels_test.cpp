@@ -10,6 +10,16 @@
 
 namespace {
 
+// Makes the trees `before` and `after` as old/ and new/ in `dir` and reads
+// the change between them.
+bool ChangeOfTrees(const ScratchDir& dir, const FileTree& before,
+                   const FileTree& after, ChangeSet* changes,
+                   std::vector<std::string>* errors) {
+  MakeTree(dir.Path("old"), before);
+  MakeTree(dir.Path("new"), after);
+  return ChangeFromTrees(dir.Path("old"), dir.Path("new"), changes, errors);
+}
+
 std::string Numbered(int count, const std::string& changed_at = "") {
   std::string text;
   for (int i = 1; i <= count; ++i) {
@@ -52,12 +62,10 @@ TEST(BuildChangePackage, LevelsTurnTheTreeIntoWhatTheyReport) {
   for (const MarkerStyle markers : {MarkerStyle::kNone, MarkerStyle::kC}) {
     for (const Case& c : cases) {
       ScratchDir dir;
-      MakeTree(dir.Path("old"), {{"src/f.c", c.before}});
-      MakeTree(dir.Path("new"), {{"src/f.c", c.after}});
       ChangeSet changes;
       std::vector<std::string> errors;
-      ASSERT_TRUE(
-          ChangeFromTrees(dir.Path("old"), dir.Path("new"), &changes, &errors));
+      ASSERT_TRUE(ChangeOfTrees(dir, {{"src/f.c", c.before}},
+                                {{"src/f.c", c.after}}, &changes, &errors));
       std::string package;
       TreeState applied;
       std::vector<FileLevels> files;
@@ -87,12 +95,11 @@ TEST(BuildChangePackage, LevelsTurnTheTreeIntoWhatTheyReport) {
 
 TEST(BuildChangePackage, NewAndRemovedFilesTravelWhole) {
   ScratchDir dir;
-  MakeTree(dir.Path("old"), {{"gone.c", "g;\n"}});
-  MakeTree(dir.Path("new"), {{"d/", ""}, {"d/new.c", "n;\n"}});
   ChangeSet changes;
   std::vector<std::string> errors;
-  ASSERT_TRUE(
-      ChangeFromTrees(dir.Path("old"), dir.Path("new"), &changes, &errors));
+  ASSERT_TRUE(ChangeOfTrees(dir, {{"gone.c", "g;\n"}},
+                            {{"d/", ""}, {"d/new.c", "n;\n"}}, &changes,
+                            &errors));
   std::string package;
   TreeState applied;
   std::vector<FileLevels> files;

@@ -8,6 +8,16 @@
 
 namespace {
 
+// Makes the trees `before` and `after` as old/ and new/ in `dir` and reads
+// the change between them.
+bool ChangeOfTrees(const ScratchDir& dir, const FileTree& before,
+                   const FileTree& after, ChangeSet* changes,
+                   std::vector<std::string>* errors) {
+  MakeTree(dir.Path("old"), before);
+  MakeTree(dir.Path("new"), after);
+  return ChangeFromTrees(dir.Path("old"), dir.Path("new"), changes, errors);
+}
+
 // One file change as the test states it: the path, how it travels
 // ("hunks N", "whole: reason", "new", "removed").
 std::string Travels(const FileChange& change) {
@@ -61,12 +71,9 @@ TEST(ChangeFromTrees, EachFileTravelsByItsLinesOrWhole) {
   };
   for (const Case& c : cases) {
     ScratchDir dir;
-    MakeTree(dir.Path("old"), c.old_tree);
-    MakeTree(dir.Path("new"), c.new_tree);
     ChangeSet changes;
     std::vector<std::string> errors;
-    ASSERT_TRUE(
-        ChangeFromTrees(dir.Path("old"), dir.Path("new"), &changes, &errors))
+    ASSERT_TRUE(ChangeOfTrees(dir, c.old_tree, c.new_tree, &changes, &errors))
         << (errors.empty() ? "" : errors[0]);
     std::vector<std::string> travels;
     for (const FileChange& change : changes.files) {
@@ -90,12 +97,9 @@ TEST(ChangeFromTrees, RefusesWhatAPackageCannotTurn) {
   };
   for (const Case& c : cases) {
     ScratchDir dir;
-    MakeTree(dir.Path("old"), c.old_tree);
-    MakeTree(dir.Path("new"), c.new_tree);
     ChangeSet changes;
     std::vector<std::string> errors;
-    EXPECT_FALSE(
-        ChangeFromTrees(dir.Path("old"), dir.Path("new"), &changes, &errors));
+    EXPECT_FALSE(ChangeOfTrees(dir, c.old_tree, c.new_tree, &changes, &errors));
     ASSERT_FALSE(errors.empty());
     EXPECT_NE(errors[0].find(c.error), std::string::npos) << errors[0];
   }
