@@ -7,18 +7,9 @@
 #include "pack/author/from_trees.h"
 #include "pack/author/verify_package.h"
 #include "tests/test_util.h"
+#include "tests/tree_changes.h"
 
 namespace {
-
-// Makes the trees `before` and `after` as old/ and new/ in `dir` and reads
-// the change between them.
-bool ChangeOfTrees(const ScratchDir& dir, const FileTree& before,
-                   const FileTree& after, ChangeSet* changes,
-                   std::vector<std::string>* errors) {
-  MakeTree(dir.Path("old"), before);
-  MakeTree(dir.Path("new"), after);
-  return ChangeFromTrees(dir.Path("old"), dir.Path("new"), changes, errors);
-}
 
 std::string Numbered(int count, const std::string& changed_at = "") {
   std::string text;
